@@ -1,0 +1,97 @@
+// DORVANE: picks the front end, builds the platform, runs.
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "dispatch/dispatcher.h"
+#include "platform/system_clock.h"
+#include "ui/console/console_ui.h"
+
+#ifdef _WIN32
+#include "platform/win32/win32_platform.h"
+#else
+#include "platform/posix/posix_filesystem.h"
+#include "platform/posix/posix_processes.h"
+#include "platform/posix/posix_systeminfo.h"
+#endif
+
+#ifdef DORVANE_WITH_QT
+#include "ui/qt/qt_front_end.h"
+#endif
+
+namespace {
+
+constexpr const char* kUsage =
+    "Uso: dorvane [--headless] [/NONID] [/STOP]\n"
+    "\n"
+    "ZTK DORVANE: dispatcher di scontrini per ZTK KORA1.\n"
+    "Preleva i file dalla cartella di input, li passa a KORA1 e li archivia\n"
+    "nella cartella di output o di errore secondo il risultato.\n"
+    "\n"
+    "  /NONID      avvia con la finestra visibile (altrimenti solo l'icona)\n"
+    "  /STOP       avvia con il ciclo di trasmissione fermo\n"
+    "  --headless  nessuna finestra: messaggi sul terminale, chiusura con\n"
+    "              Ctrl+C o SIGTERM (scelto anche quando non c'e' un display)\n"
+    "  --help      questo testo\n"
+    "  --version   la versione\n"
+    "\n"
+    "Le impostazioni sono in DORVCONF.txt nella cartella del programma\n"
+    "(DORVANE_HOME la sostituisce) o nella cartella dati di KORA1.\n";
+
+bool HasDisplay() {
+  for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* v = std::getenv(var);
+    if (v && *v) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool headless = false;
+  std::vector<std::string> args{argv[0]};
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (a == "--version") {
+      std::cout << "ZTK DORVANE " << DORVANE_VERSION_MAJOR << "." << DORVANE_VERSION_MINOR << ".0."
+                << DORVANE_VERSION_REVISION << "\n";
+      return 0;
+    }
+    if (a == "--headless") {
+      headless = true;
+      continue;
+    }
+    args.push_back(a);
+  }
+#ifdef _WIN32
+  dorvane::Win32Platform platform(args);
+  dorvane::FileSystem& fs = platform.Files();
+  dorvane::Processes& processes = platform.Procs();
+  dorvane::SystemInfo& system = platform.System();
+#else
+  dorvane::PosixFileSystem fs;
+  dorvane::PosixProcesses processes;
+  dorvane::PosixSystemInfo system(args);
+#endif
+  dorvane::SystemClock clock;
+
+#ifdef DORVANE_WITH_QT
+  if (!headless && HasDisplay()) return dorvane::RunQtFrontEnd(argc, argv, fs, clock, processes, system);
+#else
+  (void)HasDisplay;
+  (void)headless;
+#endif
+  dorvane::ConsoleUi ui(clock, std::cout);
+  dorvane::Dispatcher dispatcher(fs, clock, processes, system, ui);
+  ui.Attach(&dispatcher);
+  dorvane::ConsoleUi::InstallSignalHandlers();
+  if (!dispatcher.Form_Load()) return 0;  // another instance runs
+  return ui.Run();
+}

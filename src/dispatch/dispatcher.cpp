@@ -1,0 +1,328 @@
+#include "dispatch/dispatcher.h"
+
+#include <exception>
+
+#include "driverlink/exchange_files.h"
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane {
+
+Dispatcher::Dispatcher(FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system, Ui& ui)
+    : fs_(fs), clock_(clock), processes_(processes), system_(system), ui_(ui), c_(clock) {
+  auto modified = [this] { st_.SomethingModified = true; };
+  c_.cboComSelect.Click = [this] {
+    st_.CurrKora1ActiveCom = c_.cboComSelect.Text();
+    st_.SomethingModified = true;
+  };
+  c_.txtFileFilter.Change = [this] {
+    st_.CurrFileFilter = c_.txtFileFilter.Text;
+    st_.SomethingModified = true;
+  };
+  c_.txtInputDir.Change = [this] {
+    st_.SomethingModified = true;
+    st_.CurrInputFilePath = c_.txtInputDir.Text;
+  };
+  c_.txtOutputDir.Change = [this] {
+    st_.SomethingModified = true;
+    st_.CurrOutputFilePath = c_.txtOutputDir.Text;
+  };
+  c_.txtErrorDir.Change = [this] {
+    st_.SomethingModified = true;
+    st_.CurrErrorFilePath = c_.txtErrorDir.Text;
+  };
+  c_.txtKora1PathDir.Change = [this] {
+    st_.SomethingModified = true;
+    st_.CurrKora1PathSet = c_.txtKora1PathDir.Text;
+  };
+  c_.txtFilePrefix.Change = modified;
+  c_.txtOutExt.Change = modified;
+  c_.txtErrExt.Change = modified;
+  c_.chbExitKora1.Click = modified;
+  c_.chbLogEnable.Click = modified;
+  c_.txtTimerVal.Change = [this] { txtTimerVal_Change(); };
+}
+
+void Dispatcher::Step(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const std::exception&) {
+    // Skipped: start-up and shutdown go on with the next step.
+  }
+}
+
+bool Dispatcher::Form_Load() {
+  if (!system_.AcquireSingleInstance()) {
+    ended_ = true;
+    return false;
+  }
+  const std::string commandLine = UpperAnsi(system_.CommandLine());
+  Step([&] { c_.OptionItinerisXml.Visible = true; });
+  Step([&] {
+    for (TextBox* dir : {&c_.txtInputDir, &c_.txtOutputDir, &c_.txtErrorDir, &c_.txtKora1PathDir}) dir->Locked = false;
+  });
+  // The file-system object is the FileSystem port, built before us.
+  Step([&] { ui_.SetTopmost(true); });
+  Step([&] {
+    st_.CurrKora1ActiveCom = "1";
+    st_.iStdTimerVal = 2000;
+  });
+  Step([&] {
+    if (c_.cboComSelect.ListIndex == -1) c_.cboComSelect.Select(0);
+  });
+  Step([&] {
+    CheckDorvaneDataDir();
+    VerifyAndSetPathFromRegistry();
+  });
+  Step([&] {
+    if (st_.CurrentKora1AppPathDir.empty()) CheckKora1DataDir();
+    if (st_.CurrentKora1DataDir.empty()) CheckKora1DataDir();
+  });
+  Step([&] { c_.cmdEnableTimer.Show("START", kGreen); });
+  Step([&] { st_.CurrInputFilePath = st_.CurrOutputFilePath = st_.CurrErrorFilePath = st_.CurrentKora1DataDir; });
+  Step([&] { st_.StatoEsecuzioneKora1 = 0; });
+  Step([&] { st_.CurrFileFilter = c_.txtFileFilter.Text; });
+  Step([&] { LoadConfig(); });
+  Step([&] { AdoptKora1ProgramDir(); });
+  Step([&] { NormaliseProcessName(); });
+  Step([&] {
+    c_.Timer1.SetEnabled(false);
+    c_.Timer1.SetInterval(st_.iStdTimerVal);
+  });
+  const bool nonId = commandLine.find("/NONID") != std::string::npos;
+  Step([&] { ui_.TrayAdd(kTipWaiting); });
+  Step([&] {
+    if (nonId) {
+      ui_.ShowWindowNormal();
+    } else {
+      ui_.HideWindow();
+    }
+  });
+  Step([&] {
+    if (commandLine.find("/STOP") == std::string::npos) cmdEnableTimer_Click();
+  });
+  st_.SomethingModified = false;
+  LogEvent(kOk, "AVVIO di ZTK DORVANE");
+  return true;
+}
+
+void Dispatcher::WaitForTimerToStop() {
+  // The tick due next runs inside the wait and, seeing InChiusura, leaves the
+  // timer disabled, which ends the loop.
+  while (c_.Timer1.Enabled()) {
+    ui_.ProcessEvents();
+    SleepDelay(500);
+  }
+}
+
+void Dispatcher::m_esci_Click() {
+  if (closing_ || ended_) return;
+  closing_ = true;
+  st_.InChiusura = true;
+  WaitForTimerToStop();
+  Unload();
+}
+
+void Dispatcher::RequestClose() {
+  if (closing_ || ended_) return;
+  if (inTick_) {
+    // Closing in the middle of a tick would end the program with a job half
+    // handed over; the tick finishes first and RunPending closes.
+    st_.InChiusura = true;
+    closeRequested_ = true;
+    return;
+  }
+  m_esci_Click();
+}
+
+void Dispatcher::RunPending() {
+  if (ended_ || inTick_) return;
+  if (closeRequested_ && !closing_) {
+    closeRequested_ = false;
+    m_esci_Click();
+    return;
+  }
+  if (c_.Timer1.Due()) {
+    c_.Timer1.Restart();
+    Timer1_Timer();
+  }
+}
+
+void Dispatcher::Form_Unload() {
+  if (closing_ || ended_) return;
+  closing_ = true;
+  Unload();
+}
+
+void Dispatcher::Unload() {
+  Step([&] { st_.InChiusura = true; });
+  Step([&] { WaitForTimerToStop(); });
+  Step([&] {
+    if (!st_.SomethingModified) return;
+    ui_.HideWindow();
+    if (ui_.AskYesNo("Salvare i Parametri modificati ?")) SaveConfig();
+  });
+  Step([&] { c_.Timer1.SetEnabled(false); });
+  Step([&] {
+    if (c_.chbExitKora1.Value == 1) SearchProcessAndKillIt(st_.CurrKora1ProcName);
+  });
+  Step([&] { ui_.TrayDelete(); });
+  Step([&] { ui_.HideWindow(); });
+  Step([&] { ui_.ShowClosingNotice(); });
+  Step([&] {
+    ui_.ProcessEvents();
+    ui_.SetTopmost(true);
+  });
+  Step([&] { SleepDelay(2000); });
+  LogEvent(kOk, "CHIUSURA ZTK DORVANE");
+  ended_ = true;
+}
+
+void Dispatcher::NormaliseProcessName() {
+  if (TrimLeft(st_.CurrKora1ProcName).empty()) {
+    st_.CurrKora1ProcName = "kkora1.exe";
+  } else if (UpperAnsi(st_.CurrKora1ProcName).find(".EXE") == std::string::npos) {
+    st_.CurrKora1ProcName += ".exe";
+  }
+}
+
+void Dispatcher::SetExchangePaths() {
+  ExchangeFiles x = MakeExchangeFiles(st_.CurrentKora1DataDir, st_.CurrKora1ActiveCom);
+  st_.SR_Matr = x.Matr;
+  st_.SR_Dati = x.Dati;
+  st_.SR_Start = x.Start;
+  st_.SR_Err = x.Err;
+  st_.SR_Out = x.Out;
+  st_.SR_End = x.End;
+}
+
+// ---- The cycle's controls ----
+
+bool Dispatcher::IsKora1Connected() { return !st_.SR_Matr.empty() && fs_.Exists(st_.SR_Matr); }
+
+void Dispatcher::cmdEnableTimer_Click() {
+  if (c_.Timer1.Enabled()) {
+    c_.Timer1.SetEnabled(false);
+    c_.cmdEnableTimer.Show("START", kGreen);
+  } else {
+    c_.cmdEnableTimer.Show("STOP", kLightRed);
+    c_.Timer1.SetEnabled(true);
+  }
+}
+
+namespace {
+// The interval field shows seconds, or milliseconds followed by "ms".
+bool IsIntervalText(const std::string& text) {
+  if (IsNumeric(text)) return true;
+  return EndsWith(text, "ms") && IsNumeric(text.substr(0, text.size() - 2));
+}
+}  // namespace
+
+void Dispatcher::CalculateTimer(const std::string& text) {
+  const double value = Val(text);
+  if (text.empty() || value <= 0) {
+    st_.iStdTimerVal = 2000;
+  } else if (value < 100) {
+    c_.txtTimerVal.Set(value <= 60 ? text : "60");
+    st_.iStdTimerVal = RoundToInt32(Val(c_.txtTimerVal.Text) * 1000);
+  } else if (value <= 60000) {
+    c_.txtTimerVal.Set(text + "ms");
+    st_.iStdTimerVal = RoundToInt32(value);
+  } else {
+    c_.txtTimerVal.Set("60");
+    st_.iStdTimerVal = 60000;
+  }
+}
+
+void Dispatcher::txtTimerVal_Change() {
+  // The field keeps the "ms" form CalculateTimer gives it; anything else
+  // that is not a number is cleared.
+  if (!IsIntervalText(c_.txtTimerVal.Text)) c_.txtTimerVal.Set("");
+  st_.SomethingModified = true;
+}
+
+void Dispatcher::cmdChgTimer_Click() {
+  const bool wasEnabled = c_.Timer1.Enabled();
+  c_.Timer1.SetEnabled(false);
+  Step([&] {
+    double value = Val(c_.txtTimerVal.Text);
+    if (value == 0) {
+      ui_.ShowMessage("Valore non ammesso");
+      return;
+    }
+    // A field in milliseconds ("250ms") is passed on as milliseconds.
+    std::string text = FormatNumber(value);
+    CalculateTimer(text);
+    c_.Timer1.SetInterval(st_.iStdTimerVal);
+    st_.SomethingModified = true;
+  });
+  c_.Timer1.SetEnabled(wasEnabled);
+}
+
+void Dispatcher::cmdResetError_Click() {
+  // SubKillFile arrives with result collection; until then a plain removal.
+  if (!st_.SR_Err.empty() && fs_.Exists(st_.SR_Err)) fs_.Remove(st_.SR_Err);
+  st_.StatoEsecuzioneKora1 = 0;
+  c_.txtKora1Result.Set("");
+  c_.cmdResetError.BackColor = kGrey;
+}
+
+void Dispatcher::Timer1_Timer() {
+  if (inTick_) return;
+  inTick_ = true;
+  ui_.ProcessEvents();
+  c_.Timer1.SetEnabled(false);
+  if (!st_.CurrKora1ActiveCom.empty()) {
+    if (!(IsKora1Connected() && st_.StatoConnessioneKora1)) {
+      // Driver readiness and the job steps arrive with the dispatch engine;
+      // for now the tick only looks for the driver's ready signal.
+      SetExchangePaths();
+      st_.StatoConnessioneKora1 = IsKora1Connected();
+      if (IsKora1Connected() && st_.StatoConnessioneKora1) {
+        c_.cmdKora1Connection.Show("KORA1 CONNESSO", kGreen);
+        LogEvent(kOk, "KORA1 CONNESSO (b)");
+        ui_.TrayModify(kTipConnected);
+      } else {
+        c_.cmdKora1Connection.Show("KORA1 NON CONNESSO", kRed);
+        LogEvent(kErr, "KORA1 NON CONNESSO");
+      }
+      ui_.ProcessEvents();
+    } else if (c_.cmdKora1Connection.BackColor != kGreen) {
+      c_.cmdKora1Connection.Show("KORA1 CONNESSO", kGreen);
+      LogEvent(kOk, "KORA1 CONNESSO (a)");
+      ui_.TrayModify(kTipConnected);
+    }
+  }
+  if (!st_.InChiusura && !st_.ProcessKora1NotFound) c_.Timer1.SetEnabled(true);
+  inTick_ = false;
+}
+
+// ---- Settings handlers ----
+
+void Dispatcher::cmdSaveConfig_Click() {
+  SaveConfig();
+  st_.SomethingModified = false;
+}
+
+void Dispatcher::cmdSetInputDir_Click() {
+  Step([&] {
+    c_.txtInputDir.Set(c_.Dir1Path);
+    st_.CurrInputFilePath = c_.Dir1Path;
+  });
+}
+
+void Dispatcher::cmdSetOutputDir_Click() {
+  Step([&] {
+    c_.txtOutputDir.Set(c_.Dir1Path);
+    st_.CurrOutputFilePath = c_.Dir1Path;
+  });
+}
+
+void Dispatcher::cmdSetErrorDir_Click() {
+  Step([&] {
+    c_.txtErrorDir.Set(c_.Dir1Path);
+    st_.CurrErrorFilePath = c_.Dir1Path;
+  });
+}
+
+}  // namespace dorvane

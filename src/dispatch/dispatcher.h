@@ -1,0 +1,152 @@
+// The dispatcher: the main window's state, its controls model and every
+// operation of the program, on top of the ports. Handlers keep the names of
+// the controls and events they serve (control_Event).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "dispatch/controls.h"
+#include "platform/clock.h"
+#include "platform/filesystem.h"
+#include "platform/processes.h"
+#include "platform/systeminfo.h"
+#include "platform/ui.h"
+
+namespace dorvane {
+
+// Log statuses: success, failure, and the driver-error form without a blank.
+inline constexpr const char* kOk = "OK:  ";
+inline constexpr const char* kErr = "ERR: ";
+inline constexpr const char* kErrDriver = "ERR:";
+
+inline constexpr const char* kTipWaiting = " DORVANE in attesa di connessione con KORA1 ...";
+inline constexpr const char* kTipConnected = " KORA1 CONNESSO, DORVANE pronto per stampare ...";
+inline constexpr const char* kClosingNotice = " Chiusura di ZTK DORVANE in corso ...";
+inline constexpr const char* kWindowCaption = "ZTK DORVANE ";
+
+// The state every part of the program shares.
+struct DispatchState {
+  std::string strBuffer;
+  bool OS_IsWindowVista = false;
+  std::string CurrInputFilePath;
+  std::string CurrOutputFilePath;
+  std::string CurrErrorFilePath;
+  std::string CurrKora1PathSet;
+  std::string CurrKora1ProcName;
+  bool ProcessKora1NotFound = false;
+  std::string CurrKora1ActiveCom;
+  std::string CurrFileFilter;
+  std::string CurrentKora1AppPathDir;
+  std::string CurrentKora1DataDir;
+  std::string CurrentDorvaneDataDir;
+  bool StatoConnessioneKora1 = false;
+  std::int16_t StatoEsecuzioneKora1 = 0;  // 0 ready, 1 job running, 2 error, 3 paper out
+  std::string SR_Matr, SR_Dati, SR_Start, SR_Err, SR_Out, SR_End;
+  std::string CurrentSelectedFile;
+  bool InChiusura = false;
+  bool SomethingModified = false;
+  std::int32_t iStdTimerVal = 0;
+  bool isStatoErroreFineCarta = false;
+};
+
+// One running process, as the search reads it.
+struct ProcessInfoC {
+  std::int32_t PID = 0;
+  std::string Name;
+  std::string FileName;
+};
+
+class Dispatcher {
+ public:
+  Dispatcher(FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system, Ui& ui);
+
+  DispatchState& State() { return st_; }
+  Controls& Ctl() { return c_; }
+  // The program has ended (second instance, or shutdown complete).
+  bool Ended() const { return ended_; }
+  bool InTick() const { return inTick_; }
+
+  // Start-up and shutdown.
+  bool Form_Load();  // false when another instance runs
+  void Form_Unload();
+  void m_esci_Click();
+  // A front end's request to close (window close box, menu, signal). Inside
+  // a tick the close waits until the tick has ended.
+  void RequestClose();
+  bool CloseRequested() const { return closeRequested_; }
+
+  // The front ends' event pump calls this: runs a due tick, and a close
+  // requested while a tick ran.
+  void RunPending();
+
+  // The cycle.
+  void Timer1_Timer();
+  void cmdEnableTimer_Click();
+  void cmdChgTimer_Click();
+  void CalculateTimer(const std::string& text);
+  void txtTimerVal_Change();
+  void cmdResetError_Click();
+  bool IsKora1Connected();
+
+  // Settings handlers.
+  void cmdSaveConfig_Click();
+  void cmdSetInputDir_Click();
+  void cmdSetOutputDir_Click();
+  void cmdSetErrorDir_Click();
+  void cmdSetKora1PathDir_Click();
+  void cmdSetKora1Proc_Click();
+  void m_manual_Click();
+
+  // Configuration, event log, state dump.
+  void LoadConfig();
+  void SaveConfig();
+  void LogEvent(const std::string& status, const std::string& message);
+  void DumpState();
+
+  // Process control.
+  bool SearchProcess(const std::string& processName);
+  bool SearchProcessAndKillIt(const std::string& processName);
+  ProcessInfoC ProcessInfo(std::int32_t processId);
+  void SleepDelay(double timeoutMs);
+
+  // Paths, registry and operating system.
+  void VerifyAndSetPathFromRegistry();
+  std::string Read_CSIDL_COMMON_APPDATA();
+  bool IsOS_Vista();
+  void CheckDorvaneDataDir();
+  void CheckKora1DataDir();
+
+  // Exchange-file paths of the active port into the SR_ fields.
+  void SetExchangePaths();
+
+  std::string ConfigPathInOwnDir();
+
+ private:
+  // Runs one start-up or shutdown step; a step that fails is skipped.
+  void Step(const std::function<void()>& f);
+  void WaitForTimerToStop();
+  void Unload();  // the shutdown steps, run once
+  void NormaliseProcessName();
+  // A typed KORA1 program directory replaces the registry's.
+  void AdoptKora1ProgramDir();
+  void ShowError(const Status& st) { ui_.ShowMessage(st.Message()); }
+  std::string ConfigPathIn(const std::string& dir);
+  Status ApplyConfigLine(int number, const std::string& line);
+  std::string BuildConfig();
+
+  FileSystem& fs_;
+  Clock& clock_;
+  Processes& processes_;
+  SystemInfo& system_;
+  Ui& ui_;
+  DispatchState st_;
+  Controls c_;
+  bool ended_ = false;
+  bool inTick_ = false;
+  bool closeRequested_ = false;
+  bool closing_ = false;
+};
+
+}  // namespace dorvane

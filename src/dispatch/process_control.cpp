@@ -1,0 +1,58 @@
+// Finding and closing KORA1's process, and waiting without freezing the window.
+#include "dispatch/dispatcher.h"
+#include "text/text.h"
+
+namespace dorvane {
+
+namespace {
+// Codes for protected, vanished or foreign-bitness processes: expected, never shown.
+bool Quiet(int code, int alsoQuiet) { return code == 0 || code == 5 || code == alsoQuiet; }
+}  // namespace
+
+ProcessInfoC Dispatcher::ProcessInfo(std::int32_t processId) {
+  ProcessInfoC info;
+  info.PID = processId;
+  ProcessModule m = processes_.ReadModule(processId);
+  auto report = [&](int code) {
+    ui_.ShowMessage("Error " + std::to_string(code) + ": " + processes_.ErrorText(code));
+  };
+  if (m.openError != 0) {
+    if (!Quiet(m.openError, 87)) report(m.openError);
+    return info;
+  }
+  if (m.modulesError != 0) {
+    if (!Quiet(m.modulesError, 299)) report(m.modulesError);
+    return info;
+  }
+  info.FileName = m.fileName;
+  info.Name = m.name;
+  return info;
+}
+
+bool Dispatcher::SearchProcess(const std::string& processName) {
+  const std::string wanted = UpperAnsi(processName);
+  for (std::int32_t pid : processes_.EnumerateIds())
+    if (UpperAnsi(ProcessInfo(pid).Name) == wanted) return true;
+  return false;
+}
+
+bool Dispatcher::SearchProcessAndKillIt(const std::string& processName) {
+  const std::string wanted = UpperAnsi(processName);
+  for (std::int32_t pid : processes_.EnumerateIds()) {
+    if (UpperAnsi(ProcessInfo(pid).Name) != wanted) continue;
+    processes_.AskToClose(pid);
+    SleepDelay(3000);  // KORA1's grace time to close by itself
+    return true;
+  }
+  return false;
+}
+
+void Dispatcher::SleepDelay(double timeoutMs) {
+  const std::int32_t rounds = RoundToInt32(timeoutMs) / 50;
+  for (std::int32_t i = 0; i < rounds; ++i) {
+    clock_.Sleep(50);
+    ui_.ProcessEvents();
+  }
+}
+
+}  // namespace dorvane

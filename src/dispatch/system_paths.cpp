@@ -1,0 +1,94 @@
+// Where DORVANE and KORA1 keep their files: KORA1's registry values, the OS
+// version and the common application-data folder decide.
+#include "dispatch/dispatcher.h"
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane {
+
+void Dispatcher::VerifyAndSetPathFromRegistry() {
+  std::string value;
+  if (!system_.QueryKora1Value("ZTKKora1", value)) return;
+  st_.CurrentKora1DataDir = value;
+  if (system_.QueryKora1Value("CustomPathDataDir", value) && !value.empty()) st_.CurrentKora1DataDir = value;
+  if (system_.QueryKora1Value("AppPath", value)) st_.CurrentKora1AppPathDir = value;
+}
+
+std::string Dispatcher::Read_CSIDL_COMMON_APPDATA() {
+  st_.strBuffer = system_.CommonAppData();
+  if (st_.strBuffer.empty()) ui_.ShowMessage("Path non disponibile");
+  return st_.strBuffer;
+}
+
+bool Dispatcher::IsOS_Vista() { return system_.IsNt6OrLater(); }
+
+void Dispatcher::CheckDorvaneDataDir() {
+  st_.OS_IsWindowVista = IsOS_Vista();
+  std::string common = st_.OS_IsWindowVista ? Read_CSIDL_COMMON_APPDATA() : std::string();
+  st_.CurrentDorvaneDataDir = common.empty() ? system_.OwnDirectory() : JoinPath(common, "ZTKDORVANE");
+}
+
+void Dispatcher::CheckKora1DataDir() {
+  st_.OS_IsWindowVista = IsOS_Vista();
+  const std::string own = system_.OwnDirectory();
+  if (!st_.OS_IsWindowVista) {
+    st_.CurrentKora1AppPathDir = own;
+    st_.CurrentKora1DataDir = own;
+    return;
+  }
+  std::string common = Read_CSIDL_COMMON_APPDATA();
+  if (!common.empty()) {
+    st_.CurrentKora1DataDir = JoinPath(common, "ZTKKORA1");
+    if (st_.CurrentKora1AppPathDir.empty()) st_.CurrentKora1AppPathDir = own;
+  } else {
+    st_.CurrentKora1AppPathDir = own;
+    st_.CurrentKora1DataDir = own;
+  }
+  if (!fs_.IsDirectory(st_.CurrentKora1AppPathDir)) {
+    ui_.ShowMessage(st_.CurrentKora1AppPathDir + " : DIR NON ESISTENTE");
+    ui_.EndNow(1);
+  }
+}
+
+void Dispatcher::AdoptKora1ProgramDir() {
+  if (Trim(st_.CurrKora1PathSet).empty()) return;
+  st_.CurrentKora1AppPathDir = st_.CurrKora1PathSet;
+  // KORA1's data directory follows only while it is still the fallback.
+  if (st_.CurrentKora1DataDir != st_.CurrentDorvaneDataDir) return;
+  st_.OS_IsWindowVista = IsOS_Vista();
+  if (st_.OS_IsWindowVista) {
+    std::string common = Read_CSIDL_COMMON_APPDATA();
+    if (!common.empty()) st_.CurrentKora1DataDir = JoinPath(common, "ZTKKORA1");
+  } else {
+    st_.CurrentKora1DataDir = st_.CurrentKora1AppPathDir;
+  }
+}
+
+void Dispatcher::cmdSetKora1PathDir_Click() {
+  c_.Timer1.SetEnabled(false);
+  Step([&] {
+    c_.txtKora1PathDir.Set(c_.Dir1Path);
+    st_.CurrKora1PathSet = c_.Dir1Path;
+  });
+  Step([&] { AdoptKora1ProgramDir(); });
+  NormaliseProcessName();
+  c_.Timer1.SetEnabled(true);
+}
+
+void Dispatcher::cmdSetKora1Proc_Click() {
+  c_.Timer1.SetEnabled(false);
+  st_.CurrKora1ProcName = c_.txtKora1ProcName.Text;
+  NormaliseProcessName();
+  c_.Timer1.SetEnabled(true);
+}
+
+void Dispatcher::m_manual_Click() {
+  const std::string path = JoinPath(st_.CurrentDorvaneDataDir, "ManDorvane.pdf");
+  if (!fs_.Exists(path)) {
+    ui_.ShowMessage("File: " + path + " non trovato");
+    return;
+  }
+  if (!processes_.ShellOpen(path, "0", 1)) ui_.ShowMessage("Operazione non eseguita: verificare presenza Reader ");
+}
+
+}  // namespace dorvane

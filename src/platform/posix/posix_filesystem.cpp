@@ -1,0 +1,155 @@
+#include "platform/posix/posix_filesystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane {
+
+Status StatusFromErrno(int err) {
+  switch (err) {
+    case 0: return Status::Ok();
+    case ENOENT: return Status::Of(kErrFileNotFound);
+    case ENOTDIR: return Status::Of(kErrPathNotFound);
+    case EACCES:
+    case EPERM:
+    case EROFS: return Status::Of(kErrPermissionDenied);
+    case ENOSPC:
+    case EDQUOT: return Status::Of(kErrDiskFull);
+    case EISDIR:
+    case EBUSY:
+    case ETXTBSY: return Status::Of(kErrPathFileAccess);
+    case ENAMETOOLONG:
+    case EINVAL: return Status::Of(kErrBadFileName);
+    default: return Status::Error(kErrDeviceIo, ErrorDescription(kErrDeviceIo) + " (" + std::strerror(err) + ")");
+  }
+}
+
+namespace {
+
+bool Hidden(const std::string& path) { return StartsWithDot(BaseName(path)); }
+
+Status WriteFd(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return StatusFromErrno(errno);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return Status::Ok();
+}
+
+Status WriteWithFlags(const std::string& path, const std::string& bytes, int flags) {
+  if (path.empty()) return Status::Of(kErrBadFileName);
+  int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return StatusFromErrno(errno);
+  Status st = WriteFd(fd, bytes);
+  if (::close(fd) != 0 && st) st = StatusFromErrno(errno);
+  return st;
+}
+
+LocalDateTime FromTime(std::time_t t) {
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+}  // namespace
+
+bool PosixFileSystem::Exists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && !Hidden(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixFileSystem::IsDirectory(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+Status PosixFileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
+  names.clear();
+  DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
+  if (!d) return errno == ENOENT ? Status::Of(kErrPathNotFound) : StatusFromErrno(errno);
+  while (dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (StartsWithDot(name)) continue;
+    if (Exists(JoinPath(dir, name))) names.push_back(name);
+  }
+  ::closedir(d);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::CreationTime(const std::string& path, LocalDateTime& when) {
+#ifdef STATX_BTIME
+  struct statx sx {};
+  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &sx) != 0) return StatusFromErrno(errno);
+  // File systems that keep no birth time get the last write time instead.
+  std::time_t t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec : sx.stx_mtime.tv_sec;
+  when = FromTime(t);
+#else
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return StatusFromErrno(errno);
+  when = FromTime(st.st_mtime);
+#endif
+  return Status::Ok();
+}
+
+Status PosixFileSystem::ReadAll(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  if (path.empty()) return Status::Of(kErrBadFileName);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return StatusFromErrno(errno);
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      ::close(fd);
+      return StatusFromErrno(err);
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::WriteAll(const std::string& path, const std::string& bytes) {
+  return WriteWithFlags(path, bytes, O_TRUNC);
+}
+
+Status PosixFileSystem::Append(const std::string& path, const std::string& bytes) {
+  return WriteWithFlags(path, bytes, O_APPEND);
+}
+
+Status PosixFileSystem::Copy(const std::string& from, const std::string& to) {
+  std::string bytes;
+  Status st = ReadAll(from, bytes);
+  if (!st) return st;
+  return WriteAll(to, bytes);
+}
+
+Status PosixFileSystem::Remove(const std::string& path) {
+  if (path.empty()) return Status::Of(kErrBadFileName);
+  if (::unlink(path.c_str()) != 0) return StatusFromErrno(errno);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return StatusFromErrno(errno);
+  return Status::Ok();
+}
+
+}  // namespace dorvane

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/filesystem.h"
+
+namespace dorvane {
+
+// The real file system on POSIX. Hidden means a name starting with ".".
+class PosixFileSystem : public FileSystem {
+ public:
+  bool Exists(const std::string& path) override;
+  bool IsDirectory(const std::string& path) override;
+  Status ListFiles(const std::string& dir, std::vector<std::string>& names) override;
+  Status CreationTime(const std::string& path, LocalDateTime& when) override;
+  Status ReadAll(const std::string& path, std::string& bytes) override;
+  Status WriteAll(const std::string& path, const std::string& bytes) override;
+  Status Append(const std::string& path, const std::string& bytes) override;
+  Status Copy(const std::string& from, const std::string& to) override;
+  Status Remove(const std::string& path) override;
+  Status Rename(const std::string& from, const std::string& to) override;
+};
+
+// Maps an errno value onto the run-time error numbering.
+Status StatusFromErrno(int err);
+
+}  // namespace dorvane

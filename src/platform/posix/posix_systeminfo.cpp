@@ -1,0 +1,108 @@
+#include "platform/posix/posix_systeminfo.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/posix/posix_filesystem.h"
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane {
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+std::string HomeDir() {
+  std::string home = Env("HOME");
+  return home.empty() ? "/tmp" : home;
+}
+
+std::string StripTrailingSep(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+PosixSystemInfo::PosixSystemInfo(std::vector<std::string> args) : args_(std::move(args)) {}
+
+PosixSystemInfo::~PosixSystemInfo() {
+  if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+std::string PosixSystemInfo::Kora1ConfPath() {
+  std::string base = Env("XDG_CONFIG_HOME");
+  if (base.empty()) base = HomeDir() + "/.config";
+  return StripTrailingSep(base) + "/ZTK Engineering/ZTKKora1.conf";
+}
+
+bool PosixSystemInfo::QueryKora1Value(const std::string& valueName, std::string& result) {
+  PosixFileSystem fs;
+  std::string bytes;
+  if (!fs.ReadAll(Kora1ConfPath(), bytes)) return false;
+  // The file may have been written by hand with LF line ends.
+  std::string line;
+  std::size_t pos = 0;
+  while (pos <= bytes.size()) {
+    std::size_t end = bytes.find_first_of("\r\n", pos);
+    line = bytes.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    std::size_t eq = line.find('=');
+    if (eq != std::string::npos && Trim(line.substr(0, eq)) == valueName) {
+      result = line.substr(eq + 1);
+      return true;
+    }
+    if (end == std::string::npos) break;
+    pos = end + 1;
+  }
+  return false;
+}
+
+std::string PosixSystemInfo::CommonAppData() {
+  std::string base = Env("XDG_DATA_HOME");
+  if (base.empty()) base = HomeDir() + "/.local/share";
+  return StripTrailingSep(base);
+}
+
+std::string PosixSystemInfo::OwnDirectory() {
+  std::string home = Env("DORVANE_HOME");
+  if (!home.empty()) return StripTrailingSep(home);
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  buf[n] = '\0';
+  return DirName(buf);
+}
+
+std::string PosixSystemInfo::CommandLine() {
+  std::string line;
+  for (std::size_t i = 1; i < args_.size(); ++i) {
+    if (i > 1) line += ' ';
+    line += args_[i];
+  }
+  return line;
+}
+
+bool PosixSystemInfo::AcquireSingleInstance() {
+  if (lockFd_ >= 0) return true;
+  // One instance per user, as the Windows session-wide mutex gives.
+  std::string dir = Env("XDG_RUNTIME_DIR");
+  std::string path = dir.empty() ? "/tmp/dorvane-" + std::to_string(::getuid()) + ".lock"
+                                 : StripTrailingSep(dir) + "/dorvane.lock";
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return true;  // no place for a lock: better to run than to refuse
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  lockFd_ = fd;
+  return true;
+}
+
+}  // namespace dorvane

@@ -1,0 +1,75 @@
+#include "platform/sim/faulty_filesystem.h"
+
+namespace dorvane {
+
+Status FaultyFileSystem::Fault(const std::string& a, const std::string& b) {
+  ++count_;
+  if (failAt_ > 0 && count_ == failAt_) return Status::Of(failError_);
+  for (const std::string* p : {&a, &b}) {
+    auto it = pathFaults_.find(*p);
+    if (it != pathFaults_.end() && it->second.tries > 0) {
+      --it->second.tries;
+      return Status::Of(it->second.error);
+    }
+  }
+  return Status::Ok();
+}
+
+Status FaultyFileSystem::PartialWrite(const std::string& path, const std::string& bytes, bool append) {
+  std::string half = bytes.substr(0, bytes.size() / 2);
+  if (append) {
+    inner_.Append(path, half);
+  } else {
+    inner_.WriteAll(path, half);
+  }
+  return Status::Of(kErrDiskFull);
+}
+
+Status FaultyFileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
+  if (Status st = Fault(dir); !st) return st;
+  return inner_.ListFiles(dir, names);
+}
+
+Status FaultyFileSystem::CreationTime(const std::string& path, LocalDateTime& when) {
+  if (Status st = Fault(path); !st) return st;
+  return inner_.CreationTime(path, when);
+}
+
+Status FaultyFileSystem::ReadAll(const std::string& path, std::string& bytes) {
+  if (Status st = Fault(path); !st) return st;
+  return inner_.ReadAll(path, bytes);
+}
+
+Status FaultyFileSystem::WriteAll(const std::string& path, const std::string& bytes) {
+  if (Status st = Fault(path); !st) return st;
+  if (diskFull_) return PartialWrite(path, bytes, false);
+  return inner_.WriteAll(path, bytes);
+}
+
+Status FaultyFileSystem::Append(const std::string& path, const std::string& bytes) {
+  if (Status st = Fault(path); !st) return st;
+  if (diskFull_) return PartialWrite(path, bytes, true);
+  return inner_.Append(path, bytes);
+}
+
+Status FaultyFileSystem::Copy(const std::string& from, const std::string& to) {
+  if (Status st = Fault(from, to); !st) return st;
+  if (diskFull_) {
+    std::string bytes;
+    if (Status st = inner_.ReadAll(from, bytes); !st) return st;
+    return PartialWrite(to, bytes, false);
+  }
+  return inner_.Copy(from, to);
+}
+
+Status FaultyFileSystem::Remove(const std::string& path) {
+  if (Status st = Fault(path); !st) return st;
+  return inner_.Remove(path);
+}
+
+Status FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (Status st = Fault(from, to); !st) return st;
+  return inner_.Rename(from, to);
+}
+
+}  // namespace dorvane

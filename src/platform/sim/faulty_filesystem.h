@@ -1,0 +1,57 @@
+// Wraps a file system and makes chosen operations fail, for crash-style tests.
+#pragma once
+
+#include <map>
+
+#include "platform/filesystem.h"
+
+namespace dorvane {
+
+class FaultyFileSystem : public FileSystem {
+ public:
+  explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
+
+  // Operation number n (1-based, counting every call that returns a Status)
+  // fails with the given error; 0 switches it off.
+  void FailNth(int n, int error = kErrDeviceIo) {
+    failAt_ = n;
+    failError_ = error;
+  }
+  // The next `tries` operations on this path fail (a file held by its writer).
+  void FailPath(const std::string& path, int tries, int error = kErrPermissionDenied) {
+    pathFaults_[path] = {tries, error};
+  }
+  // While on, writes store only the first half of their bytes and fail.
+  void SetDiskFull(bool full) { diskFull_ = full; }
+  int Operations() const { return count_; }
+  void ResetCount() { count_ = 0; }
+
+  bool Exists(const std::string& path) override { return inner_.Exists(path); }
+  bool IsDirectory(const std::string& path) override { return inner_.IsDirectory(path); }
+  Status ListFiles(const std::string& dir, std::vector<std::string>& names) override;
+  Status CreationTime(const std::string& path, LocalDateTime& when) override;
+  Status ReadAll(const std::string& path, std::string& bytes) override;
+  Status WriteAll(const std::string& path, const std::string& bytes) override;
+  Status Append(const std::string& path, const std::string& bytes) override;
+  Status Copy(const std::string& from, const std::string& to) override;
+  Status Remove(const std::string& path) override;
+  Status Rename(const std::string& from, const std::string& to) override;
+
+ private:
+  // The fault due for this operation on these paths, if any.
+  Status Fault(const std::string& a, const std::string& b = std::string());
+  Status PartialWrite(const std::string& path, const std::string& bytes, bool append);
+
+  FileSystem& inner_;
+  int count_ = 0;
+  int failAt_ = 0;
+  int failError_ = kErrDeviceIo;
+  bool diskFull_ = false;
+  struct PathFault {
+    int tries;
+    int error;
+  };
+  std::map<std::string, PathFault> pathFaults_;
+};
+
+}  // namespace dorvane

@@ -1,0 +1,55 @@
+// An in-memory file system for tests, with creation times and listing order
+// under the test's control.
+#pragma once
+
+#include <map>
+#include <set>
+
+#include "platform/filesystem.h"
+
+namespace dorvane {
+
+class MemFileSystem : public FileSystem {
+ public:
+  // Creation times of new files come from the clock, when one is given.
+  explicit MemFileSystem(Clock* clock = nullptr) : clock_(clock) {}
+
+  bool Exists(const std::string& path) override;
+  bool IsDirectory(const std::string& path) override;
+  Status ListFiles(const std::string& dir, std::vector<std::string>& names) override;
+  Status CreationTime(const std::string& path, LocalDateTime& when) override;
+  Status ReadAll(const std::string& path, std::string& bytes) override;
+  Status WriteAll(const std::string& path, const std::string& bytes) override;
+  Status Append(const std::string& path, const std::string& bytes) override;
+  Status Copy(const std::string& from, const std::string& to) override;
+  Status Remove(const std::string& path) override;
+  Status Rename(const std::string& from, const std::string& to) override;
+
+  // Test set-up and inspection.
+  void AddDir(const std::string& path);
+  void Put(const std::string& path, const std::string& bytes);
+  void SetCreationTime(const std::string& path, const LocalDateTime& when);
+  void SetHidden(const std::string& path, bool hidden);
+  // Files are listed in creation order unless a test reverses that.
+  void SetListReversed(bool reversed) { reversed_ = reversed; }
+  std::string Content(const std::string& path) const;  // empty when missing
+  bool Has(const std::string& path) const { return files_.count(path) != 0; }
+  std::vector<std::string> FilesIn(const std::string& dir) const;
+
+ private:
+  struct File {
+    std::string bytes;
+    LocalDateTime created;
+    std::uint64_t seq = 0;
+    bool hidden = false;
+  };
+  Status CheckParent(const std::string& path) const;
+
+  Clock* clock_;
+  std::map<std::string, File> files_;
+  std::set<std::string> dirs_;
+  std::uint64_t nextSeq_ = 0;
+  bool reversed_ = false;
+};
+
+}  // namespace dorvane

@@ -1,0 +1,29 @@
+// The system-information port: KORA1's registry values, well-known folders,
+// the OS version, the program's own directory and command line.
+#pragma once
+
+#include <string>
+
+namespace dorvane {
+
+// Key under the current user where KORA1 records its directories.
+inline constexpr const char* kKora1RegistryKey = "SOFTWARE\\ZTK Engineering\\ZTKKora1";
+
+class SystemInfo {
+ public:
+  virtual ~SystemInfo() = default;
+  // Reads a value of KORA1's key; false when the key or value cannot be read.
+  // Numbers come back in decimal.
+  virtual bool QueryKora1Value(const std::string& valueName, std::string& result) = 0;
+  // Common application-data folder; empty when it cannot be obtained.
+  virtual std::string CommonAppData() = 0;
+  // True from Windows NT 6.0 upward (always on POSIX).
+  virtual bool IsNt6OrLater() = 0;
+  // Directory of the program's executable, without a trailing separator.
+  virtual std::string OwnDirectory() = 0;
+  virtual std::string CommandLine() = 0;
+  // Takes the single-instance guard; false when another instance holds it.
+  virtual bool AcquireSingleInstance() = 0;
+};
+
+}  // namespace dorvane

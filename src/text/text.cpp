@@ -1,0 +1,203 @@
+#include "text/text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace dorvane {
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
+
+double Val(std::string_view text) {
+  // Blanks are skipped everywhere, as the system's Val does ("1 2" is 12).
+  std::size_t i = 0;
+  auto skip = [&] {
+    while (i < text.size() && (IsBlank(text[i]) || text[i] == '\n' || text[i] == '\r')) ++i;
+  };
+  skip();
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // Digits are accumulated as text and converted once, so "0.1" is exactly
+  // the double nearest to 0.1.
+  std::string number;
+  bool seenPoint = false;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (IsBlank(c)) continue;
+    if (IsDigit(c)) {
+      number += c;
+    } else if (c == '.' && !seenPoint) {
+      seenPoint = true;
+      number += c;
+    } else {
+      break;
+    }
+  }
+  // An exponent counts only when digits follow it.
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E') && !number.empty()) {
+    std::size_t j = i + 1;
+    std::string exponent = "e";
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponent += text[j++];
+    std::size_t digitsAt = exponent.size();
+    while (j < text.size() && IsDigit(text[j])) exponent += text[j++];
+    if (exponent.size() > digitsAt) number += exponent;
+  }
+  if (number.empty() || number == ".") return 0.0;
+  double value = std::strtod(number.c_str(), nullptr);
+  if (std::isinf(value)) value = std::numeric_limits<double>::max();
+  return negative ? -value : value;
+}
+
+bool IsNumeric(std::string_view text) {
+  std::size_t i = 0, n = text.size();
+  while (i < n && IsBlank(text[i])) ++i;
+  while (n > i && IsBlank(text[n - 1])) --n;
+  if (i == n) return false;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  bool digits = false, point = false;
+  for (; i < n; ++i) {
+    char c = text[i];
+    if (IsDigit(c)) {
+      digits = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!digits) return false;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    bool expDigits = false;
+    while (i < n && IsDigit(text[i])) {
+      ++i;
+      expDigits = true;
+    }
+    if (!expDigits) return false;
+  }
+  return i == n;
+}
+
+double RoundHalfEven(double value) {
+  if (!std::isfinite(value)) return value;
+  double floor = std::floor(value);
+  double diff = value - floor;
+  if (diff > 0.5) return floor + 1.0;
+  if (diff < 0.5) return floor;
+  return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
+}
+
+std::int32_t RoundToInt32(double value) {
+  double r = RoundHalfEven(value);
+  if (std::isnan(r)) return 0;
+  if (r >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  if (r <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(r);
+}
+
+char UpperAnsi(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
+  // Windows-1252: à..þ map to À..Þ except ÷ (0xF7); š, œ, ž and ÿ have their own capitals.
+  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
+  switch (u) {
+    case 0x9A: return static_cast<char>(0x8A);
+    case 0x9C: return static_cast<char>(0x8C);
+    case 0x9E: return static_cast<char>(0x8E);
+    case 0xFF: return static_cast<char>(0x9F);
+    default: return c;
+  }
+}
+
+std::string UpperAnsi(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = UpperAnsi(c);
+  return out;
+}
+
+std::string TrimLeft(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  return std::string(text.substr(i));
+}
+
+std::string TrimRight(std::string_view text) {
+  std::size_t n = text.size();
+  while (n > 0 && text[n - 1] == ' ') --n;
+  return std::string(text.substr(0, n));
+}
+
+std::string Trim(std::string_view text) { return TrimRight(TrimLeft(text)); }
+
+bool LineReader::ReadLine(std::string& line) {
+  if (AtEnd()) return false;
+  std::size_t end = bytes_.find('\r', pos_);
+  if (end == std::string_view::npos) {
+    line.assign(bytes_.substr(pos_));
+    pos_ = bytes_.size();
+    return true;
+  }
+  line.assign(bytes_.substr(pos_, end - pos_));
+  pos_ = end + 1;
+  if (pos_ < bytes_.size() && bytes_[pos_] == '\n') ++pos_;
+  return true;
+}
+
+std::vector<std::string> SplitLines(std::string_view bytes) {
+  std::vector<std::string> lines;
+  LineReader reader(bytes);
+  std::string line;
+  while (reader.ReadLine(line)) lines.push_back(line);
+  return lines;
+}
+
+void AppendLine(std::string& out, std::string_view line) {
+  out += line;
+  out += kCrLf;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& l : lines) AppendLine(out, l);
+  return out;
+}
+
+std::string FormatNumber(double value) {
+  if (value == 0.0) return "0";
+  char buf[64];
+  // 15 significant digits, as the system prints a double, then trimmed.
+  std::snprintf(buf, sizeof buf, "%.15g", value);
+  std::string s(buf);
+  if (s.find_first_of("eE") != std::string::npos) {
+    std::snprintf(buf, sizeof buf, "%.15f", value);
+    s = buf;
+    if (s.find('.') != std::string::npos) {
+      while (!s.empty() && s.back() == '0') s.pop_back();
+      if (!s.empty() && s.back() == '.') s.pop_back();
+    }
+  }
+  return s;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view part) {
+  return UpperAnsi(text).find(UpperAnsi(part)) != std::string::npos;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) { return UpperAnsi(a) == UpperAnsi(b); }
+
+}  // namespace dorvane

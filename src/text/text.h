@@ -1,0 +1,69 @@
+// ANSI text helpers shared by the whole core. Files are bytes in the system's
+// single-byte code page (Windows-1252 on POSIX); nothing here decodes UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dorvane {
+
+// Value of the leading decimal number of a text: blanks are skipped anywhere
+// in the number, "." is the only decimal point, an optional sign may lead,
+// and 0 is returned when the text does not start with a number.
+double Val(std::string_view text);
+
+// Numeric test as the platform judges a text typed by a user: optional
+// surrounding blanks, an optional sign, digits with at most one "." and an
+// optional exponent. Empty or blank text is not numeric.
+bool IsNumeric(std::string_view text);
+
+// Rounds to the nearest whole number, halves to the even one (banker's rounding).
+double RoundHalfEven(double value);
+// Same, clamped into a 32-bit signed integer.
+std::int32_t RoundToInt32(double value);
+
+// Upper case in Windows-1252: ASCII letters and the accented Latin letters.
+char UpperAnsi(char c);
+std::string UpperAnsi(std::string_view text);
+
+std::string TrimLeft(std::string_view text);   // leading blanks only
+std::string TrimRight(std::string_view text);  // trailing blanks only
+std::string Trim(std::string_view text);       // both ends
+
+// Splits bytes into lines. CR LF or a lone CR ends a line; a lone LF is an
+// ordinary character. A last line without terminator is still returned; an
+// empty input gives no lines.
+std::vector<std::string> SplitLines(std::string_view bytes);
+
+// Reads one line at a time with the same rule, for readers that stop early.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
+  bool AtEnd() const { return pos_ >= bytes_.size(); }
+  // Returns false at end of input.
+  bool ReadLine(std::string& line);
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
+inline constexpr std::string_view kCrLf = "\r\n";
+// Appends text followed by CR LF.
+void AppendLine(std::string& out, std::string_view line);
+// Joins lines, each followed by CR LF.
+std::string JoinLines(const std::vector<std::string>& lines);
+
+// Decimal text of a number as the system prints it: no exponent, no trailing
+// zeros, "." as separator ("2", "2.5", "0.25", "-3").
+std::string FormatNumber(double value);
+
+bool StartsWith(std::string_view text, std::string_view prefix);
+bool EndsWith(std::string_view text, std::string_view suffix);
+bool ContainsNoCase(std::string_view text, std::string_view part);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+inline bool StartsWithDot(std::string_view name) { return !name.empty() && name.front() == '.'; }
+
+}  // namespace dorvane

@@ -1,0 +1,44 @@
+// The headless front end: the same core on a plain loop. Messages go to
+// stderr and are answered OK (and No to a question); SIGINT and SIGTERM run
+// the normal shutdown.
+#pragma once
+
+#include <iosfwd>
+
+#include "dispatch/dispatcher.h"
+#include "platform/ui.h"
+
+namespace dorvane {
+
+class ConsoleUi : public Ui {
+ public:
+  ConsoleUi(Clock& clock, std::ostream& out);
+  void Attach(Dispatcher* dispatcher) { dispatcher_ = dispatcher; }
+
+  void ShowMessage(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  void SetTopmost(bool) override {}
+  void ShowWindowNormal() override {}
+  void HideWindow() override {}
+  void TrayAdd(const std::string& tip) override;
+  void TrayModify(const std::string& tip) override;
+  void TrayDelete() override {}
+  void ShowClosingNotice() override;
+  void ProcessEvents() override;
+  [[noreturn]] void EndNow(int exitCode) override;
+
+  // Runs the program until it ends; returns the exit code.
+  int Run();
+  // Installs SIGINT/SIGTERM handlers that ask for the normal shutdown.
+  static void InstallSignalHandlers();
+
+ private:
+  void Say(const std::string& text);
+
+  Clock& clock_;
+  std::ostream& out_;
+  Dispatcher* dispatcher_ = nullptr;
+  std::string lastTip_;
+};
+
+}  // namespace dorvane

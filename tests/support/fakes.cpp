@@ -1,0 +1,39 @@
+#include "support/fakes.h"
+
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane::test {
+
+Harness::Harness() {
+#ifdef _WIN32
+  root = "C:\\T";
+#else
+  root = "/t";
+#endif
+  appDir = Path("app");
+  commonDir = Path("data");
+  kora1Dir = JoinPath(commonDir, "ZTKKORA1");
+  for (const std::string& dir : {root, appDir, commonDir, kora1Dir, JoinPath(commonDir, "ZTKDORVANE")}) mem.AddDir(dir);
+  system.ownDir = appDir;
+  system.commonAppData = commonDir;
+  Restart();
+}
+
+void Harness::Restart() {
+  d = std::make_unique<Dispatcher>(fs, clock, processes, system, ui);
+  ui.dispatcher = d.get();
+}
+
+std::string Harness::Path(const std::string& relative) const {
+  std::string p = root;
+  p += kPathSep;
+  for (char c : relative) p += c == '/' ? kPathSep : c;
+  return p;
+}
+
+void Harness::PutConfig(const std::vector<std::string>& lines, const std::string& dir) {
+  mem.Put(JoinPath(dir, "DORVCONF.txt"), JoinLines(lines));
+}
+
+}  // namespace dorvane::test

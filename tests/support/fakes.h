@@ -1,0 +1,134 @@
+// Fakes of the ports, and a harness that builds a dispatcher on them with a
+// virtual clock and an in-memory file system.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "dispatch/dispatcher.h"
+#include "platform/sim/faulty_filesystem.h"
+#include "platform/sim/mem_filesystem.h"
+#include "platform/sim/virtual_clock.h"
+
+namespace dorvane::test {
+
+// Thrown by FakeUi::EndNow: the program ended at once.
+struct ProgramEnded {
+  int code;
+};
+
+class FakeUi : public Ui {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  bool AskYesNo(const std::string& text) override {
+    questions.push_back(text);
+    return answerYes;
+  }
+  void SetTopmost(bool topmost) override { this->topmost = topmost; }
+  void ShowWindowNormal() override { windowShown = true; }
+  void HideWindow() override { windowShown = false; }
+  void TrayAdd(const std::string& tip) override {
+    trayPresent = true;
+    trayTip = tip;
+  }
+  void TrayModify(const std::string& tip) override { trayTip = tip; }
+  void TrayDelete() override { trayPresent = false; }
+  void ShowClosingNotice() override { closingNoticeShown = true; }
+  void ProcessEvents() override {
+    ++eventPumps;
+    if (dispatcher) dispatcher->RunPending();
+  }
+  [[noreturn]] void EndNow(int code) override { throw ProgramEnded{code}; }
+
+  Dispatcher* dispatcher = nullptr;
+  std::vector<std::string> messages, questions;
+  bool answerYes = false;
+  bool topmost = false;
+  bool windowShown = false;
+  bool trayPresent = false;
+  std::string trayTip;
+  bool closingNoticeShown = false;
+  int eventPumps = 0;
+};
+
+class FakeProcesses : public Processes {
+ public:
+  struct Proc {
+    std::int32_t pid;
+    ProcessModule module;
+  };
+  void Add(std::int32_t pid, const std::string& name, int openError = 0) {
+    procs.push_back({pid, {openError, 0, openError ? "" : name, openError ? "" : "C:\\bin\\" + name}});
+  }
+  std::vector<std::int32_t> EnumerateIds() override {
+    std::vector<std::int32_t> ids;
+    for (auto& p : procs) ids.push_back(p.pid);
+    return ids;
+  }
+  ProcessModule ReadModule(std::int32_t pid) override {
+    for (auto& p : procs)
+      if (p.pid == pid) return p.module;
+    return {87, 0, "", ""};
+  }
+  std::string ErrorText(int code) override { return "system error " + std::to_string(code); }
+  bool AskToClose(std::int32_t pid) override {
+    closeRequests.push_back(pid);
+    return true;
+  }
+  bool ShellOpen(const std::string& file, const std::string& params, int show) override {
+    opened.push_back(file + "|" + params + "|" + std::to_string(show));
+    return shellOpenWorks;
+  }
+
+  std::vector<Proc> procs;
+  std::vector<std::int32_t> closeRequests;
+  std::vector<std::string> opened;
+  bool shellOpenWorks = true;
+};
+
+class FakeSystemInfo : public SystemInfo {
+ public:
+  bool QueryKora1Value(const std::string& name, std::string& result) override {
+    auto it = registry.find(name);
+    if (it == registry.end()) return false;
+    result = it->second;
+    return true;
+  }
+  std::string CommonAppData() override { return commonAppData; }
+  bool IsNt6OrLater() override { return nt6; }
+  std::string OwnDirectory() override { return ownDir; }
+  std::string CommandLine() override { return commandLine; }
+  bool AcquireSingleInstance() override { return !otherInstance; }
+
+  std::map<std::string, std::string> registry;
+  std::string commonAppData;
+  bool nt6 = true;
+  std::string ownDir;
+  std::string commandLine;
+  bool otherInstance = false;
+};
+
+// A whole program on fakes: own directory P/app, common data P/data, with
+// KORA1's data directory P/data/ZTKKORA1 and DORVANE's P/data/ZTKDORVANE.
+struct Harness {
+  Harness();
+  // Replaces the dispatcher with a fresh one on the same file system (a restart).
+  void Restart();
+  std::string Path(const std::string& relative) const;  // "a/b" -> root + sep + a + sep + b
+  void PutConfig(const std::vector<std::string>& lines, const std::string& dir);
+
+  std::string root;
+  std::string appDir, commonDir, kora1Dir;
+  VirtualClock clock;
+  MemFileSystem mem{&clock};
+  FaultyFileSystem fs{mem};
+  FakeUi ui;
+  FakeProcesses processes;
+  FakeSystemInfo system;
+  std::unique_ptr<Dispatcher> d;
+};
+
+}  // namespace dorvane::test
