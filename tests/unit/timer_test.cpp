@@ -1,0 +1,107 @@
+// The cycle's timer controls: interval rule, start/stop, ticks never overlapping.
+#include <gtest/gtest.h>
+
+#include "support/fakes.h"
+
+namespace dorvane::test {
+namespace {
+
+class TimerTest : public ::testing::Test {
+ protected:
+  Dispatcher& d() { return *h.d; }
+  Controls& c() { return h.d->Ctl(); }
+  Harness h;
+};
+
+TEST_F(TimerTest, IntervalRule) {
+  struct Case {
+    const char* text;
+    int ms;
+    const char* field;
+  } cases[] = {{"2", 2000, "2"},         {"1.5", 1500, "1.5"},  {"0.5", 500, "0.5"},     {"60", 60000, "60"},
+               {"75", 60000, "60"},      {"99", 60000, "60"},   {"250", 250, "250ms"},  {"60000", 60000, "60000ms"},
+               {"90000", 60000, "60"},   {"-5", 2000, "1"},     {"", 2000, "1"},        {"0.0004", 0, "0.0004"},
+               {"2.5", 2500, "2.5"},     {"0.0025", 2, "0.0025"}};
+  for (const Case& k : cases) {
+    Harness fresh;
+    fresh.d->CalculateTimer(k.text);
+    EXPECT_EQ(fresh.d->State().iStdTimerVal, k.ms) << k.text;
+    EXPECT_EQ(fresh.d->Ctl().txtTimerVal.Text, k.field) << k.text;
+  }
+}
+
+TEST_F(TimerTest, FieldFilterClearsTextThatIsNotANumber) {
+  c().txtTimerVal.Set("a");
+  EXPECT_EQ(c().txtTimerVal.Text, "");
+  EXPECT_TRUE(d().State().SomethingModified);
+  c().txtTimerVal.Set("12");
+  EXPECT_EQ(c().txtTimerVal.Text, "12");
+}
+
+TEST_F(TimerTest, ZeroIsRefusedAndChangesNothing) {
+  d().Form_Load();
+  c().txtTimerVal.Set("0");
+  d().State().SomethingModified = false;
+  d().cmdChgTimer_Click();
+  EXPECT_EQ(h.ui.messages, std::vector<std::string>{"Valore non ammesso"});
+  EXPECT_EQ(d().State().iStdTimerVal, 2000);
+  EXPECT_EQ(c().Timer1.Interval(), 2000);
+  EXPECT_TRUE(c().Timer1.Enabled());
+  EXPECT_FALSE(d().State().SomethingModified);
+}
+
+TEST_F(TimerTest, SetTimerAppliesTheFieldAndKeepsTheCycleAsItWas) {
+  h.system.commandLine = "/STOP";
+  d().Form_Load();
+  c().txtTimerVal.Set("5");
+  d().State().SomethingModified = false;
+  d().cmdChgTimer_Click();
+  EXPECT_EQ(c().Timer1.Interval(), 5000);
+  EXPECT_FALSE(c().Timer1.Enabled());
+  EXPECT_TRUE(d().State().SomethingModified);
+  // A millisecond field shown as "250ms" is applied as 250 ms.
+  d().CalculateTimer("250");
+  d().cmdChgTimer_Click();
+  EXPECT_EQ(c().Timer1.Interval(), 250);
+}
+
+TEST_F(TimerTest, StartStopButton) {
+  h.system.commandLine = "/STOP";
+  d().Form_Load();
+  EXPECT_EQ(c().cmdEnableTimer.Caption, "START");
+  EXPECT_EQ(c().cmdEnableTimer.BackColor, kGreen);
+  d().cmdEnableTimer_Click();
+  EXPECT_EQ(c().cmdEnableTimer.Caption, "STOP");
+  EXPECT_EQ(c().cmdEnableTimer.BackColor, kLightRed);
+  EXPECT_TRUE(c().Timer1.Enabled());
+  // The first tick comes one interval later.
+  h.clock.Sleep(1999);
+  EXPECT_FALSE(c().Timer1.Due());
+  h.clock.Sleep(1);
+  EXPECT_TRUE(c().Timer1.Due());
+  d().cmdEnableTimer_Click();
+  EXPECT_EQ(c().cmdEnableTimer.Caption, "START");
+  EXPECT_FALSE(c().Timer1.Enabled());
+}
+
+TEST_F(TimerTest, TicksNeverOverlapEvenWhenATickPumpsEvents) {
+  d().Form_Load();
+  int depth = 0, maxDepth = 0;
+  h.ui.onPump = [&] {
+    if (!d().InTick()) return;
+    maxDepth = std::max(maxDepth, ++depth);
+    // A start/stop press inside the tick re-enables the timer and lets time pass.
+    d().cmdEnableTimer_Click();
+    h.clock.Sleep(5000);
+    d().RunPending();
+    --depth;
+  };
+  for (int i = 0; i < 5; ++i) {
+    h.clock.Sleep(2000);
+    d().RunPending();
+  }
+  EXPECT_EQ(maxDepth, 1);
+}
+
+}  // namespace
+}  // namespace dorvane::test
