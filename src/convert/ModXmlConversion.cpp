@@ -1,0 +1,303 @@
+#include "convert/ModXmlConversion.h"
+
+#include <cstdio>
+
+#include "text/paths.h"
+
+namespace dorvane {
+
+namespace {
+
+constexpr std::string_view kSeparator = "PRNT,:-------------------;";
+
+// Blanks around tags and values. Tabs and line feeds count too: they are how
+// other programs indent, and a tag missed for them would silently drop the
+// receipt's lines.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && IsBlank(text[b])) ++b;
+  while (e > b && IsBlank(text[e - 1])) --e;
+  return text.substr(b, e - b);
+}
+
+struct FieldTag {
+  std::string_view tag;
+  std::string ItinerisLine::*field;
+};
+
+constexpr FieldTag kFieldTags[] = {
+    {"<CODICE>", &ItinerisLine::code},          {"<DESCRIZIONE>", &ItinerisLine::description},
+    {"<QTA>", &ItinerisLine::quantity},         {"<PREZZO>", &ItinerisLine::price},
+    {"<IMPORTO>", &ItinerisLine::amount},       {"<SCONTO1>", &ItinerisLine::discount1},
+    {"<SCONTO2>", &ItinerisLine::discount2},    {"<SCONTO3>", &ItinerisLine::discount3},
+    {"<CODIVA>", &ItinerisLine::vatCode},       {"<CAUSALE_RIGA>", &ItinerisLine::reason},
+};
+
+bool AllDigits(std::string_view text) {
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// The line amount as the printer's price operand, in hundredths. Amounts
+// written with fewer than two decimals ("3", "3.5") are padded, so that they
+// are not sent as 3 or 35 cents; earlier points are thousands separators
+// ("1.234.50"). Anything else, or non-zero digits past the cents, fails the
+// job rather than print a wrong sum.
+bool AmountOperand(std::string_view amount, std::string& operand) {
+  std::string_view sign;
+  if (!amount.empty() && (amount[0] == '-' || amount[0] == '+')) {
+    sign = amount.substr(0, 1);
+    amount.remove_prefix(1);
+  }
+  std::string whole;
+  std::string_view fraction;
+  std::size_t last = amount.rfind('.');
+  if (last == std::string_view::npos) {
+    whole = amount;
+  } else {
+    fraction = amount.substr(last + 1);
+    std::string_view head = amount.substr(0, last);
+    std::size_t groupStart = 0;
+    for (std::size_t dot = head.find('.'); dot != std::string_view::npos; dot = head.find('.', groupStart)) {
+      std::string_view group = head.substr(groupStart, dot - groupStart);
+      bool first = groupStart == 0;
+      if (first ? (group.empty() || group.size() > 3) : group.size() != 3) return false;
+      whole += group;
+      groupStart = dot + 1;
+    }
+    std::string_view tail = head.substr(groupStart);
+    if (groupStart != 0 && tail.size() != 3) return false;
+    whole += tail;
+  }
+  if (!AllDigits(whole) || !AllDigits(fraction) || (whole.empty() && fraction.empty())) return false;
+  std::string cents(fraction.substr(0, 2));
+  if (fraction.size() > 2 && fraction.find_first_not_of('0', 2) != std::string_view::npos) return false;
+  cents.resize(2, '0');
+  operand = std::string(sign) + whole + cents;
+  return true;
+}
+
+class XmlReader {
+ public:
+  explicit XmlReader(std::string& out) : out_(out) {}
+
+  Status Pass(std::string_view intermediate, int pass) {
+    pass_ = pass;
+    state_ = 0;
+    ClearLineFields(line_);
+    LineReader reader(intermediate);
+    std::string raw;
+    while (reader.ReadLine(raw)) {
+      std::string tag = UpperAnsi(TrimBlanks(raw));
+      if (tag == "</SCONTRINO>") break;  // in any state: the receipt ends here, unfinished line and all
+      if (state_ == 0) {
+        if (tag == "<SCONTRINO>") state_ = 1;
+      } else if (state_ == 1) {
+        if (tag == "<DETTAGLIO>") {
+          ClearLineFields(line_);
+          state_ = 2;
+        }
+      } else if (tag == "</DETTAGLIO>") {
+        if (Status st = FinishLine(); !st) return st;
+      } else {
+        for (const FieldTag& f : kFieldTags) {
+          if (tag != f.tag) continue;
+          if (!ReadTagValue(reader, line_.*f.field)) return Status::Of(kErrInputPastEnd);
+          if (f.field == &ItinerisLine::reason) line_.isReturn = line_.reason == "RESO";
+          break;
+        }
+      }
+    }
+    if (pass_ == 2) {
+      AppendLine(out_, kSeparator);
+      AppendLine(out_, "SUBT;");
+    }
+    return Status::Ok();
+  }
+
+ private:
+  Status FinishLine() {
+    if (pass_ == 1 && !openingWritten_) {
+      AppendLine(out_, "OPER,C1;");
+      openingWritten_ = true;
+    }
+    // Sold lines go out in the first pass, returns in the second. A dropped
+    // line leaves the reader inside a line, as the receipt format expects.
+    if (line_.isReturn != (pass_ == 2)) {
+      ClearLineFields(line_);
+      return Status::Ok();
+    }
+    AppendLine(out_, kSeparator);
+
+    double quantity = RoundHalfEven(Val(line_.quantity));
+    if (quantity < -32768 || quantity > 32767) return Status::Of(kErrOverflow);
+    if (line_.amount != line_.price || quantity > 1)
+      AppendLine(out_, "PRNT,:PR.LIST. " + FormatNumber(quantity) + " X " + line_.price + ";");
+
+    const std::string* discounts[] = {&line_.discount1, &line_.discount2, &line_.discount3};
+    for (int i = 0; i < 3; ++i)
+      if (Val(*discounts[i]) > 0)
+        AppendLine(out_, "PRNT,:SCONTO" + std::to_string(i + 1) + " " + *discounts[i] + " % ;");
+
+    AppendLine(out_, "PRNT,:" + line_.code + ";");
+    AppendLine(out_, "PRNT,:" + line_.description + ";");
+
+    std::string operand;
+    if (!AmountOperand(line_.amount, operand))
+      return Status::Error(kErrTypeMismatch, line_.amount.empty() ? "Importo della riga mancante"
+                                                                  : "Importo della riga non valido: " + line_.amount);
+    AppendLine(out_, "PLUD,N1,C1,: ,P" + operand + (line_.isReturn ? ",R;" : ";"));
+
+    state_ = 1;
+    ClearLineFields(line_);
+    return Status::Ok();
+  }
+
+  std::string& out_;
+  ItinerisLine line_;
+  int pass_ = 1;
+  int state_ = 0;
+  bool openingWritten_ = false;
+};
+
+void LogFailure(const ItinerisErrorLog& log, const char* prefix, const Status& st) {
+  LogItinerisError(log, prefix + st.description + " - " + std::to_string(st.number));
+}
+
+Status TooLarge(std::size_t size, std::size_t limit) {
+  return Status::Error(kErrOverflow, "File di input troppo grande: " + std::to_string(size) + " byte (massimo " +
+                                         std::to_string(limit) + ")");
+}
+
+}  // namespace
+
+void LogItinerisError(const ItinerisErrorLog& log, const std::string& message) {
+  LocalDateTime now = log.clock.Now();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%02d%02d%02d_%02d%02d%02d -> ", now.year % 100, now.month, now.day, now.hour,
+                now.minute, now.second);
+  std::string line = stamp + message;
+  line += kCrLf;
+  (void)log.fs.Append(log.path, line);
+}
+
+void ClearLineFields(ItinerisLine& line) { line = ItinerisLine{}; }
+
+bool ReadTagValue(LineReader& reader, std::string& value) {
+  std::string raw;
+  if (!reader.ReadLine(raw)) return false;
+  value = UpperAnsi(TrimBlanks(raw));
+  if (value.find('<') != std::string::npos) {
+    value.clear();
+  } else {
+    for (char& c : value)
+      if (c == ',') c = '.';
+  }
+  return true;
+}
+
+std::string SplitXmlTagsText(std::string_view input) {
+  // The input's own line ends go first, so a tag broken over two lines is
+  // whole again before it is split.
+  std::string joined;
+  joined.reserve(input.size());
+  LineReader reader(input);
+  std::string line;
+  while (reader.ReadLine(line)) joined += line;
+
+  std::string out;
+  out.reserve(joined.size() + joined.size() / 4 + 2);
+  for (std::size_t i = 0; i < joined.size(); ++i) {
+    char c = joined[i];
+    if (c == '<' && i + 1 < joined.size() && joined[i + 1] == '/') {
+      out += kCrLf;
+      out += c;
+    } else if (c == '>') {
+      out += c;
+      out += kCrLf;
+    } else {
+      out += c;
+    }
+  }
+  out += kCrLf;
+  return out;
+}
+
+Status ConvertXmlToSLText(std::string_view intermediate, std::string& output) {
+  output.clear();
+  XmlReader reader(output);
+  for (int pass = 1; pass <= 2; ++pass)
+    if (Status st = reader.Pass(intermediate, pass); !st) return st;
+  return Status::Ok();
+}
+
+bool SplitXmlTags(FileSystem& fs, const ItinerisErrorLog& log, const std::string& inputPath,
+                  const std::string& outputPath) {
+  if (!fs.Exists(inputPath)) return false;
+  std::string input;
+  if (Status st = fs.ReadAll(inputPath, input); !st) {
+    LogFailure(log, "2: ", st);
+    return false;
+  }
+  if (input.empty()) return false;
+  if (fs.Exists(outputPath)) {
+    if (Status st = fs.Remove(outputPath); !st) {
+      LogFailure(log, "2: ", st);
+      return false;
+    }
+  }
+  if (input.size() > kMaxItinerisInputBytes) {
+    LogFailure(log, "2: ", TooLarge(input.size(), kMaxItinerisInputBytes));
+    return false;
+  }
+  if (Status st = fs.WriteAll(outputPath, SplitXmlTagsText(input)); !st) {
+    LogFailure(log, "2: ", st);
+    return false;
+  }
+  return true;
+}
+
+bool ConvertXmlToSL(FileSystem& fs, const ItinerisErrorLog& log, const std::string& inputPath,
+                    const std::string& outputPath) {
+  if (!fs.Exists(inputPath)) return false;
+  if (fs.Exists(outputPath)) {
+    if (Status st = fs.Remove(outputPath); !st) {
+      LogFailure(log, "1: ", st);
+      return false;
+    }
+  }
+  std::string input;
+  if (Status st = fs.ReadAll(inputPath, input); !st) {
+    LogFailure(log, "1: ", st);
+    return false;
+  }
+  if (input.empty()) return false;
+  if (input.size() > kMaxItinerisSplitBytes) {
+    LogFailure(log, "1: ", TooLarge(input.size(), kMaxItinerisSplitBytes));
+    return false;
+  }
+  std::string output;
+  Status converted = ConvertXmlToSLText(input, output);
+  // What was converted up to a failure is kept, for whoever looks into it.
+  Status written = fs.WriteAll(outputPath, output);
+  if (!converted) LogFailure(log, "1: ", converted);
+  if (!written) LogFailure(log, "1: ", written);
+  return converted && written;
+}
+
+bool PrepareItinerisJob(FileSystem& fs, Clock& clock, const std::string& inputDir, const std::string& source,
+                        std::string& jobPath) {
+  jobPath.clear();
+  ItinerisErrorLog log{fs, clock, JoinPath(inputDir, kItinerisErrorLog)};
+  std::string split = JoinPath(inputDir, kItinerisSplitFile);
+  std::string job = JoinPath(inputDir, kItinerisJobFile);
+  if (!SplitXmlTags(fs, log, source, split)) return false;
+  if (!ConvertXmlToSL(fs, log, split, job)) return false;
+  jobPath = job;
+  return true;
+}
+
+}  // namespace dorvane
