@@ -1,0 +1,196 @@
+// The simulated printer's reading of Sarema Language: what it accepts, what it
+// refuses and the totals it works out.
+#include <gtest/gtest.h>
+
+#include "sarema.h"
+
+namespace dorvane::kkora1 {
+namespace {
+
+Cents TotalOf(std::string_view job) {
+  JobCheck check = CheckJob(job, false);
+  EXPECT_TRUE(check.valid) << check.error.code << " " << check.error.message << " line " << check.errorLine;
+  return check.receipt.Total();
+}
+
+TEST(SaremaParse, AcceptsEveryCommandShapeDorvaneWrites) {
+  const char* lines[] = {
+      "PLUD,C1,N1,P000000150,:PANE,Q2;", "PLUD,C1,N1,P000000150,:PANE,R;",
+      "PLUD,C1,N12,P100,:PANE,Q2,R;",    "PLUD,C1,N1,P100,:;",
+      "PLUD,N1,C1,: ,P300;",             "PLUD,N1,C1,: ,P100,R;",
+      "DISC,%10,:SCONTO 10.00%;",        "DOST,%10,5,:SUB;",
+      "COUP,V250,:BUONO;",               "COST,V250,:BUONO;",
+      "MAGG,%5.5,:M;",                   "MOST,%5,:M;",
+      "ADDI,V100,:A;",                   "ADDS,V100,:A;",
+      "PRNT,:-------------------;",      "PRNT,:;",
+      "CASH,V1250,:CONTANTI;",           "CHEQ,V1,:ASSEGNO;",
+      "CARD,V1,:CARTA;",                 "TEND,N4,V100,:BUONI;",
+      "OPER,C1;",                        "SUBT;",
+      "OPNF;",                           "CLNF;",
+      "SUBT;  ",  // trailing blanks of a hand-made Sarema Language file
+  };
+  for (const char* line : lines) EXPECT_TRUE(ParseCommand(line).command) << line;
+}
+
+TEST(SaremaParse, OperandsAreTakenFromTheEndBecauseTextsAreNotEscaped) {
+  auto sale = ParseCommand("PLUD,C1,N7,P000000150,:A,B;C,Q1,5,R;").command;
+  ASSERT_TRUE(sale);
+  EXPECT_EQ(sale->department, 7);
+  EXPECT_EQ(sale->amount, 150);
+  EXPECT_EQ(sale->text, "A,B;C");
+  ASSERT_TRUE(sale->quantity);
+  EXPECT_EQ(sale->quantity->units, 15);
+  EXPECT_EQ(sale->quantity->decimals, 1);
+  EXPECT_TRUE(sale->isReturn);
+
+  auto plain = ParseCommand("PLUD,C1,N1,P100,:TORTA,QUATTRO;").command;
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->text, "TORTA,QUATTRO");
+  EXPECT_FALSE(plain->quantity);
+
+  auto flat = ParseCommand("PLUD,N1,C1,:X,P1,P250;").command;
+  ASSERT_TRUE(flat);
+  EXPECT_EQ(flat->amount, 250);
+  EXPECT_EQ(flat->text, "X,P1");
+
+  auto pay = ParseCommand("CASH,V500,:CONTANTI, GRAZIE;").command;
+  ASSERT_TRUE(pay);
+  EXPECT_EQ(pay->text, "CONTANTI, GRAZIE");
+}
+
+TEST(SaremaParse, RefusesMalformedLinesWithTheRightCode) {
+  struct Case { const char* line; const char* code; };
+  const Case cases[] = {
+      {"XXXX,1;", "E001"},
+      {"plud,C1,N1,P100,:X;", "E001"},  // keywords are case-sensitive
+      {"SUBT", "E002"},
+      {"PLUD,C1,N1,PABC,:X;", "E002"},
+      {"PLUD,C1,N1,P100;", "E002"},
+      {"PLUD,C1,N,P100,:X;", "E002"},
+      {"PLUD,N1,C1,: ,P;", "E002"},
+      {"DISC,%abc,:X;", "E002"},
+      {"CASH,V12,50,:X;", "E002"},
+      {"TEND,N3,V100,:X;", "E002"},
+      {"OPER,C2;", "E002"},
+      {"PLUD,C1,N0,P100,:X;", "E004"},  // a blank department field
+      {"PLUD,C1,N1,P100,:X,Q0;", "E004"},
+  };
+  for (const auto& c : cases) {
+    ParsedLine parsed = ParseCommand(c.line);
+    EXPECT_FALSE(parsed.command) << c.line;
+    EXPECT_EQ(parsed.error.code, c.code) << c.line;
+  }
+}
+
+TEST(SaremaTotals, SalesDiscountsSurchargesAndReturns) {
+  EXPECT_EQ(TotalOf("PLUD,C1,N1,P000000150,:PANE,Q2;\r\n"), 300);
+  EXPECT_EQ(TotalOf("PLUD,C1,N1,P199,:X,Q1,5;\r\n"), 299);  // 298.5 rounds away from zero
+  EXPECT_EQ(TotalOf("PLUD,C1,N1,P1000,:X;\r\nDISC,%10,:S;\r\n"), 900);
+  EXPECT_EQ(TotalOf("PLUD,C1,N1,P1000,:X;\r\nPLUD,C1,N1,P500,:Y;\r\nDISC,%10,:S;\r\n"), 1450);
+  EXPECT_EQ(TotalOf("PLUD,C1,N1,P1000,:X;\r\nPLUD,C1,N1,P500,:Y;\r\nDOST,%10,:S;\r\n"), 1350);
+  EXPECT_EQ(TotalOf("PLUD,C1,N1,P1000,:X;\r\nCOUP,V250,:S;\r\nCOST,V50,:S;\r\n"), 700);
+  EXPECT_EQ(TotalOf("PLUD,C1,N1,P1000,:X;\r\nMAGG,%2,5,:M;\r\nADDS,V5,:A;\r\n"), 1030);
+  EXPECT_EQ(TotalOf("PLUD,C1,N1,P1000,:X;\r\nMOST,%10,:M;\r\nADDI,V1,:A;\r\n"), 1101);
+  // A surcharge on a returned line shrinks the refund: DORVANE's inversion of
+  // discounts after a return relies on it.
+  EXPECT_EQ(TotalOf("PLUD,C1,N1,P500,:X;\r\nPLUD,C1,N1,P300,:R,R;\r\nMAGG,%10,:M;\r\n"), 230);
+  // The Itineris example: one sold line of 3,00 and one returned of 1,00.
+  EXPECT_EQ(TotalOf("OPER,C1;\r\nPRNT,:-------------------;\r\nPRNT,:PR.LIST. 2 X 1.50;\r\n"
+                    "PRNT,:123;\r\nPRNT,:PANE;\r\nPLUD,N1,C1,: ,P300;\r\nPRNT,:-------------------;\r\n"
+                    "PRNT,:9;\r\nPRNT,:LATTE;\r\nPLUD,N1,C1,: ,P100,R;\r\nPRNT,:-------------------;\r\n"
+                    "SUBT;\r\n"),
+            200);
+}
+
+TEST(SaremaTotals, PaymentsChangeAndAutomaticClosing) {
+  JobCheck paid = CheckJob("PLUD,C1,N1,P1250,:X;\r\nCASH,V1000,:C;\r\nCARD,V500,:K;\r\n", false);
+  ASSERT_TRUE(paid.valid);
+  EXPECT_EQ(paid.receipt.Paid(), 1500);
+  EXPECT_EQ(paid.receipt.Change(), 250);
+
+  JobCheck open = CheckJob("PLUD,C1,N1,P1250,:X;\r\nSUBT;\r\n", false);
+  ASSERT_TRUE(open.valid);
+  EXPECT_EQ(open.receipt.Paid(), 1250);  // closed in cash by the printer
+  EXPECT_EQ(open.receipt.Lines().back().text, "CONTANTI (CHIUSURA AUTOMATICA)");
+}
+
+TEST(SaremaTotals, RefusesWhatAPrinterWouldNotDo) {
+  struct Case { const char* job; int line; };
+  const Case cases[] = {
+      {"DISC,%10,:S;\r\n", 1},
+      {"PRNT,:X;\r\nCOST,V10,:S;\r\n", 2},
+      {"PLUD,C1,N1,P100,:X;\r\nCASH,V100,:C;\r\nPLUD,C1,N1,P100,:Y;\r\n", 3},
+      {"PLUD,C1,N1,P100,:X;\r\nDISC,%100,01,:S;\r\n", 2},
+      {"PLUD,C1,N1,P100,:X;\r\nCOUP,V101,:S;\r\n", 2},
+      {"CASH,V100,:C;\r\n", 1},
+      {"PLUD,C1,N1,P100,:X;\r\nOPNF;\r\n", 2},
+      {"OPNF;\r\nPLUD,C1,N1,P100,:X;\r\nCLNF;\r\n", 2},
+      {"PRNT,:X;\r\nCLNF;\r\n", 2},
+      {"PLUD,C1,N1,P100,:X;\r\nOPER,C1;\r\n", 2},
+  };
+  for (const auto& c : cases) {
+    JobCheck check = CheckJob(c.job, false);
+    EXPECT_FALSE(check.valid) << c.job;
+    EXPECT_EQ(check.errorLine, c.line) << c.job;
+  }
+  JobCheck unclosed = CheckJob("OPNF;\r\nPRNT,:X;\r\n", false);
+  EXPECT_FALSE(unclosed.valid);
+  EXPECT_EQ(unclosed.errorLine, 0);
+}
+
+TEST(SaremaJob, LinesKindsAndLineEnds) {
+  // Line numbers count blank lines; any of CR LF, CR, LF ends a line.
+  JobCheck check = CheckJob("PRNT,:A;\r\n\r\nPRNT,:B;\rBAD;\nSUBT;", false);
+  EXPECT_FALSE(check.valid);
+  EXPECT_EQ(check.errorLine, 4);
+  EXPECT_EQ(check.errorLineText, "BAD;");
+
+  EXPECT_EQ(CheckJob("", false).kind, JobKind::Empty);
+  EXPECT_TRUE(CheckJob("\r\n\r\n", false).valid);
+  JobCheck text = CheckJob("OPNF;\r\nPRNT,:CIAO;\r\nCLNF;\r\n", false);
+  EXPECT_TRUE(text.valid);
+  EXPECT_EQ(text.kind, JobKind::NonFiscal);
+  EXPECT_EQ(text.printLines.size(), 3u);
+}
+
+TEST(SaremaJob, XonXoffPassesOnlyWhenAllowed) {
+  const std::string xon = "\x11" "1000H1R\r\n";
+  const std::string foreign = "\"PANE\"150H1R\r\n1T\r\n";
+  EXPECT_TRUE(LooksLikeXonXoff(xon));
+  EXPECT_TRUE(LooksLikeXonXoff(foreign));
+  EXPECT_FALSE(LooksLikeXonXoff("\r\nPRNT,:X;\r\nGARBAGE\r\n"));
+
+  EXPECT_FALSE(CheckJob(foreign, false).valid);
+  JobCheck passed = CheckJob(foreign, true);
+  EXPECT_TRUE(passed.valid);
+  EXPECT_EQ(passed.kind, JobKind::XonXoff);
+  // A Sarema Language job with a bad line is still checked when pass-through is on.
+  EXPECT_FALSE(CheckJob("PRNT,:X;\r\nGARBAGE\r\n", true).valid);
+}
+
+TEST(SaremaJob, RefusalNeverReadsAsPaperOut) {
+  const char* offending[] = {"PRNT,:COVER ;X", "XYZ FINE CARTA;", "E096: X", "cover", "SUBT"};
+  for (const char* line : offending) {
+    JobCheck check = CheckJob(std::string("PRNT,:OK;\r\n") + line + "\r\n", false);
+    ASSERT_FALSE(check.valid) << line;
+    const std::string report = RefusalReport(check);
+    const std::string first = SplitLines(report).front();
+    EXPECT_FALSE(ReadsAsPaperOut(first)) << first;
+    EXPECT_EQ(first.rfind("E00", 0), 0u) << first;
+    EXPECT_NE(first.find("RIGA 2"), std::string::npos) << first;
+    EXPECT_NE(report.find(line), std::string::npos);  // the offending text is reported
+  }
+  EXPECT_TRUE(ReadsAsPaperOut("E096: FINE CARTA"));
+  EXPECT_TRUE(ReadsAsPaperOut("E097: Cover aperto"));
+  EXPECT_FALSE(ReadsAsPaperOut("e096: x"));
+}
+
+TEST(SaremaFormat, Cents) {
+  EXPECT_EQ(FormatCents(0), "0,00");
+  EXPECT_EQ(FormatCents(5), "0,05");
+  EXPECT_EQ(FormatCents(1250), "12,50");
+  EXPECT_EQ(FormatCents(-30), "-0,30");
+}
+
+}  // namespace
+}  // namespace dorvane::kkora1
