@@ -303,7 +303,7 @@ void Simulator::TakeJob(Port& port) {
     }
   }
   job.faultLine = job.check.printLines.size() / 2;
-  job.nextLineAt = Clock::now();
+  job.nextLineAt = Clock::now() + std::chrono::milliseconds(options_.lineMs);
   port.job = std::move(job);
   port.phase = Phase::Printing;
   Print(port);
@@ -340,7 +340,7 @@ void Simulator::Print(Port& port) {
       const auto now = Clock::now();
       if (now < job.nextLineAt) return;
       job.nextLineAt = now + std::chrono::milliseconds(options_.lineMs);
-      Log(j + "printing line " + std::to_string(job.nextLine + 1) + "/" + std::to_string(lines.size()));
+      Log(j + "printed line " + std::to_string(job.nextLine + 1) + "/" + std::to_string(lines.size()));
     }
     ++job.nextLine;
   }
@@ -371,6 +371,7 @@ void Simulator::Release(Port& port) {
     Log(p + "resumed, SR_ERR removed");
   }
   job.fault = Fault::None;
+  job.nextLineAt = Clock::now() + std::chrono::milliseconds(options_.lineMs);
   port.phase = Phase::Printing;
   Print(port);
 }
