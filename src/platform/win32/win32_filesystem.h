@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/filesystem.h"
+
+namespace dorvane {
+
+// The real file system on Windows, through the ANSI calls: names are bytes in
+// the system code page and are never converted. Hidden and system files are
+// not found and not listed, as a directory lookup does not show them.
+class Win32FileSystem : public FileSystem {
+ public:
+  bool Exists(const std::string& path) override;
+  bool IsDirectory(const std::string& path) override;
+  Status ListFiles(const std::string& dir, std::vector<std::string>& names) override;
+  Status CreationTime(const std::string& path, LocalDateTime& when) override;
+  Status ReadAll(const std::string& path, std::string& bytes) override;
+  Status WriteAll(const std::string& path, const std::string& bytes) override;
+  Status Append(const std::string& path, const std::string& bytes) override;
+  Status Copy(const std::string& from, const std::string& to) override;
+  Status Remove(const std::string& path) override;
+  Status Rename(const std::string& from, const std::string& to) override;
+};
+
+// Maps a Windows error code (GetLastError) onto the run-time error numbering.
+Status StatusFromWin32Error(unsigned long code);
+
+}  // namespace dorvane
