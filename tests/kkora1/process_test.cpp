@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -12,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "io.h"
+#include "fileio.h"
 #include "sarema.h"
 #include "simulator.h"
 

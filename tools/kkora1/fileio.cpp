@@ -1,4 +1,4 @@
-#include "io.h"
+#include "fileio.h"
 
 #include <chrono>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "io.h"
+#include "fileio.h"
 #include "options.h"
 #include "platform.h"
 #include "simulator.h"

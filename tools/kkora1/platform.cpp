@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "io.h"
+#include "fileio.h"
 #include "sarema.h"
 
 #ifdef _WIN32

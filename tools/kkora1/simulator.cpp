@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "io.h"
+#include "fileio.h"
 
 namespace dorvane::kkora1 {
 
