@@ -40,13 +40,21 @@ std::string ExchangeName(std::string_view base, int port) {
   return name;
 }
 
+// Windows paths are in the ANSI code page: they go to the "A" functions and to
+// the narrow C runtime untouched. std::filesystem would convert them through
+// the C locale instead.
 bool FileExists(const std::string& path) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
   std::error_code ec;
   return fs::is_regular_file(fs::path(path), ec);
+#endif
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-  std::ifstream in(fs::path(path), std::ios::binary);
+  std::ifstream in(path.c_str(), std::ios::binary);
   if (!in) return std::nullopt;
   std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return std::nullopt;
@@ -66,7 +74,7 @@ bool RenameFile(const std::string& from, const std::string& to) {
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error) {
   const std::string temp = path + ".kktmp";
   {
-    std::ofstream out(fs::path(temp), std::ios::binary | std::ios::trunc);
+    std::ofstream out(temp.c_str(), std::ios::binary | std::ios::trunc);
     if (!out) {
       if (error) *error = "cannot create " + temp;
       return false;
@@ -89,7 +97,7 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::strin
 }
 
 bool AppendFile(const std::string& path, std::string_view bytes, std::string* error) {
-  std::ofstream out(fs::path(path), std::ios::binary | std::ios::app);
+  std::ofstream out(path.c_str(), std::ios::binary | std::ios::app);
   if (!out) {
     if (error) *error = "cannot open " + path;
     return false;
@@ -104,12 +112,34 @@ bool AppendFile(const std::string& path, std::string_view bytes, std::string* er
 }
 
 bool RemoveFile(const std::string& path) {
+#ifdef _WIN32
+  if (DeleteFileA(path.c_str())) return true;
+  const DWORD code = GetLastError();
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+#else
   std::error_code ec;
   fs::remove(fs::path(path), ec);
   return !ec || !FileExists(path);
+#endif
 }
 
 bool EnsureDirectory(const std::string& path, std::string* error) {
+#ifdef _WIN32
+  auto isDirectory = [](const std::string& p) {
+    const DWORD a = GetFileAttributesA(p.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+  };
+  if (isDirectory(path)) return true;
+  // Create each missing level in turn; levels that cannot be created (a drive,
+  // a UNC server or share) are passed over and the last check decides.
+  for (std::size_t at = path.find_first_of("\\/", 1);; at = path.find_first_of("\\/", at + 1)) {
+    const std::string level = path.substr(0, at);
+    if (!level.empty() && !isDirectory(level)) CreateDirectoryA(level.c_str(), nullptr);
+    if (at == std::string::npos) break;
+  }
+  if (!isDirectory(path) && error) *error = "CreateDirectoryA failed, code " + std::to_string(GetLastError());
+  return isDirectory(path);
+#else
   std::error_code ec;
   if (fs::is_directory(fs::path(path), ec)) return true;
   fs::create_directories(fs::path(path), ec);
@@ -118,6 +148,7 @@ bool EnsureDirectory(const std::string& path, std::string* error) {
     return false;
   }
   return true;
+#endif
 }
 
 void Log(std::string_view message) {
