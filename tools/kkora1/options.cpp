@@ -261,7 +261,7 @@ std::string HelpText() {
       "    dump=now       end the dump now: create SR_MATR\n"
       "    matr=remove    delete SR_MATR (no job is taken until dump=now)\n"
       "    quit=1         exit cleanly\n"
-      "  and any option marked below as changeable at run time, by its name:\n"
+      "  and these options, by their names, which may change while running:\n"
       "   ";
   for (const auto& info : OptionTable())
     if (info.atRunTime) text += " " + std::string(info.name);
@@ -274,6 +274,7 @@ std::string HelpText() {
       "  SR_OUT.00n    receipt number and total of a printed job, then FINESCO.00n\n"
       "  SR_ERR.00n    why a job was refused (E0xx: ...), or E096: paper out,\n"
       "                E097: cover open while a job is held\n"
+      "  KKORA1_GIORNALE.TXT  electronic journal; KKORA1_NUMERO.TXT  last receipt number\n"
       "\n"
       "Ends cleanly on SIGTERM or SIGINT (POSIX), or when its hidden window is\n"
       "closed, as TASKKILL without /F does (Windows); exit code 0.\n";
