@@ -107,6 +107,9 @@ TEST(SaremaTotals, PaymentsChangeAndAutomaticClosing) {
   ASSERT_TRUE(paid.valid);
   EXPECT_EQ(paid.receipt.Paid(), 1500);
   EXPECT_EQ(paid.receipt.Change(), 250);
+  std::vector<std::string> texts;
+  for (const auto& line : paid.receipt.Lines()) texts.push_back(line.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"X  REP.1", "TOTALE", "CONTANTI C", "CARTA K", "RESTO"}));
 
   JobCheck open = CheckJob("PLUD,C1,N1,P1250,:X;\r\nSUBT;\r\n", false);
   ASSERT_TRUE(open.valid);

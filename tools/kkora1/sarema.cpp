@@ -289,6 +289,7 @@ std::optional<PrinterError> Receipt::Apply(const Command& c) {
     }
     case Keyword::Cash: case Keyword::Cheq: case Keyword::Card: case Keyword::Tend:
       if (!hasSale_) return Sequence("PAGAMENTO SENZA VENDITE");
+      if (!paying_) firstPayment_ = lines_.size();
       paying_ = true;
       paid_ += c.amount;
       if (paid_ > kMaxTotal) return Value("PAGAMENTO TROPPO ALTO");
@@ -308,7 +309,8 @@ std::optional<PrinterError> Receipt::Apply(const Command& c) {
 std::optional<PrinterError> Receipt::Finish() {
   if (nonFiscalOpen_) return Sequence("DOCUMENTO NON FISCALE NON CHIUSO");
   if (nonFiscal_ || lines_.empty()) return std::nullopt;
-  lines_.push_back({"TOTALE", total_});
+  const auto at = paying_ ? lines_.begin() + static_cast<std::ptrdiff_t>(firstPayment_) : lines_.end();
+  lines_.insert(at, {"TOTALE", total_});
   if (paid_ < total_) {
     lines_.push_back({"CONTANTI (CHIUSURA AUTOMATICA)", total_ - paid_});
     paid_ = total_;

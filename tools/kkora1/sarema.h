@@ -76,6 +76,7 @@ class Receipt {
   bool fiscalStarted_ = false;  // any sale, discount or payment
   bool hasSale_ = false;
   bool paying_ = false;
+  std::size_t firstPayment_ = 0;  // where TOTALE goes: before the payments
   Cents lastLine_ = 0;
   Cents total_ = 0;
   Cents paid_ = 0;
