@@ -146,9 +146,12 @@ class XmlReader {
     AppendLine(out_, "PRNT,:" + line_.description + ";");
 
     std::string operand;
-    if (!AmountOperand(line_.amount, operand))
-      return Status::Error(kErrTypeMismatch, line_.amount.empty() ? "Importo della riga mancante"
-                                                                  : "Importo della riga non valido: " + line_.amount);
+    if (!AmountOperand(line_.amount, operand)) {
+      if (line_.amount.empty()) return Status::Error(kErrTypeMismatch, "Importo della riga mancante");
+      // Enough of the value to find it in the file, and no more on one log line.
+      std::string shown = line_.amount.size() > 40 ? line_.amount.substr(0, 40) + "..." : line_.amount;
+      return Status::Error(kErrTypeMismatch, "Importo della riga non valido: " + shown);
+    }
     AppendLine(out_, "PLUD,N1,C1,: ,P" + operand + (line_.isReturn ? ",R;" : ";"));
 
     state_ = 1;

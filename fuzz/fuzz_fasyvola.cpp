@@ -1,0 +1,42 @@
+// Fasy Vola converter on arbitrary bytes, both with and without the discount
+// inversion, on its own and through the files as the hand-off runs it.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "convert/ModConvFasyVolaToSL.h"
+#include "fuzz_check.h"
+#include "fuzz_ui.h"
+#include "platform/sim/mem_filesystem.h"
+#include "text/text.h"
+
+using namespace dorvane;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string input(reinterpret_cast<const char*>(data), size);
+  for (bool invert : {false, true}) {
+    FasyVolaText r = ConvertFasyVolaText(input, invert);
+    // One command per line: each ends in ";" and CR LF, and no CR is left inside.
+    FUZZ_CHECK(r.output.empty() || EndsWith(r.output, ";\r\n"));
+    std::size_t lineStart = 0;
+    for (std::size_t cr = r.output.find('\r'); cr != std::string::npos; cr = r.output.find('\r', lineStart)) {
+      FUZZ_CHECK(cr + 1 < r.output.size() && r.output[cr + 1] == '\n');
+      FUZZ_CHECK(cr > lineStart && r.output[cr - 1] == ';');
+      lineStart = cr + 2;
+    }
+    for (const Status& failure : r.failures) FUZZ_CHECK(!failure.ok() && !failure.description.empty());
+
+    MemFileSystem fs;
+    fs.AddDir("/in");
+    fs.Put("/in/R.001", input);
+    fuzz::CountingUi ui;
+    std::string job;
+    bool ok = PrepareFasyVolaJob(fs, ui, "/in", "/in/R.001", invert, job);
+    FUZZ_CHECK(ok == r.ok());
+    FUZZ_CHECK(ok == !job.empty());
+    FUZZ_CHECK(fs.Content("/in/FASYCONV.TXT") == r.output);
+    FUZZ_CHECK(fs.Content("/in/R.001") == input);
+    FUZZ_CHECK(ui.messages == static_cast<int>(r.failures.size()));
+  }
+  return 0;
+}
