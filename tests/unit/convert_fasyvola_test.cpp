@@ -95,6 +95,7 @@ TEST(FasyVola, RecordKinds) {
   // line is skipped; kinds 2, 7 and 10 write nothing.
   EXPECT_EQ(Convert({"     ", Text("A"), "", Text("B")}), "PRNT,:A;\r\nPRNT,:B;\r\n");
   EXPECT_EQ(Convert({"XYZ", Text("A")}), "PRNT,:A;\r\n");
+  EXPECT_EQ(Convert({"", Text("A")}), "");  // skipped, so no header either
   EXPECT_EQ(Convert({kHeader, At("2", 5, "DUE"), At("07", 5, "SETTE"), At("10", 5, "DIECI"), Text("FINE")}),
             "PRNT,:FINE;\r\n");
   // The kind is read from the first two characters as they stand.

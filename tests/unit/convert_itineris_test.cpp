@@ -87,6 +87,17 @@ TEST(ItinerisConvert, SoldLinesFirstThenReturns) {
   EXPECT_EQ(Job(Receipt(Line("R1", "a", "1", "1.00", "1.00", reso))), "OPER,C1;\r\n" + block("R1", "A", "100", true) + kEnd);
 }
 
+TEST(ItinerisConvert, ADroppedLineLeavesTheReaderInsideALine) {
+  // So a field written between two lines belongs to the next one when the
+  // line before it was dropped, and to none when it was written.
+  std::string between = "<CODICE>FUORI</CODICE>";
+  std::string reso = "<CAUSALE_RIGA>RESO</CAUSALE_RIGA>";
+  std::string next = "<DETTAGLIO><IMPORTO>2.00</IMPORTO><PREZZO>2.00</PREZZO></DETTAGLIO>";
+  EXPECT_EQ(Job(Receipt("<DETTAGLIO><IMPORTO>1.00</IMPORTO><PREZZO>1.00</PREZZO>" + reso + "</DETTAGLIO>" + between + next)),
+            "OPER,C1;\r\n" + kSep + "PRNT,:FUORI;\r\nPRNT,:;\r\nPLUD,N1,C1,: ,P200;\r\n" + kSep +
+                "PRNT,:;\r\nPRNT,:;\r\nPLUD,N1,C1,: ,P100,R;\r\n" + kEnd);
+}
+
 TEST(ItinerisConvert, ReceiptsWithoutLines) {
   EXPECT_EQ(Job(Receipt("")), kEnd);
   EXPECT_EQ(Job("<SCONTRINO></SCONTRINO>"), kEnd);
