@@ -29,17 +29,24 @@ ProcessInfoC Dispatcher::ProcessInfo(std::int32_t processId) {
   return info;
 }
 
+namespace {
+// A process whose name could not be read matches nothing, not even an empty name.
+bool NameMatches(const ProcessInfoC& info, const std::string& wantedUpper) {
+  return !info.Name.empty() && UpperAnsi(info.Name) == wantedUpper;
+}
+}  // namespace
+
 bool Dispatcher::SearchProcess(const std::string& processName) {
   const std::string wanted = UpperAnsi(processName);
   for (std::int32_t pid : processes_.EnumerateIds())
-    if (UpperAnsi(ProcessInfo(pid).Name) == wanted) return true;
+    if (NameMatches(ProcessInfo(pid), wanted)) return true;
   return false;
 }
 
 bool Dispatcher::SearchProcessAndKillIt(const std::string& processName) {
   const std::string wanted = UpperAnsi(processName);
   for (std::int32_t pid : processes_.EnumerateIds()) {
-    if (UpperAnsi(ProcessInfo(pid).Name) != wanted) continue;
+    if (!NameMatches(ProcessInfo(pid), wanted)) continue;
     processes_.AskToClose(pid);
     SleepDelay(3000);  // KORA1's grace time to close by itself
     return true;

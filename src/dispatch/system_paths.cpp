@@ -64,7 +64,11 @@ void Dispatcher::AdoptKora1ProgramDir() {
   }
 }
 
+// Both buttons hold the cycle while they change KORA1's identity, then put
+// the timer back as it was: enabling it unconditionally would start a cycle
+// the user had stopped, behind a button that still reads "START".
 void Dispatcher::cmdSetKora1PathDir_Click() {
+  const bool wasEnabled = c_.Timer1.Enabled();
   c_.Timer1.SetEnabled(false);
   Step([&] {
     c_.txtKora1PathDir.Set(c_.Dir1Path);
@@ -72,14 +76,15 @@ void Dispatcher::cmdSetKora1PathDir_Click() {
   });
   Step([&] { AdoptKora1ProgramDir(); });
   NormaliseProcessName();
-  c_.Timer1.SetEnabled(true);
+  c_.Timer1.SetEnabled(wasEnabled);
 }
 
 void Dispatcher::cmdSetKora1Proc_Click() {
+  const bool wasEnabled = c_.Timer1.Enabled();
   c_.Timer1.SetEnabled(false);
   st_.CurrKora1ProcName = c_.txtKora1ProcName.Text;
   NormaliseProcessName();
-  c_.Timer1.SetEnabled(true);
+  c_.Timer1.SetEnabled(wasEnabled);
 }
 
 void Dispatcher::m_manual_Click() {

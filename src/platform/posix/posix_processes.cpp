@@ -63,10 +63,19 @@ bool IsExecutableFile(const std::string& path) {
 
 // Starts argv detached from this process (its own session, no shared
 // terminal or pipes), so it outlives us and never holds our output open.
+// False when the program could not be started at all (missing, not
+// executable): a pipe closed by a successful exec carries exec's errno back.
 bool SpawnDetached(const std::vector<std::string>& args) {
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return false;
   pid_t child = ::fork();
-  if (child < 0) return false;
+  if (child < 0) {
+    ::close(report[0]);
+    ::close(report[1]);
+    return false;
+  }
   if (child == 0) {
+    ::close(report[0]);
     ::setsid();
     pid_t grandchild = ::fork();
     if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
@@ -80,12 +89,21 @@ bool SpawnDetached(const std::vector<std::string>& args) {
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     ::execvp(argv[0], argv.data());
+    int err = errno;
+    (void)!::write(report[1], &err, sizeof err);
     ::_exit(127);
   }
+  ::close(report[1]);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  bool forked = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  int execErr = 0;
+  ssize_t n;
+  while ((n = ::read(report[0], &execErr, sizeof execErr)) < 0 && errno == EINTR) {
+  }
+  ::close(report[0]);
+  return forked && n == 0;
 }
 
 }  // namespace

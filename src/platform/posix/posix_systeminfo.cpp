@@ -54,7 +54,8 @@ bool PosixSystemInfo::QueryKora1Value(const std::string& valueName, std::string&
     std::size_t end = bytes.find_first_of("\r\n", pos);
     line = bytes.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
     std::size_t eq = line.find('=');
-    if (eq != std::string::npos && Trim(line.substr(0, eq)) == valueName) {
+    // Value names ignore letter case, as the registry's do.
+    if (eq != std::string::npos && EqualsNoCase(Trim(line.substr(0, eq)), valueName)) {
       result = line.substr(eq + 1);
       return true;
     }
