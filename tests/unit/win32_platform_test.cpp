@@ -1,0 +1,513 @@
+// The Windows platform against the real system (run under wine here): the
+// registry, process enumeration, TASKKILL, the shell, folders, the
+// single-instance mutex and files through the ANSI calls.
+#ifdef _WIN32
+
+#include <gtest/gtest.h>
+
+#include "platform/win32/win32_registry.h"
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/win32/win32_filesystem.h"
+#include "platform/win32/win32_processes.h"
+#include "platform/win32/win32_systeminfo.h"
+#include "support/fakes.h"
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane::test {
+namespace {
+
+using namespace modRegistry;
+
+bool WaitUntil(int timeoutMs, const std::function<bool()>& cond) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!cond()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+std::string OwnExe() {
+  char buf[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+  return std::string(buf, n);
+}
+
+std::string Unique(const std::string& stem) { return stem + std::to_string(GetCurrentProcessId()); }
+
+// A fresh folder under the temporary directory, removed at the end.
+class TempDir {
+ public:
+  TempDir() {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    path_ = std::string(base) + Unique("dorvane-w32-") + "-" + std::to_string(GetTickCount());
+    CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ~TempDir() {
+    std::string from = path_ + std::string(2, '\0');
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationA(&op);
+  }
+  std::string Path(const std::string& name) const { return path_ + "\\" + name; }
+  const std::string& Dir() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// ---- modRegistry ----
+
+// A key of the test's own under HKCU, created with the values it needs.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    RegCloseKey(key);
+    RegDeleteTreeA(HKEY_CURRENT_USER, keyPath.c_str());
+  }
+  void SetText(const char* name, const std::string& text, DWORD type = REG_SZ) {
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>(text.size() + 1)),
+              ERROR_SUCCESS);
+  }
+  void SetDword(const char* name, DWORD value) {
+    ASSERT_EQ(RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
+              ERROR_SUCCESS);
+  }
+  std::string keyPath = "Software\\DORVANE tests\\" + Unique("run");
+  HKEY key = nullptr;
+};
+
+TEST_F(RegistryTest, TextAndNumbersReadBack) {
+  SetText("Data", "C:\\K1\\DATA \xe8");  // bytes above 127 come back unchanged
+  SetText("Empty", "");
+  SetDword("Port", 3);
+  SetDword("Negative", 0xFFFFFFFEu);
+  std::string v;
+  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Data", v));
+  EXPECT_EQ(v, "C:\\K1\\DATA \xe8");
+  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "data", v)) << "value names ignore letter case";
+  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Empty", v));
+  EXPECT_EQ(v, "");
+  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Port", v));
+  EXPECT_EQ(v, "3");
+  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Negative", v));
+  EXPECT_EQ(v, "-2");
+}
+
+TEST_F(RegistryTest, OtherTypesReadAsEmptyText) {
+  SetText("Expand", "%TEMP%\\x", REG_EXPAND_SZ);
+  const BYTE bin[] = {1, 2, 3};
+  ASSERT_EQ(RegSetValueExA(key, "Binary", 0, REG_BINARY, bin, sizeof bin), ERROR_SUCCESS);
+  std::string v = "x";
+  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Expand", v));
+  EXPECT_EQ(v, "");
+  v = "x";
+  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Binary", v));
+  EXPECT_EQ(v, "");
+}
+
+TEST_F(RegistryTest, FailuresLeaveTheResultAsItWas) {
+  SetText("Long", std::string(kValueBufferBytes, 'L'));  // with its NUL, one byte too many
+  SetText("Fits", std::string(kValueBufferBytes - 1, 'F'));
+  std::string v = "before";
+  EXPECT_FALSE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Missing", v));
+  EXPECT_FALSE(QueryRegValue(HKEY_CURRENT_USER, keyPath + "\\Missing", "Data", v));
+  EXPECT_FALSE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Long", v));
+  EXPECT_EQ(v, "before");
+  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Fits", v));
+  EXPECT_EQ(v, std::string(kValueBufferBytes - 1, 'F'));
+}
+
+TEST_F(RegistryTest, InvalidKeyPathsAreRejectedBeforeAnyRegistryCall) {
+  SetText("Data", "D");
+  for (const std::string& bad : {"\\" + keyPath, keyPath + "\\", std::string("Software\\\\DORVANE tests")}) {
+    EXPECT_FALSE(IsValidRegKeyPath(bad)) << bad;
+    std::string v = "before";
+    EXPECT_FALSE(QueryRegValue(HKEY_CURRENT_USER, bad, "Data", v)) << bad;
+    EXPECT_EQ(v, "before") << bad;
+  }
+  EXPECT_TRUE(IsValidRegKeyPath(keyPath));
+  EXPECT_TRUE(IsValidRegKeyPath("SOFTWARE"));
+  EXPECT_TRUE(IsValidRegKeyPath(""));
+
+  // The registry itself opens the path with a trailing "\", so only the
+  // check in front of it can have refused it.
+  HKEY k;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, (keyPath + "\\").c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
+    RegCloseKey(k);
+  } else {
+    GTEST_LOG_(INFO) << "this registry refuses a trailing backslash by itself";
+  }
+}
+
+TEST(RegistryResult, AnythingButZeroIsAnInvalidCall) {
+  EXPECT_NO_THROW(CheckRegResult(ERROR_SUCCESS));
+  for (long code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_MORE_DATA, -1L}) {
+    try {
+      CheckRegResult(code);
+      ADD_FAILURE() << code;
+    } catch (const RegistryError& e) {
+      EXPECT_EQ(e.number, kErrInvalidCall);
+      EXPECT_EQ(e.code, code);
+    }
+  }
+}
+
+// KORA1's own key, as KORA1 leaves it, read by the start-up path.
+class Kora1KeyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKora1RegistryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    RegCloseKey(key);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
+  }
+  void Set(const char* name, const std::string& text) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1));
+  }
+  HKEY key = nullptr;
+};
+
+TEST_F(Kora1KeyTest, StartUpPathsComeFromKora1sKey) {
+  Set("ZTKKora1", "C:\\K1\\DATA");
+  Set("CustomPathDataDir", "D:\\X");
+  Set("AppPath", "C:\\K1");
+  Win32SystemInfo system({"dorvane.exe"}, Unique("Local\\dorvane-test-"));
+  Harness h;
+  Dispatcher d(h.fs, h.clock, h.processes, system, h.ui);
+  d.VerifyAndSetPathFromRegistry();
+  EXPECT_EQ(d.State().CurrentKora1DataDir, "D:\\X");
+  EXPECT_EQ(d.State().CurrentKora1AppPathDir, "C:\\K1");
+
+  Set("CustomPathDataDir", "");
+  d.VerifyAndSetPathFromRegistry();
+  EXPECT_EQ(d.State().CurrentKora1DataDir, "C:\\K1\\DATA");
+
+  RegDeleteValueA(key, "ZTKKora1");
+  d.State().CurrentKora1DataDir = "kept";
+  d.VerifyAndSetPathFromRegistry();
+  EXPECT_EQ(d.State().CurrentKora1DataDir, "kept");
+}
+
+// ---- System information ----
+
+TEST(Win32System, CommonApplicationDataAndVersion) {
+  Win32SystemInfo system({"dorvane.exe"}, Unique("Local\\dorvane-test-"));
+  const std::string common = system.CommonAppData();
+  ASSERT_FALSE(common.empty());
+  EXPECT_NE(common.back(), '\\');
+  EXPECT_TRUE(Win32FileSystem().IsDirectory(common));
+
+  EXPECT_TRUE(system.IsNt6OrLater());
+  EXPECT_FALSE(IsNt6OrLaterVersion(VER_PLATFORM_WIN32_NT, 5));
+  EXPECT_TRUE(IsNt6OrLaterVersion(VER_PLATFORM_WIN32_NT, 6));
+  EXPECT_TRUE(IsNt6OrLaterVersion(VER_PLATFORM_WIN32_NT, 10));
+  EXPECT_FALSE(IsNt6OrLaterVersion(VER_PLATFORM_WIN32_WINDOWS, 6));
+
+  Harness h;
+  Dispatcher d(h.fs, h.clock, h.processes, system, h.ui);
+  d.CheckDorvaneDataDir();
+  EXPECT_EQ(d.State().CurrentDorvaneDataDir, common + "\\ZTKDORVANE");
+  EXPECT_TRUE(h.ui.messages.empty());
+}
+
+TEST(Win32System, OwnDirectoryAndCommandLine) {
+  Win32SystemInfo system({"dorvane.exe", "/stop", "/NONID"}, Unique("Local\\dorvane-test-"));
+  EXPECT_EQ(system.CommandLine(), "/stop /NONID");
+  SetEnvironmentVariableA("DORVANE_HOME", nullptr);
+  EXPECT_EQ(system.OwnDirectory(), DirName(OwnExe()));
+  SetEnvironmentVariableA("DORVANE_HOME", "C:\\dorvane\\");
+  EXPECT_EQ(system.OwnDirectory(), "C:\\dorvane");
+  SetEnvironmentVariableA("DORVANE_HOME", nullptr);
+}
+
+TEST(Win32System, OnlyOneInstanceHoldsTheMutex) {
+  const std::string name = Unique("Local\\dorvane-test-");
+  auto first = std::make_unique<Win32SystemInfo>(std::vector<std::string>{"dorvane.exe"}, name);
+  EXPECT_TRUE(first->AcquireSingleInstance());
+  EXPECT_TRUE(first->AcquireSingleInstance()) << "asking again is harmless";
+  Win32SystemInfo second({"dorvane.exe"}, name);
+  EXPECT_FALSE(second.AcquireSingleInstance());
+  first.reset();
+  EXPECT_TRUE(second.AcquireSingleInstance()) << "the mutex goes with its holder";
+}
+
+// ---- Processes ----
+
+TEST(Win32Process, OwnProcessIsFoundByItsName) {
+  Win32Processes processes;
+  const DWORD self = GetCurrentProcessId();
+  std::vector<std::int32_t> ids = processes.EnumerateIds();
+  EXPECT_NE(std::find(ids.begin(), ids.end(), static_cast<std::int32_t>(self)), ids.end());
+
+  ProcessModule m = processes.ReadModule(static_cast<std::int32_t>(self));
+  EXPECT_EQ(m.openError, 0);
+  EXPECT_EQ(m.modulesError, 0);
+  const std::string exe = OwnExe();
+  EXPECT_TRUE(EqualsNoCase(m.fileName, exe)) << m.fileName;
+  EXPECT_TRUE(EqualsNoCase(m.name, BaseName(exe))) << m.name;
+
+  Harness h;
+  Dispatcher d(h.fs, h.clock, processes, h.system, h.ui);
+  EXPECT_TRUE(d.SearchProcess(BaseName(exe)));
+  EXPECT_TRUE(d.SearchProcess(UpperAnsi(BaseName(exe))));
+  EXPECT_FALSE(d.SearchProcess(BaseName(exe).substr(0, BaseName(exe).size() - 4)));
+  EXPECT_TRUE(h.ui.messages.empty()) << h.ui.messages.front();
+}
+
+TEST(Win32Process, EnumerationGrowsItsBufferUntilEveryProcessFits) {
+  auto has = [](const std::vector<std::int32_t>& ids, std::int32_t id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+  };
+  const std::vector<std::int32_t> before = EnumerateProcessIds(1 << 16);
+  // Room for one id at first: only growing the buffer shows the others.
+  const std::vector<std::int32_t> grown = EnumerateProcessIds(1);
+  const std::vector<std::int32_t> after = EnumerateProcessIds(1 << 16);
+  EXPECT_GE(grown.size(), 2u);
+  EXPECT_TRUE(has(grown, static_cast<std::int32_t>(GetCurrentProcessId())));
+  // Every process that lived through all three listings is in the grown one.
+  for (std::int32_t id : before) {
+    if (has(after, id)) {
+      EXPECT_TRUE(has(grown, id)) << id;
+    }
+  }
+}
+
+TEST(Win32Process, ProcessesThatCannotBeOpenedAreQuiet) {
+  Win32Processes processes;
+  Harness h;
+  Dispatcher d(h.fs, h.clock, processes, h.system, h.ui);
+  ProcessInfoC idle = d.ProcessInfo(0);
+  EXPECT_EQ(idle.Name, "");
+  ProcessInfoC none = d.ProcessInfo(0x7FFFFFF0);
+  EXPECT_EQ(none.Name, "");
+  EXPECT_EQ(processes.ReadModule(0x7FFFFFF0).openError, ERROR_INVALID_PARAMETER);
+  EXPECT_TRUE(h.ui.messages.empty());
+  EXPECT_FALSE(processes.ErrorText(ERROR_FILE_NOT_FOUND).empty());
+}
+
+// The child side of the TASKKILL and shell tests: this same program, started
+// again with the variable below, runs one of these instead of the tests.
+constexpr const char* kChildEnv = "DORVANE_TEST_CHILD";
+constexpr int kClosedByRequest = 42;
+
+LRESULT CALLBACK ChildWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_CLOSE) {
+    PostQuitMessage(kClosedByRequest);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+// A program with a top-level window, the kind TASKKILL without /F can ask to close.
+TEST(Win32Child, DISABLED_WindowUntilAskedToClose) {
+  if (!std::getenv(kChildEnv)) GTEST_SKIP();
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = ChildWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "DorvaneTestChild";
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "child", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+  if (!hwnd) ExitProcess(3);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  ExitProcess(static_cast<UINT>(msg.wParam));
+}
+
+// Writes its command line into the file the variable names.
+TEST(Win32Child, DISABLED_RecordCommandLine) {
+  const char* out = std::getenv(kChildEnv);
+  if (!out) GTEST_SKIP();
+  Win32FileSystem().WriteAll(out, GetCommandLineA());
+  ExitProcess(0);
+}
+
+class Win32ChildTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A copy under a name of its own, so that no other process shares it.
+    childExe = dir.Path(Unique("dvchild") + ".exe");
+    ASSERT_TRUE(CopyFileA(OwnExe().c_str(), childExe.c_str(), FALSE));
+  }
+  void TearDown() override {
+    for (PROCESS_INFORMATION& pi : children) {
+      TerminateProcess(pi.hProcess, 1);
+      WaitForSingleObject(pi.hProcess, 5000);
+      CloseHandle(pi.hProcess);
+      CloseHandle(pi.hThread);
+    }
+    SetEnvironmentVariableA(kChildEnv, nullptr);
+  }
+  static std::string ChildArgs(const char* test) {
+    return std::string("--gtest_also_run_disabled_tests --gtest_filter=Win32Child.") + test;
+  }
+  PROCESS_INFORMATION& StartWindowChild() {
+    SetEnvironmentVariableA(kChildEnv, "1");
+    std::string cmd = "\"" + childExe + "\" " + ChildArgs("DISABLED_WindowUntilAskedToClose");
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    EXPECT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    children.push_back(pi);
+    EXPECT_TRUE(WaitUntil(20000, [&] { return HasWindow(pi.dwProcessId); })) << "the child shows no window";
+    return children.back();
+  }
+  static bool HasWindow(DWORD pid) {
+    struct Search {
+      DWORD pid;
+      bool found;
+    } s{pid, false};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(lp);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(hwnd, &owner);
+          if (owner == s->pid) s->found = true;
+          return !s->found;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+  }
+  // The exit code, or STILL_ACTIVE when the child has not ended in time.
+  static DWORD ExitCodeWithin(const PROCESS_INFORMATION& pi, DWORD ms) {
+    WaitForSingleObject(pi.hProcess, ms);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(pi.hProcess, &code);
+    return code;
+  }
+
+  TempDir dir;
+  std::string childExe;
+  std::vector<PROCESS_INFORMATION> children;
+};
+
+TEST_F(Win32ChildTest, TaskkillAsksTheFirstCopyToCloseAndLeavesTheSecond) {
+  PROCESS_INFORMATION first = StartWindowChild();
+  PROCESS_INFORMATION second = StartWindowChild();
+  std::vector<std::int32_t> ids = EnumerateProcessIds();
+  auto pos = [&](DWORD p) { return std::find(ids.begin(), ids.end(), static_cast<std::int32_t>(p)) - ids.begin(); };
+  if (pos(second.dwProcessId) < pos(first.dwProcessId)) std::swap(first, second);
+
+  Win32Processes processes;
+  Harness h;
+  Dispatcher d(h.fs, h.clock, processes, h.system, h.ui);
+  EXPECT_TRUE(d.SearchProcessAndKillIt(UpperAnsi(BaseName(childExe))));
+  // Closed by its own hand on WM_CLOSE, not forced.
+  EXPECT_EQ(ExitCodeWithin(first, 20000), static_cast<DWORD>(kClosedByRequest));
+  EXPECT_EQ(ExitCodeWithin(second, 500), STILL_ACTIVE);
+  EXPECT_TRUE(h.ui.messages.empty());
+}
+
+TEST_F(Win32ChildTest, ShellOpenStartsAProgramWithItsParameters) {
+  const std::string out = dir.Path("ran.txt");
+  SetEnvironmentVariableA(kChildEnv, out.c_str());
+  Win32Processes processes;
+  ASSERT_TRUE(processes.ShellOpen(childExe, ChildArgs("DISABLED_RecordCommandLine") + " 0", SW_SHOWMINNOACTIVE));
+  Win32FileSystem files;
+  std::string ran;
+  EXPECT_TRUE(WaitUntil(20000, [&] { return files.ReadAll(out, ran).ok() && !ran.empty(); }));
+  EXPECT_TRUE(EndsWith(Trim(ran), " 0")) << ran;
+
+  EXPECT_FALSE(processes.ShellOpen(dir.Path("absent.exe"), "0", SW_SHOWMINNOACTIVE));
+  files.WriteAll(dir.Path("manual.dorvane-no-such-type"), "x");
+  EXPECT_FALSE(processes.ShellOpen(dir.Path("manual.dorvane-no-such-type"), "0", SW_SHOWNORMAL));
+}
+
+// ---- Files ----
+
+TEST(Win32Files, HiddenAndSystemFilesAndDirectoriesAreNeitherFoundNorListed) {
+  TempDir dir;
+  Win32FileSystem files;
+  ASSERT_TRUE(files.WriteAll(dir.Path("A.001"), "a"));
+  ASSERT_TRUE(files.WriteAll(dir.Path("H.001"), "h"));
+  ASSERT_TRUE(files.WriteAll(dir.Path("S.001"), "s"));
+  SetFileAttributesA(dir.Path("H.001").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesA(dir.Path("S.001").c_str(), FILE_ATTRIBUTE_SYSTEM);
+  CreateDirectoryA(dir.Path("D.001").c_str(), nullptr);
+  EXPECT_TRUE(files.Exists(dir.Path("A.001")));
+  EXPECT_TRUE(files.Exists(dir.Path("a.001"))) << "names ignore letter case";
+  EXPECT_FALSE(files.Exists(dir.Path("H.001")));
+  EXPECT_FALSE(files.Exists(dir.Path("S.001")));
+  EXPECT_FALSE(files.Exists(dir.Path("D.001")));
+  EXPECT_FALSE(files.Exists(""));
+  EXPECT_TRUE(files.IsDirectory(dir.Path("D.001")));
+  std::vector<std::string> names;
+  ASSERT_TRUE(files.ListFiles(dir.Dir(), names));
+  EXPECT_EQ(names, std::vector<std::string>{"A.001"});
+  EXPECT_EQ(files.ListFiles(dir.Path("none"), names).number, kErrPathNotFound);
+  CreateDirectoryA(dir.Path("empty").c_str(), nullptr);
+  EXPECT_TRUE(files.ListFiles(dir.Path("empty"), names));
+  EXPECT_TRUE(names.empty());
+}
+
+TEST(Win32Files, OperationsKeepBytesAndReportRunTimeNumbers) {
+  TempDir dir;
+  Win32FileSystem files;
+  const std::string bytes = "caff\xe8\r\nriga\r\n\x80";
+  ASSERT_TRUE(files.WriteAll(dir.Path("a"), bytes));
+  ASSERT_TRUE(files.Append(dir.Path("a"), "+"));
+  std::string read;
+  ASSERT_TRUE(files.ReadAll(dir.Path("a"), read));
+  EXPECT_EQ(read, bytes + "+");
+
+  ASSERT_TRUE(files.WriteAll(dir.Path("b"), "old"));
+  ASSERT_TRUE(files.Copy(dir.Path("a"), dir.Path("b")));
+  ASSERT_TRUE(files.ReadAll(dir.Path("b"), read));
+  EXPECT_EQ(read, bytes + "+");
+  ASSERT_TRUE(files.WriteAll(dir.Path("c"), "new"));
+  ASSERT_TRUE(files.Rename(dir.Path("c"), dir.Path("b")));
+  ASSERT_TRUE(files.ReadAll(dir.Path("b"), read));
+  EXPECT_EQ(read, "new");
+  EXPECT_FALSE(files.Exists(dir.Path("c")));
+
+  LocalDateTime when;
+  ASSERT_TRUE(files.CreationTime(dir.Path("a"), when));
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  EXPECT_EQ(when.year, now.wYear);
+
+  EXPECT_EQ(files.ReadAll(dir.Path("missing"), read).number, kErrFileNotFound);
+  EXPECT_EQ(files.ReadAll(dir.Path("none\\x"), read).number, kErrPathNotFound);
+  EXPECT_EQ(files.Remove(dir.Path("missing")).number, kErrFileNotFound);
+  EXPECT_EQ(files.CreationTime(dir.Path("missing"), when).number, kErrFileNotFound);
+}
+
+TEST(Win32Files, AFileHeldByItsWriterIsRefusedWithPermissionDenied) {
+  TempDir dir;
+  Win32FileSystem files;
+  ASSERT_TRUE(files.WriteAll(dir.Path("held"), "x"));
+  HANDLE h = CreateFileA(dir.Path("held").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  std::string read;
+  EXPECT_EQ(files.ReadAll(dir.Path("held"), read).number, kErrPermissionDenied);
+  EXPECT_EQ(files.WriteAll(dir.Path("held"), "y").number, kErrPermissionDenied);
+  EXPECT_EQ(files.Remove(dir.Path("held")).number, kErrPermissionDenied);
+  CloseHandle(h);
+  EXPECT_TRUE(files.Remove(dir.Path("held")));
+}
+
+}  // namespace
+}  // namespace dorvane::test
+
+#endif  // _WIN32
