@@ -6,18 +6,23 @@ set -eu
 prefix=$1
 shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$prefix/.dorvane-ready" ]; then
-  mkdir -p "$(dirname "$prefix")"
-  (
-    # Two tests starting at once must not both build the prefix.
-    flock 9
-    if [ ! -f "$prefix/.dorvane-ready" ]; then
-      wineboot -i >/dev/null 2>&1 || true
-      wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-      # The display driver is chosen when the wine session starts.
-      wineserver -w
-      touch "$prefix/.dorvane-ready"
-    fi
-  ) 9>"$prefix.lock"
-fi
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$prefix/.dorvane-ready" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1 9>&-
+    # The display driver is chosen when the wine session starts.
+    wineserver -w 9>&-
+    touch "$prefix/.dorvane-ready"
+  fi
+  # The background services wine starts with the first program of a session
+  # inherit that program's output and would hold a test's pipe open until the
+  # session ends: start the session here, detached, and keep it 30 s past the
+  # last program. A server already running makes wineserver fail at once.
+  # (None of them may inherit the lock, or they would hold it for good.)
+  if wineserver -p30 </dev/null >/dev/null 2>&1 9>&-; then
+    wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+  fi
+) 9>"$prefix.lock"
 exec wine "$@"
