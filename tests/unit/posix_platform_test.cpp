@@ -228,7 +228,7 @@ TEST_F(PosixPlatformTest, DocumentsGoToXdgOpenAndItsAbsenceIsAFailure) {
   EXPECT_FALSE(processes.ShellOpen(Path("missing.pdf"), "0", 1));
 }
 
-// ---- KORA1's settings file, folders, command line, single instance ----
+// ---- KORA1's settings file, folders, single instance ----
 
 TEST_F(PosixPlatformTest, Kora1SettingsFileIsReadLikeTheRegistry) {
   SetEnv("XDG_CONFIG_HOME", dir);
@@ -301,11 +301,6 @@ TEST_F(PosixPlatformTest, DataDirectoriesOnTheRealSystem) {
   d.State().CurrentKora1AppPathDir.clear();
   EXPECT_THROW(d.CheckKora1DataDir(), ProgramEnded);
   EXPECT_EQ(h.ui.messages.back(), Path("gone") + " : DIR NON ESISTENTE");
-}
-
-TEST_F(PosixPlatformTest, CommandLineJoinsTheArguments) {
-  EXPECT_EQ(PosixSystemInfo({"dorvane"}).CommandLine(), "");
-  EXPECT_EQ(PosixSystemInfo({"dorvane", "/stop", "x y", "/NONID"}).CommandLine(), "/stop x y /NONID");
 }
 
 TEST_F(PosixPlatformTest, OnlyOneInstanceHoldsTheLock) {
