@@ -2,6 +2,7 @@
 // virtual clock and an in-memory file system.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -39,11 +40,13 @@ class FakeUi : public Ui {
   void ShowClosingNotice() override { closingNoticeShown = true; }
   void ProcessEvents() override {
     ++eventPumps;
+    if (onPump) onPump();
     if (dispatcher) dispatcher->RunPending();
   }
   [[noreturn]] void EndNow(int code) override { throw ProgramEnded{code}; }
 
   Dispatcher* dispatcher = nullptr;
+  std::function<void()> onPump;  // runs on every pump, before a due tick
   std::vector<std::string> messages, questions;
   bool answerYes = false;
   bool topmost = false;

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs. Usage: scripts/deps.sh [set...]
+# Sets: build (default), qt, windows, screenshots.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest)
+for set in "${@:-build}"; do
+  case "$set" in
+    build) ;;
+    qt) packages+=(qt6-base-dev) ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 wine) ;;
+    screenshots) packages+=(qt6-base-dev xvfb xauth icewm fonts-dejavu-core x11-apps imagemagick) ;;
+    fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+    bench) packages+=(libbenchmark-dev) ;;
+    *) echo "deps.sh: unknown set '$set'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing Debian packages. Run as root:" >&2
+  echo "  apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null
