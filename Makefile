@@ -1,5 +1,5 @@
 # The two commands: `make demo` and `make test`. Both install what they need.
-.PHONY: all deps build test demo test-windows fuzz fuzz-replay bench screenshots clean
+.PHONY: all deps build test demo test-windows fuzz clean
 
 JOBS ?= 2
 BUILD := build/default
@@ -24,16 +24,6 @@ test-windows:
 
 fuzz:
 	@scripts/fuzz.sh
-
-bench:
-	@scripts/deps.sh build bench
-	@cmake --preset bench >/dev/null
-	@cmake --build build/bench -j $(JOBS)
-	@scripts/bench.sh build/bench
-
-screenshots: build
-	@scripts/deps.sh screenshots
-	@scripts/screenshots.sh $(BUILD)
 
 clean:
 	rm -rf build
