@@ -41,6 +41,17 @@ TEST(DorvaneProcess, SigtermRunsTheNormalShutdown) {
   EXPECT_NE(inst.tree.Read("out.txt").find("Chiusura di ZTK DORVANE in corso"), std::string::npos);
 }
 
+TEST(DorvaneProcess, WindowFrontEndClosesNormallyOnSigtermToo) {
+  Installation inst;
+  auto env = inst.Env();
+  env.push_back("QT_QPA_PLATFORM=offscreen");
+  Child dorvane({DORVANE_EXE, "/NONID"}, env, inst.tree.Path("out.txt"));
+  ASSERT_TRUE(WaitFor(10000, [&] { return CountLines(inst.Log(), "AVVIO di ZTK DORVANE") == 1; }));
+  dorvane.Signal(SIGTERM);
+  EXPECT_EQ(dorvane.Wait(15000), 0);
+  EXPECT_EQ(CountLines(inst.Log(), "OK:  |CHIUSURA ZTK DORVANE||"), 1) << inst.Log();
+}
+
 TEST(DorvaneProcess, SecondInstanceEndsSilently) {
   Installation inst;
   Child first({DORVANE_EXE, "--headless", "/STOP"}, inst.Env(), inst.tree.Path("first.txt"));

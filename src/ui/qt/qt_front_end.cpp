@@ -1,5 +1,7 @@
 #include "ui/qt/qt_front_end.h"
 
+#include <csignal>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
@@ -18,6 +20,10 @@ namespace dorvane {
 
 namespace {
 
+// SIGINT and SIGTERM ask for the normal shutdown, as a close of the window does.
+volatile std::sig_atomic_t g_closeSignal = 0;
+extern "C" void OnQtCloseSignal(int) { g_closeSignal = 1; }
+
 // Model colours are 0x00BBGGRR.
 QString Css(Colour c) {
   return QString("background-color: rgb(%1,%2,%3);").arg(c & 0xFF).arg((c >> 8) & 0xFF).arg((c >> 16) & 0xFF);
@@ -28,12 +34,16 @@ QString FromAnsi(const std::string& s) { return QString::fromLatin1(s.data(), st
 
 class MainWindow : public QMainWindow {
  public:
-  std::function<void()> onClose;
+  std::function<bool()> onClose;  // true once the program has ended
 
  protected:
   void closeEvent(QCloseEvent* e) override {
-    if (onClose) onClose();
-    e->ignore();  // the dispatcher ends the program when its shutdown is done
+    // Until the shutdown is done the dispatcher decides; quitting then closes us.
+    if (onClose && onClose()) {
+      e->accept();
+    } else {
+      e->ignore();
+    }
   }
 };
 
@@ -132,7 +142,10 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
   QObject::connect(startStop, &QPushButton::clicked, [&] { dispatcher.cmdEnableTimer_Click(); });
-  window.onClose = [&] { dispatcher.RequestClose(); };
+  window.onClose = [&] {
+    dispatcher.RequestClose();
+    return dispatcher.Ended();
+  };
 
   // The binding: model to widgets, and the window timer, on a short pump.
   QTimer pump;
@@ -143,9 +156,15 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
     connection->setText(FromAnsi(c.cmdKora1Connection.Caption));
     connection->setStyleSheet(Css(c.cmdKora1Connection.BackColor));
     if (result->text() != FromAnsi(c.txtKora1Result.Text)) result->setText(FromAnsi(c.txtKora1Result.Text));
+    if (g_closeSignal) {
+      g_closeSignal = 0;
+      dispatcher.RequestClose();
+    }
     dispatcher.RunPending();
     if (dispatcher.Ended()) app.quit();
   });
+  std::signal(SIGINT, OnQtCloseSignal);
+  std::signal(SIGTERM, OnQtCloseSignal);
   if (!dispatcher.Form_Load()) return 0;
   pump.start(25);
   return app.exec();
