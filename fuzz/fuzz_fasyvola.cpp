@@ -8,9 +8,16 @@
 #include "fuzz_check.h"
 #include "fuzz_ui.h"
 #include "platform/sim/mem_filesystem.h"
+#include "text/paths.h"
 #include "text/text.h"
 
 using namespace dorvane;
+
+namespace {
+// Joined with the platform separator, as the converters join their paths.
+const std::string kDir = "/in";
+const std::string kInput = JoinPath(kDir, "R.001");
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
@@ -27,15 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Status& failure : r.failures) FUZZ_CHECK(!failure.ok() && !failure.description.empty());
 
     MemFileSystem fs;
-    fs.AddDir("/in");
-    fs.Put("/in/R.001", input);
+    fs.AddDir(kDir);
+    fs.Put(kInput, input);
     fuzz::CountingUi ui;
     std::string job;
-    bool ok = PrepareFasyVolaJob(fs, ui, "/in", "/in/R.001", invert, job);
+    bool ok = PrepareFasyVolaJob(fs, ui, kDir, kInput, invert, job);
     FUZZ_CHECK(ok == r.ok());
     FUZZ_CHECK(ok == !job.empty());
-    FUZZ_CHECK(fs.Content("/in/FASYCONV.TXT") == r.output);
-    FUZZ_CHECK(fs.Content("/in/R.001") == input);
+    FUZZ_CHECK(fs.Content(JoinPath(kDir, "FASYCONV.TXT")) == r.output);
+    FUZZ_CHECK(fs.Content(kInput) == input);
     FUZZ_CHECK(ui.messages == static_cast<int>(r.failures.size()));
   }
   return 0;

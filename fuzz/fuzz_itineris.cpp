@@ -8,9 +8,16 @@
 #include "fuzz_check.h"
 #include "platform/sim/mem_filesystem.h"
 #include "platform/sim/virtual_clock.h"
+#include "text/paths.h"
 #include "text/text.h"
 
 using namespace dorvane;
+
+namespace {
+// Joined with the platform separator, as the converters join their paths.
+const std::string kDir = "/in";
+const std::string kInput = JoinPath(kDir, "R.xml");
+}  // namespace
 
 namespace {
 
@@ -54,13 +61,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Both steps through the files, as the hand-off runs them.
   MemFileSystem fs;
   VirtualClock clock;
-  fs.AddDir("/in");
-  fs.Put("/in/R.xml", input);
+  fs.AddDir(kDir);
+  fs.Put(kInput, input);
   std::string job;
-  bool ok = PrepareItinerisJob(fs, clock, "/in", "/in/R.xml", job);
+  bool ok = PrepareItinerisJob(fs, clock, kDir, kInput, job);
   FUZZ_CHECK(ok == !job.empty());
-  if (size == 0) FUZZ_CHECK(!ok && !fs.Has("/in/xout1.tmp"));
-  else FUZZ_CHECK(fs.Content("/in/xout1.tmp") == split);
+  if (size == 0) FUZZ_CHECK(!ok && !fs.Has(JoinPath(kDir, "xout1.tmp")));
+  else FUZZ_CHECK(fs.Content(JoinPath(kDir, "xout1.tmp")) == split);
   std::string log = fs.Content("/in/ITINERIS_ERR.LOG");
   if (ok) {
     CheckJob(fs.Content(job));
@@ -70,6 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(StartsWith(log, "260305_090000 -> 1: "));
     FUZZ_CHECK(log.find('\r') == log.size() - 2);
   }
-  FUZZ_CHECK(fs.Content("/in/R.xml") == input);
+  FUZZ_CHECK(fs.Content(kInput) == input);
   return 0;
 }

@@ -340,8 +340,8 @@ TEST_F(Kkora1Process, NoJobIsTakenBeforeTheDump) {
   EXPECT_FALSE(FileExists(File("SR_MATR", 1)));
   EXPECT_TRUE(FileExists(File("SR_START", 2)));
   Control("dump=now\r\n");
-  EXPECT_TRUE(FileExists(File("SR_MATR", 1)));
-  EXPECT_TRUE(FileExists(File("SR_MATR", 2)));
+  // The control file is consumed a moment before the dump completes.
+  EXPECT_TRUE(WaitFor([&] { return FileExists(File("SR_MATR", 1)) && FileExists(File("SR_MATR", 2)); }));
   EXPECT_TRUE(Verdict(2));
   CloseCleanly();
 }
