@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(ok == !job.empty());
   if (size == 0) FUZZ_CHECK(!ok && !fs.Has(JoinPath(kDir, "xout1.tmp")));
   else FUZZ_CHECK(fs.Content(JoinPath(kDir, "xout1.tmp")) == split);
-  std::string log = fs.Content("/in/ITINERIS_ERR.LOG");
+  std::string log = fs.Content(JoinPath(kDir, "ITINERIS_ERR.LOG"));
   if (ok) {
     CheckJob(fs.Content(job));
     FUZZ_CHECK(log.empty());
