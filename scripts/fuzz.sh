@@ -16,5 +16,5 @@ for exe in build/fuzz/fuzz/fuzz_*; do
   dict=()
   [ -f "fuzz/$name.dict" ] && dict=(-dict="fuzz/$name.dict")
   echo "== $name for $seconds s"
-  "$exe" "$work" "fuzz/corpus/$name" "${dict[@]}" -max_total_time="$seconds" -jobs=1 -print_final_stats=1
+  "$exe" "$work" "fuzz/corpus/$name" "${dict[@]}" -max_total_time="$seconds" -print_final_stats=1
 done
