@@ -21,6 +21,7 @@ class NoProcesses : public Processes {
   std::string ErrorText(int) override { return ""; }
   bool AskToClose(std::int32_t) override { return false; }
   bool ShellOpen(const std::string&, const std::string&, int) override { return false; }
+  bool ProgramExists(const std::string&) override { return false; }
 };
 
 class FixedSystem : public SystemInfo {

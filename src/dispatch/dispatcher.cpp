@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "driverlink/exchange_files.h"
 #include "text/paths.h"
 #include "text/text.h"
 
@@ -184,117 +183,6 @@ void Dispatcher::NormaliseProcessName() {
   } else if (UpperAnsi(st_.CurrKora1ProcName).find(".EXE") == std::string::npos) {
     st_.CurrKora1ProcName += ".exe";
   }
-}
-
-void Dispatcher::SetExchangePaths() {
-  ExchangeFiles x = MakeExchangeFiles(st_.CurrentKora1DataDir, st_.CurrKora1ActiveCom);
-  st_.SR_Matr = x.Matr;
-  st_.SR_Dati = x.Dati;
-  st_.SR_Start = x.Start;
-  st_.SR_Err = x.Err;
-  st_.SR_Out = x.Out;
-  st_.SR_End = x.End;
-}
-
-// ---- The cycle's controls ----
-
-bool Dispatcher::IsKora1Connected() { return !st_.SR_Matr.empty() && fs_.Exists(st_.SR_Matr); }
-
-void Dispatcher::cmdEnableTimer_Click() {
-  if (c_.Timer1.Enabled()) {
-    c_.Timer1.SetEnabled(false);
-    c_.cmdEnableTimer.Show("START", kGreen);
-  } else {
-    c_.cmdEnableTimer.Show("STOP", kLightRed);
-    c_.Timer1.SetEnabled(true);
-  }
-}
-
-namespace {
-// The interval field shows seconds, or milliseconds followed by "ms".
-bool IsIntervalText(const std::string& text) {
-  if (IsNumeric(text)) return true;
-  return EndsWith(text, "ms") && IsNumeric(text.substr(0, text.size() - 2));
-}
-}  // namespace
-
-void Dispatcher::CalculateTimer(const std::string& text) {
-  const double value = Val(text);
-  if (text.empty() || value <= 0) {
-    st_.iStdTimerVal = 2000;
-  } else if (value < 100) {
-    c_.txtTimerVal.Set(value <= 60 ? text : "60");
-    st_.iStdTimerVal = RoundToInt32(Val(c_.txtTimerVal.Text) * 1000);
-  } else if (value <= 60000) {
-    c_.txtTimerVal.Set(text + "ms");
-    st_.iStdTimerVal = RoundToInt32(value);
-  } else {
-    c_.txtTimerVal.Set("60");
-    st_.iStdTimerVal = 60000;
-  }
-}
-
-void Dispatcher::txtTimerVal_Change() {
-  // The field keeps the "ms" form CalculateTimer gives it; anything else
-  // that is not a number is cleared.
-  if (!IsIntervalText(c_.txtTimerVal.Text)) c_.txtTimerVal.Set("");
-  st_.SomethingModified = true;
-}
-
-void Dispatcher::cmdChgTimer_Click() {
-  const bool wasEnabled = c_.Timer1.Enabled();
-  c_.Timer1.SetEnabled(false);
-  Step([&] {
-    double value = Val(c_.txtTimerVal.Text);
-    if (value == 0) {
-      ui_.ShowMessage("Valore non ammesso");
-      return;
-    }
-    // A field in milliseconds ("250ms") is passed on as milliseconds.
-    std::string text = FormatNumber(value);
-    CalculateTimer(text);
-    c_.Timer1.SetInterval(st_.iStdTimerVal);
-    st_.SomethingModified = true;
-  });
-  c_.Timer1.SetEnabled(wasEnabled);
-}
-
-void Dispatcher::cmdResetError_Click() {
-  // SubKillFile arrives with result collection; until then a plain removal.
-  if (!st_.SR_Err.empty() && fs_.Exists(st_.SR_Err)) fs_.Remove(st_.SR_Err);
-  st_.StatoEsecuzioneKora1 = 0;
-  c_.txtKora1Result.Set("");
-  c_.cmdResetError.BackColor = kGrey;
-}
-
-void Dispatcher::Timer1_Timer() {
-  if (inTick_) return;
-  inTick_ = true;
-  ui_.ProcessEvents();
-  c_.Timer1.SetEnabled(false);
-  if (!st_.CurrKora1ActiveCom.empty()) {
-    if (!(IsKora1Connected() && st_.StatoConnessioneKora1)) {
-      // Driver readiness and the job steps arrive with the dispatch engine;
-      // for now the tick only looks for the driver's ready signal.
-      SetExchangePaths();
-      st_.StatoConnessioneKora1 = IsKora1Connected();
-      if (IsKora1Connected() && st_.StatoConnessioneKora1) {
-        c_.cmdKora1Connection.Show("KORA1 CONNESSO", kGreen);
-        LogEvent(kOk, "KORA1 CONNESSO (b)");
-        ui_.TrayModify(kTipConnected);
-      } else {
-        c_.cmdKora1Connection.Show("KORA1 NON CONNESSO", kRed);
-        LogEvent(kErr, "KORA1 NON CONNESSO");
-      }
-      ui_.ProcessEvents();
-    } else if (c_.cmdKora1Connection.BackColor != kGreen) {
-      c_.cmdKora1Connection.Show("KORA1 CONNESSO", kGreen);
-      LogEvent(kOk, "KORA1 CONNESSO (a)");
-      ui_.TrayModify(kTipConnected);
-    }
-  }
-  if (!st_.InChiusura && !st_.ProcessKora1NotFound) c_.Timer1.SetEnabled(true);
-  inTick_ = false;
 }
 
 // ---- Settings handlers ----

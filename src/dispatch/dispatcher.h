@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "dispatch/controls.h"
@@ -90,6 +91,22 @@ class Dispatcher {
   void cmdResetError_Click();
   bool IsKora1Connected();
 
+  // The driver link: readiness, input selection, hand-off, monitoring, filing.
+  bool CheckKora1Dump();
+  std::string FindNewestFile(const std::string& currentDir);
+  std::string FindFileInfo(const std::string& filespec);  // selection key, "" when unreadable
+  bool IsReservedFileName(const std::string& name);
+  bool MatchesFilePrefix(const std::string& name);
+  bool SendFileToKora1(const std::string& name);
+  std::int16_t MonitorKora1(std::string& message);  // next execution state 0..3
+  bool HandleKora1Output();
+  bool HandleKora1Error(const std::string& message);
+  // Deletes the file when it exists, retrying a failed delete for about 9.5 s.
+  bool SubKillFile(const std::string& sFile);
+
+  // Ticks in a row that found no input file with no job in flight.
+  int IdleTicks() const { return idleTicks_; }
+
   // Settings handlers.
   void cmdSaveConfig_Click();
   void cmdSetInputDir_Click();
@@ -124,6 +141,23 @@ class Dispatcher {
   std::string ConfigPathInOwnDir();
 
  private:
+  // The cycle's pieces.
+  void ShowConnected(const char* how);
+  std::int16_t StateStep();
+  std::int16_t PaperOutStep(std::int16_t r);
+  std::int16_t OutputHandling();
+  // The driver link's pieces.
+  static bool IsOwnWorkFile(const std::string& name);
+  bool Present(const std::string& path);
+  Status KillFile(const std::string& path);  // SubKillFile with the reason of a failure
+  Status CopyJob(const std::string& source, bool& refused);
+  Status IsPaperOut(bool& paperOut);
+  std::string PaperOutCopyPath();
+  void RemovePaperOutCopy();
+  void StripLeadingStar(TextBox& extension);
+  void WriteSessionResult(const std::string& basePath, bool ok);
+  void WriteRepFile(const std::string& name, int code);
+
   // Runs one start-up or shutdown step; a step that fails is skipped.
   void Step(const std::function<void()>& f);
   void WaitForTimerToStop();
@@ -147,6 +181,14 @@ class Dispatcher {
   bool inTick_ = false;
   bool closeRequested_ = false;
   bool closing_ = false;
+  bool resumeAfterTick_ = true;  // the start/stop button's word, pressed during a tick
+  int idleTicks_ = 0;
+  std::string selectedKey_;       // selection key of the file FindNewestFile chose
+  std::string jobKey_;
+  // The last hand-off failed on KORA1's exchange files: the input is fine
+  // and stays for the next tick.
+  bool handOffFailedOnDriverSide_ = false;            // path and key of the job in flight
+  std::set<std::string> printed_;  // path and key of every receipt KORA1 printed in this run
 };
 
 }  // namespace dorvane

@@ -34,6 +34,10 @@ class FileSystem {
   virtual Status Remove(const std::string& path) = 0;
   // Replaces `to` with `from` in one step (both in the same directory).
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
+
+  // The file is still being written by the program that produced it. Where
+  // the system locks such a file, copying it fails instead and this is false.
+  virtual bool HeldByWriter(const std::string& /*path*/) { return false; }
 };
 
 // Reads the whole file as lines (CR LF or CR ends a line).

@@ -29,6 +29,8 @@ class Processes {
   virtual bool AskToClose(std::int32_t pid) = 0;
   // Shell "open" of a program or document; show: 1 normal, 2 minimised.
   virtual bool ShellOpen(const std::string& file, const std::string& params, int show) = 0;
+  // A program file that ShellOpen can start exists at this path.
+  virtual bool ProgramExists(const std::string& path) = 0;
 };
 
 }  // namespace dorvane

@@ -36,4 +36,12 @@ void Harness::PutConfig(const std::vector<std::string>& lines, const std::string
   mem.Put(JoinPath(dir, "DORVCONF.txt"), JoinLines(lines));
 }
 
+void Harness::RunFor(std::int64_t ms) {
+  const std::int64_t end = clock.MonotonicMs() + ms;
+  while (clock.MonotonicMs() < end && !d->Ended()) {
+    clock.AdvanceTo(clock.MonotonicMs() + 10);
+    ui.ProcessEvents();
+  }
+}
+
 }  // namespace dorvane::test

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -83,13 +84,17 @@ class FakeProcesses : public Processes {
   }
   bool ShellOpen(const std::string& file, const std::string& params, int show) override {
     opened.push_back(file + "|" + params + "|" + std::to_string(show));
+    if (shellOpenWorks && onOpen) onOpen(file);
     return shellOpenWorks;
   }
+  bool ProgramExists(const std::string& path) override { return programs.count(path) != 0; }
 
   std::vector<Proc> procs;
   std::vector<std::int32_t> closeRequests;
   std::vector<std::string> opened;
   bool shellOpenWorks = true;
+  std::set<std::string> programs;  // program files that exist
+  std::function<void(const std::string&)> onOpen;  // a program started through the shell
 };
 
 class FakeSystemInfo : public SystemInfo {
@@ -122,6 +127,9 @@ struct Harness {
   void Restart();
   std::string Path(const std::string& relative) const;  // "a/b" -> root + sep + a + sep + b
   void PutConfig(const std::vector<std::string>& lines, const std::string& dir);
+  // Lets the program run for this much virtual time, pumping events as a
+  // front end's loop does.
+  void RunFor(std::int64_t ms);
 
   std::string root;
   std::string appDir, commonDir, kora1Dir;

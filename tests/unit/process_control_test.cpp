@@ -126,6 +126,7 @@ TEST_F(ProcessControlTest, HandlerQueuedDuringTheWaitRunsBeforeItReturns) {
 }
 
 TEST_F(ProcessControlTest, DueTimerTickRunsInsideTheWait) {
+  h.processes.Add(20, "kkora1.exe");
   ASSERT_TRUE(d().Form_Load());
   ASSERT_TRUE(d().Ctl().Timer1.Enabled());
   ASSERT_TRUE(d().State().SR_Matr.empty());

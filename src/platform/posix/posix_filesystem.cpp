@@ -105,6 +105,17 @@ Status PosixFileSystem::CreationTime(const std::string& path, LocalDateTime& whe
   return Status::Ok();
 }
 
+bool PosixFileSystem::HeldByWriter(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const double age = static_cast<double>(now.tv_sec - st.st_mtim.tv_sec) +
+                     static_cast<double>(now.tv_nsec - st.st_mtim.tv_nsec) / 1e9;
+  // A time in the future (a clock set back) does not hold the file for ever.
+  return age > -1.0 && age < 1.0;
+}
+
 Status PosixFileSystem::ReadAll(const std::string& path, std::string& bytes) {
   bytes.clear();
   if (path.empty()) return Status::Of(kErrBadFileName);

@@ -17,6 +17,9 @@ class PosixFileSystem : public FileSystem {
   Status Copy(const std::string& from, const std::string& to) override;
   Status Remove(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
+  // Nothing stops a copy of a file still being written here, so a file
+  // written within the last second counts as held by its writer.
+  bool HeldByWriter(const std::string& path) override;
 };
 
 // Maps an errno value onto the run-time error numbering.

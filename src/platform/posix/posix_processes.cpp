@@ -106,14 +106,21 @@ bool SpawnDetached(const std::vector<std::string>& args) {
   return forked && n == 0;
 }
 
+// "name.exe" that does not exist is looked for as "name".
+std::string ProgramPath(const std::string& file) {
+  if (!IsExecutableFile(file) && EndsWith(UpperAnsi(file), ".EXE")) {
+    std::string bare = file.substr(0, file.size() - 4);
+    if (IsExecutableFile(bare)) return bare;
+  }
+  return file;
+}
+
 }  // namespace
 
+bool PosixProcesses::ProgramExists(const std::string& path) { return IsExecutableFile(ProgramPath(path)); }
+
 bool PosixProcesses::ShellOpen(const std::string& file, const std::string& params, int /*show*/) {
-  std::string program = file;
-  if (!IsExecutableFile(program) && EndsWith(UpperAnsi(program), ".EXE")) {
-    std::string bare = program.substr(0, program.size() - 4);
-    if (IsExecutableFile(bare)) program = bare;
-  }
+  std::string program = ProgramPath(file);
   if (IsExecutableFile(program)) {
     std::vector<std::string> args{program};
     if (!params.empty()) args.push_back(params);

@@ -16,6 +16,7 @@ class PosixProcesses : public Processes {
   // A program is started detached; a document goes to xdg-open. A missing
   // "name.exe" is retried as "name".
   bool ShellOpen(const std::string& file, const std::string& params, int show) override;
+  bool ProgramExists(const std::string& path) override;
 };
 
 }  // namespace dorvane

@@ -36,6 +36,7 @@ class FaultyFileSystem : public FileSystem {
   Status Copy(const std::string& from, const std::string& to) override;
   Status Remove(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
+  bool HeldByWriter(const std::string& path) override { return inner_.HeldByWriter(path); }
 
  private:
   // The fault due for this operation on these paths, if any.

@@ -24,12 +24,21 @@ class MemFileSystem : public FileSystem {
   Status Copy(const std::string& from, const std::string& to) override;
   Status Remove(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
+  bool HeldByWriter(const std::string& path) override { return held_.count(path) != 0; }
 
   // Test set-up and inspection.
   void AddDir(const std::string& path);
   void Put(const std::string& path, const std::string& bytes);
   void SetCreationTime(const std::string& path, const LocalDateTime& when);
   void SetHidden(const std::string& path, bool hidden);
+  // A writer still holds the file open.
+  void SetHeld(const std::string& path, bool held) {
+    if (held) {
+      held_.insert(path);
+    } else {
+      held_.erase(path);
+    }
+  }
   // Files are listed in creation order unless a test reverses that.
   void SetListReversed(bool reversed) { reversed_ = reversed; }
   std::string Content(const std::string& path) const;  // empty when missing
@@ -48,6 +57,7 @@ class MemFileSystem : public FileSystem {
   Clock* clock_;
   std::map<std::string, File> files_;
   std::set<std::string> dirs_;
+  std::set<std::string> held_;
   std::uint64_t nextSeq_ = 0;
   bool reversed_ = false;
 };

@@ -88,4 +88,9 @@ bool Win32Processes::ShellOpen(const std::string& file, const std::string& param
   return reinterpret_cast<INT_PTR>(r) > 32;
 }
 
+bool Win32Processes::ProgramExists(const std::string& path) {
+  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 }  // namespace dorvane

@@ -18,6 +18,7 @@ class Win32Processes : public Processes {
   // does not wait for it.
   bool AskToClose(std::int32_t pid) override;
   bool ShellOpen(const std::string& file, const std::string& params, int show) override;
+  bool ProgramExists(const std::string& path) override;
 };
 
 // Every process id, starting with room for firstCapacity ids and growing the

@@ -1,0 +1,108 @@
+// Filing a finished job: KORA1's result into the output folder, the job and
+// its error text into the error folder, then the input is deleted.
+#include "dispatch/dispatcher.h"
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane {
+
+Status Dispatcher::KillFile(const std::string& path) {
+  Status last;
+  for (int tries = 1;; ++tries) {
+    if (path.empty() || !fs_.Exists(path)) return Status::Ok();
+    last = fs_.Remove(path);
+    if (last) return last;
+    if (tries == 20) return last;
+    SleepDelay(500);
+  }
+}
+
+bool Dispatcher::SubKillFile(const std::string& sFile) { return KillFile(sFile).ok(); }
+
+bool Dispatcher::Present(const std::string& path) { return !path.empty() && fs_.Exists(path); }
+
+void Dispatcher::StripLeadingStar(TextBox& extension) {
+  if (StartsWith(extension.Text, "*")) extension.Set(extension.Text.substr(1));
+}
+
+void Dispatcher::WriteSessionResult(const std::string& basePath, bool ok) {
+  // Both files are extras for other programs: a failed write is skipped.
+  if (c_.chkCompatAdHoc.Value == 1) fs_.WriteAll(JoinPath(st_.CurrOutputFilePath, "finesco.001"), "finesco\r\n");
+  if (c_.chbOutUnitario.Value == 0) return;
+  fs_.WriteAll(basePath + ".BTO", ok ? "OK\r\n" : "KO\r\n");
+}
+
+void Dispatcher::WriteRepFile(const std::string& name, int code) {
+  const std::size_t dot = name.rfind('.');
+  const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+  fs_.WriteAll(JoinPath(st_.CurrOutputFilePath, base + ".Rep"), std::to_string(code) + "\r\n");
+}
+
+bool Dispatcher::HandleKora1Output() {
+  if (!Present(st_.SR_Out)) return false;
+  bool ok = true;
+  auto trap = [&](const Status& st) {
+    if (st) return true;
+    ShowError(st);
+    ok = false;
+    return false;
+  };
+  const std::string name = BaseName(st_.CurrentSelectedFile);
+  StripLeadingStar(c_.txtOutExt);
+  if (c_.OptionFasyVola.Value) WriteRepFile(name, 0);
+  const std::string dest =
+      JoinPath(st_.CurrOutputFilePath, c_.chkCompatAdHoc.Value == 1 ? "SR_OUT.TXT" : name + c_.txtOutExt.Text);
+  const bool filed = trap(fs_.Copy(st_.SR_Out, dest));
+  WriteSessionResult(JoinPath(st_.CurrErrorFilePath, name), true);
+  // The input is the only record of a printed receipt until its result is filed.
+  if (!filed) return false;
+  return SubKillFile(st_.CurrentSelectedFile) && ok;
+}
+
+bool Dispatcher::HandleKora1Error(const std::string& message) {
+  bool ok = true;
+  auto trap = [&](const Status& st) {
+    if (st) return true;
+    ShowError(st);
+    ok = false;
+    return false;
+  };
+  if (!st_.SR_Err.empty() && !fs_.Exists(st_.SR_Err)) {
+    trap(fs_.WriteAll(st_.SR_Err, "E599: " + message + "\r\n"));
+    SleepDelay(500);
+  }
+  const std::string name = BaseName(st_.CurrentSelectedFile);
+  const bool adHoc = c_.chkCompatAdHoc.Value == 1;
+  if (c_.OptionFasyVola.Value) WriteRepFile(name, 3);
+  StripLeadingStar(c_.txtErrExt);
+
+  const std::string jobDest = JoinPath(st_.CurrErrorFilePath, adHoc ? name : name + c_.txtErrExt.Text);
+  // The job goes to the error folder; a job that never reached KORA1 has no
+  // job file, and then the input itself is filed, so it is never lost.
+  std::string logged;
+  bool filed = true;
+  const std::string job = Present(st_.SR_Dati) ? st_.SR_Dati : st_.CurrentSelectedFile;
+  if (Present(job)) {
+    // Half a receipt still being written is no copy of it.
+    filed = !fs_.HeldByWriter(job) && trap(fs_.Copy(job, jobDest));
+    logged = jobDest;
+  }
+  LogEvent(kErrDriver, logged);
+
+  if (Present(st_.SR_Err)) {
+    logged = JoinPath(st_.CurrErrorFilePath, adHoc ? "SR_ERR.TXT" : name + "_ERR" + c_.txtErrExt.Text);
+    trap(fs_.Copy(st_.SR_Err, logged));
+    WriteSessionResult(JoinPath(st_.CurrErrorFilePath, name), false);
+  }
+  LogEvent(kErrDriver, logged);
+
+  bool paperOut = false;
+  trap(IsPaperOut(paperOut));
+  st_.isStatoErroreFineCarta = paperOut;
+  SubKillFile(st_.SR_Dati);
+  if (!st_.isStatoErroreFineCarta) SubKillFile(st_.SR_Err);
+  if (!filed) return false;  // the input stays: its content is nowhere else
+  return SubKillFile(st_.CurrentSelectedFile) && ok;
+}
+
+}  // namespace dorvane

@@ -1,0 +1,241 @@
+// The dispatch cycle on the virtual clock: every row of its state table, the
+// connection branches, the paper-out hold and the retry marker.
+#include "scenario/scenario.h"
+
+namespace dorvane::test {
+namespace {
+
+using Outcome = SimKora1::Outcome;
+
+class Cycle : public Shop {
+ protected:
+  void SetUp() override {
+    Shop::SetUp();
+    kora1.Start();
+    Open();
+  }
+};
+
+TEST_F(Cycle, OneReceiptIsPrintedFiledAndItsInputDeleted) {
+  c().chbOutUnitario.Set(1);
+  Drop("ABC.001", Receipt(1));
+  h.RunFor(2000);  // first tick: KORA1 found
+  EXPECT_EQ(c().cmdKora1Connection.Caption, "KORA1 CONNESSO");
+  EXPECT_EQ(c().cmdKora1Connection.BackColor, kGreen);
+  EXPECT_EQ(h.ui.trayTip, kTipConnected);
+  EXPECT_FALSE(h.mem.Has(kora1.File("SR_DATI")));
+
+  h.RunFor(2000);  // second tick: handed over
+  EXPECT_EQ(c().txtSelectedFile.Text, "ABC.001");
+  EXPECT_EQ(st().CurrentSelectedFile, In("ABC.001"));
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 1);
+  EXPECT_EQ(h.mem.Content(kora1.File("SR_DATI")), Receipt(1));
+  EXPECT_TRUE(h.mem.Has(In("ABC.001")));
+
+  h.RunFor(2000);  // third tick: KORA1 has printed it
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(kora1.printed, std::vector<std::string>{Receipt(1)});
+  EXPECT_EQ(h.mem.Content(Out("ABC.001.OUT")), "ESITO=OK\r\nLAVORO=1\r\n");
+  EXPECT_EQ(h.mem.Content(Err("ABC.001.BTO")), "OK\r\n");
+  EXPECT_FALSE(h.mem.Has(In("ABC.001")));
+  EXPECT_FALSE(h.mem.Has(Out("ABC.Rep")));  // only the Fasy Vola layout writes one
+  EXPECT_EQ(c().txtKora1Result.Text, "KORA1 TERMINATO CORRETTAMENTE");
+  EXPECT_EQ(LogEvents(), (std::vector<std::string>{
+                             "OK:  |KORA1 CONNESSO (b)|",
+                             "OK:  |KORA1 TERMINATO CORRETTAMENTE|" + In("ABC.001"),
+                         }));
+  // Idle ticks look for KORA1's process and log nothing.
+  h.RunFor(6000);
+  EXPECT_EQ(LogEvents().size(), 2u);
+  EXPECT_GE(d().IdleTicks(), 3);
+  EXPECT_TRUE(h.ui.messages.empty());
+}
+
+TEST_F(Cycle, ReceiptsGoOutOldestFirstAndOtherYearsStay) {
+  Drop("C.001", Receipt(3));
+  Drop("B.001", Receipt(2));
+  Drop("A.001", Receipt(1));
+  Drop("OLD.001", Receipt(0));
+  h.mem.SetCreationTime(In("A.001"), {2026, 3, 5, 8, 0, 0});
+  h.mem.SetCreationTime(In("B.001"), {2026, 3, 5, 8, 0, 1});
+  h.mem.SetCreationTime(In("C.001"), {2026, 3, 5, 8, 0, 1});  // same second as B, listed first
+  h.mem.SetCreationTime(In("OLD.001"), {2025, 12, 31, 23, 59, 59});
+  h.RunFor(30000);
+  EXPECT_EQ(kora1.printed, (std::vector<std::string>{Receipt(1), Receipt(3), Receipt(2)}));
+  EXPECT_TRUE(h.mem.Has(In("OLD.001")));
+  EXPECT_EQ(c().txtSelectedFile.Text, "");
+}
+
+TEST_F(Cycle, JobErrorIsFiledAndBlocksUntilTheRetryMarker) {
+  c().chbOutUnitario.Set(1);
+  kora1.plan = {Outcome::kFail};
+  Drop("BAD.001", Receipt(1));
+  h.RunFor(6000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 2);
+  EXPECT_EQ(c().txtKora1Result.Text, "E050: ERRORE STAMPANTE");
+  EXPECT_EQ(c().cmdResetError.BackColor, kGrey);  // painted red by the next blocked tick
+  EXPECT_EQ(h.mem.Content(Err("BAD.001.ERR")), Receipt(1));
+  EXPECT_EQ(h.mem.Content(Err("BAD.001_ERR.ERR")), "E050: ERRORE STAMPANTE\r\n");
+  EXPECT_EQ(h.mem.Content(Err("BAD.001.BTO")), "KO\r\n");
+  EXPECT_FALSE(h.mem.Has(In("BAD.001")));
+  EXPECT_FALSE(h.mem.Has(kora1.File("SR_ERR")));
+  EXPECT_FALSE(h.mem.Has(kora1.File("SR_DATI")));
+  const std::vector<std::string> events = LogEvents();
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(events.end() - 3, events.end()),
+            (std::vector<std::string>{"ERR:|" + Err("BAD.001.ERR") + "|" + In("BAD.001"),
+                                      "ERR:|" + Err("BAD.001_ERR.ERR") + "|" + In("BAD.001"),
+                                      "ERR: |E050: ERRORE STAMPANTE|" + In("BAD.001")}));
+
+  Drop("NEXT.001", Receipt(2));
+  h.RunFor(10000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 2);
+  EXPECT_EQ(c().cmdResetError.BackColor, kRed);
+  EXPECT_TRUE(h.mem.Has(In("NEXT.001")));
+
+  h.mem.Put(In("DORVRETRY.DVN"), "");
+  h.RunFor(2000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_FALSE(h.mem.Has(In("DORVRETRY.DVN")));
+  EXPECT_EQ(c().cmdResetError.BackColor, kGrey);
+  h.RunFor(4000);
+  EXPECT_EQ(kora1.printed, std::vector<std::string>{Receipt(2)});
+  EXPECT_FALSE(h.mem.Has(In("NEXT.001")));
+}
+
+TEST_F(Cycle, AutomaticResetGoesOnWithTheNextReceipt) {
+  c().chkErrorReset.Set(1);
+  kora1.plan = {Outcome::kFail};
+  Drop("BAD.001", Receipt(1));
+  h.RunFor(6000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 2);
+  Drop("NEXT.001", Receipt(2));
+  h.RunFor(2000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(c().txtKora1Result.Text, "");
+  h.RunFor(4000);
+  EXPECT_EQ(kora1.printed, std::vector<std::string>{Receipt(2)});
+}
+
+TEST_F(Cycle, PaperOutHoldsTheJobUntilKora1Resumes) {
+  kora1.plan = {Outcome::kPaperOut};
+  kora1.holdMs = 9000;
+  Drop("P.001", Receipt(1));
+  h.RunFor(6000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 3);
+  EXPECT_TRUE(st().isStatoErroreFineCarta);
+  EXPECT_EQ(c().txtKora1Result.Text, "E096: FINE CARTA");
+  EXPECT_EQ(h.mem.Content(Err("P.001_ERR.ERR")), "E096: FINE CARTA\r\n");
+  EXPECT_TRUE(h.mem.Has(In("P.001")));
+  EXPECT_TRUE(h.mem.Has(kora1.File("SR_DATI")));
+  h.mem.Remove(Err("P.001_ERR.ERR"));
+  h.RunFor(4000);  // still held: the copy is made once
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 3);
+  EXPECT_FALSE(h.mem.Has(Err("P.001_ERR.ERR")));
+  h.mem.Put(Err("P.001_ERR.ERR"), "E096: FINE CARTA\r\n");
+
+  h.RunFor(6000);  // paper loaded: KORA1 finishes the receipt
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_FALSE(st().isStatoErroreFineCarta);
+  EXPECT_EQ(kora1.printed.size(), 1u);
+  EXPECT_TRUE(h.mem.Has(Out("P.001.OUT")));
+  EXPECT_FALSE(h.mem.Has(In("P.001")));
+  // Removed report, then a running poll: the flag is cleared and the copy stays.
+  EXPECT_TRUE(h.mem.Has(Err("P.001_ERR.ERR")));
+}
+
+TEST_F(Cycle, PaperOutClearedByEmptyingTheReportRemovesTheCopy) {
+  kora1.plan = {Outcome::kPaperOut};
+  kora1.clearByEmptying = true;
+  kora1.holdMs = 5000;
+  Drop("P.001", Receipt(1));
+  h.RunFor(6000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 3);
+  h.RunFor(8000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_FALSE(h.mem.Has(Err("P.001_ERR.ERR")));
+  EXPECT_TRUE(h.mem.Has(Out("P.001.OUT")));
+  EXPECT_EQ(kora1.printed.size(), 1u);
+}
+
+TEST_F(Cycle, ALateKora1NeverLendsTheLastVerdictToTheNextJob) {
+  Drop("ONE.001", Receipt(1));
+  h.RunFor(6000);
+  ASSERT_EQ(kora1.printed.size(), 1u);
+  kora1.takeDelayMs = 7000;  // several ticks before it takes job two
+  Drop("TWO.001", Receipt(2));
+  h.RunFor(2000);
+  ASSERT_EQ(st().StatoEsecuzioneKora1, 1);
+  h.RunFor(6000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 1);
+  EXPECT_FALSE(h.mem.Has(Out("TWO.001.OUT")));
+  EXPECT_TRUE(h.mem.Has(In("TWO.001")));
+  h.RunFor(4000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(h.mem.Content(Out("TWO.001.OUT")), "ESITO=OK\r\nLAVORO=2\r\n");
+  EXPECT_EQ(kora1.printed.size(), 2u);
+}
+
+TEST_F(Cycle, AStaleVerdictThatCannotBeRemovedStopsTheHandOff) {
+  Drop("ONE.001", Receipt(1));
+  h.RunFor(6000);
+  ASSERT_EQ(kora1.printed.size(), 1u);
+  Drop("TWO.001", Receipt(2));
+  h.fs.FailPath(kora1.File("FINESCO"), 25);  // held for one whole hand-off and more
+  h.RunFor(2000 + 9500);
+  EXPECT_FALSE(h.mem.Has(kora1.File("SR_START")));
+  EXPECT_FALSE(h.mem.Has(kora1.File("SR_DATI")));
+  EXPECT_TRUE(h.mem.Has(In("TWO.001")));
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_TRUE(StartsWith(c().txtKora1Result.Text, "FILE DI INPUT NON DISPONIBILE: "));
+  EXPECT_TRUE(Logged("ERR: |" + c().txtKora1Result.Text + "|" + In("TWO.001")));
+  // Once FINESCO can go, the receipt is sent and printed once.
+  h.RunFor(20000);
+  EXPECT_EQ(kora1.printed, (std::vector<std::string>{Receipt(1), Receipt(2)}));
+  EXPECT_EQ(h.mem.Content(Out("TWO.001.OUT")), "ESITO=OK\r\nLAVORO=2\r\n");
+}
+
+TEST_F(Cycle, ASourceHeldByItsWriterIsSentOnceItIsFree) {
+  h.RunFor(2000);
+  Drop("W.001", Receipt(1));
+  h.mem.SetHeld(In("W.001"), true);
+  h.clock.After(2000 + 5000, [&] { h.mem.SetHeld(In("W.001"), false); });
+  h.RunFor(2000);  // the tick that hands it over waits about 50 retries 100 ms apart
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 1);
+  EXPECT_GE(h.clock.MonotonicMs(), 4000 + 5000);
+  EXPECT_LT(h.clock.MonotonicMs(), 4000 + 5500);
+  EXPECT_EQ(h.mem.Content(kora1.File("SR_DATI")), Receipt(1));
+  EXPECT_TRUE(h.ui.messages.empty());
+  EXPECT_EQ(c().txtKora1Result.Text, "");
+}
+
+TEST_F(Cycle, AJobFileKora1HoldsIsCopiedAgainUntilItIsFree) {
+  h.RunFor(2000);
+  Drop("W.001", Receipt(1));
+  h.fs.FailPath(kora1.File("SR_DATI"), 50);
+  h.RunFor(2000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 1);
+  EXPECT_EQ(h.mem.Content(kora1.File("SR_DATI")), Receipt(1));
+  EXPECT_TRUE(h.ui.messages.empty());
+}
+
+TEST_F(Cycle, ASourceHeldForTooLongIsReportedAndKeptUntilComplete) {
+  h.RunFor(2000);
+  Drop("W.001", Receipt(1));
+  h.mem.SetHeld(In("W.001"), true);
+  h.RunFor(2000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(c().txtKora1Result.Text.rfind("FILE DI INPUT NON DISPONIBILE: ", 0), 0u);
+  EXPECT_GT(c().txtKora1Result.Text.size(), std::string("FILE DI INPUT NON DISPONIBILE: ").size());
+  EXPECT_FALSE(h.mem.Has(kora1.File("SR_START")));
+  EXPECT_TRUE(kora1.taken.empty());
+  // Still being written: it stays where it is, and is sent once it is complete.
+  EXPECT_FALSE(h.mem.Has(Err("W.001.ERR")));
+  EXPECT_TRUE(h.mem.Has(In("W.001")));
+  h.mem.SetHeld(In("W.001"), false);
+  h.RunFor(6000);
+  EXPECT_EQ(kora1.printed, std::vector<std::string>{Receipt(1)});
+}
+
+}  // namespace
+}  // namespace dorvane::test

@@ -1,0 +1,64 @@
+// A shop on the virtual clock: DORVANE on fakes with its input, output and
+// error folders, and the in-process KORA1.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/fakes.h"
+#include "support/sim_kora1.h"
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane::test {
+
+class Shop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const std::string& dir : {in, out, err}) h.mem.AddDir(dir);
+  }
+  // Starts DORVANE (cycle on, 2 s interval) with the shop's folders.
+  void Open() {
+    ASSERT_TRUE(d().Form_Load());
+    c().txtInputDir.Set(in);
+    c().txtOutputDir.Set(out);
+    c().txtErrorDir.Set(err);
+    c().txtFileFilter.Set("*.001");
+    c().chbLogEnable.Set(1);
+  }
+  Dispatcher& d() { return *h.d; }
+  Controls& c() { return h.d->Ctl(); }
+  DispatchState& st() { return h.d->State(); }
+
+  std::string In(const std::string& name) const { return JoinPath(in, name); }
+  std::string Out(const std::string& name) const { return JoinPath(out, name); }
+  std::string Err(const std::string& name) const { return JoinPath(err, name); }
+  // A receipt dropped by a management program now.
+  void Drop(const std::string& name, const std::string& content) { h.mem.Put(In(name), content); }
+  static std::string Receipt(int n) { return "VEND,1,\"ARTICOLO " + std::to_string(n) + "\",100;\r\nCHIU,1;\r\n"; }
+
+  std::vector<std::string> LogLines() {
+    std::vector<std::string> lines;
+    ReadLines(h.mem, JoinPath(h.kora1Dir, "DORVLOG.txt"), lines);
+    return lines;
+  }
+  // Log lines without their date and time.
+  std::vector<std::string> LogEvents() {
+    std::vector<std::string> events;
+    for (const std::string& line : LogLines()) events.push_back(line.substr(0, line.rfind('|')));
+    return events;
+  }
+  bool Logged(const std::string& event) {
+    for (const std::string& e : LogEvents())
+      if (e == event) return true;
+    return false;
+  }
+
+  Harness h;
+  SimKora1 kora1{h};
+  std::string in = h.Path("in"), out = h.Path("out"), err = h.Path("err");
+};
+
+}  // namespace dorvane::test
