@@ -1,0 +1,226 @@
+// The driver link's pieces called one at a time: selection rules, the
+// converter branches of the hand-off, the monitor's codes, and the names and
+// contents of the filed files.
+#include "scenario/scenario.h"
+
+namespace dorvane::test {
+namespace {
+
+class DriverLink : public Shop {
+ protected:
+  void SetUp() override {
+    Shop::SetUp();
+    Open();
+    d().SetExchangePaths();
+  }
+  // A job KORA1 took from the input file `name`.
+  void JobFor(const std::string& name, const std::string& content = "JOB\r\n") {
+    Drop(name, content);
+    st().CurrentSelectedFile = In(name);
+    h.mem.Put(st().SR_Dati, content);
+  }
+};
+
+TEST_F(DriverLink, SelectionSkipsReservedOwnAndForeignNames) {
+  c().txtFileFilter.Set("*.*");
+  for (const char* name : {"sr_out.001", "OLD_SR_OUT.001", "QXChkBd.txt", "ABC.OUT", "ABC.ERR", "FASYCONV.TXT",
+                           "xout2.tmp", "DORVRETRY.DVN", "DORVLOG.txt", "DORVCONF.txt.tmp"})
+    Drop(name, "x");
+  EXPECT_EQ(d().FindNewestFile(in), "");
+  EXPECT_EQ(c().txtKora1Result.Text, "NOME FILE NON PERMESSO: DORVCONF.txt.tmp");
+
+  Drop("abc.out", "x");  // the extension test counts letter case
+  EXPECT_EQ(d().FindNewestFile(in), "abc.out");
+  h.mem.Remove(In("abc.out"));
+
+  c().txtFilePrefix.Set("ab");
+  Drop("XAB0001.001", "x");
+  EXPECT_EQ(d().FindNewestFile(in), "");
+  Drop("AB0001.001", "x");
+  EXPECT_EQ(d().FindNewestFile(in), "AB0001.001");
+  h.mem.Remove(In("XAB0001.001"));
+
+  c().txtFilePrefix.Set("");
+  Drop("SR_OUT.TXT", "x");
+  h.mem.SetCreationTime(In("SR_OUT.TXT"), {2026, 1, 1, 0, 0, 0});
+  EXPECT_EQ(d().FindNewestFile(in), "SR_OUT.TXT");
+  c().chkCompatAdHoc.Set(1);
+  EXPECT_EQ(d().FindNewestFile(in), "AB0001.001");
+
+  EXPECT_EQ(d().FindNewestFile(""), "");
+  EXPECT_EQ(d().FindNewestFile(h.Path("missing")), "");
+  EXPECT_TRUE(h.ui.messages.empty());
+}
+
+TEST_F(DriverLink, SelectionKeyIsTheCreationTimeAsFifteenCharacters) {
+  Drop("A.001", "x");
+  h.mem.SetCreationTime(In("A.001"), {2026, 3, 5, 7, 8, 9});
+  EXPECT_EQ(d().FindFileInfo(In("A.001")), "20260305_070809");
+  EXPECT_EQ(d().FindFileInfo(In("gone.001")), "");
+}
+
+TEST_F(DriverLink, SaremaInputIsCopiedByteForByteThenStarted) {
+  const std::string bytes = std::string("VEND,1,\"A\",100;\r\n\x11\x80\0CHIU;\r\n", 22);
+  Drop("S.001", bytes);
+  EXPECT_TRUE(d().SendFileToKora1("S.001"));
+  EXPECT_EQ(h.mem.Content(st().SR_Dati), bytes);
+  EXPECT_TRUE(h.mem.Has(st().SR_Start));
+  EXPECT_EQ(st().CurrentSelectedFile, In("S.001"));
+  EXPECT_TRUE(h.mem.Has(In("S.001")));
+}
+
+TEST_F(DriverLink, FasyVolaInputIsConvertedIntoTheJob) {
+  c().SelectLayout(1);
+  std::string sale = "01";
+  sale.resize(27, ' ');
+  sale += "0000001,50" "001" "PANE";
+  Drop("F.001", "00HEADER\r\n" + sale + "\r\n");
+  EXPECT_TRUE(d().SendFileToKora1("F.001"));
+  EXPECT_EQ(h.mem.Content(st().SR_Dati), "PLUD,C1,N1,P000000150,:PANE;\r\n");
+  EXPECT_EQ(h.mem.Content(In("FASYCONV.TXT")), h.mem.Content(st().SR_Dati));
+}
+
+TEST_F(DriverLink, ItinerisInputWhoseFirstStepFailsLeavesNoJob) {
+  c().SelectLayout(2);
+  Drop("X.001", "");
+  h.mem.Put(st().SR_Dati, "previous job");
+  EXPECT_FALSE(d().SendFileToKora1("X.001"));
+  EXPECT_EQ(c().txtKora1Result.Text, "FILE DI INPUT NON DISPONIBILE: ");
+  EXPECT_FALSE(h.mem.Has(st().SR_Dati));
+  EXPECT_FALSE(h.mem.Has(st().SR_Start));
+  EXPECT_FALSE(h.mem.Has(In("xout2.tmp")));
+  EXPECT_EQ(st().CurrentSelectedFile, In("X.001"));
+}
+
+TEST_F(DriverLink, ItinerisInputIsConvertedIntoTheJob) {
+  c().SelectLayout(2);
+  Drop("X.001",
+       "<SCONTRINO>\r\n<DETTAGLIO>\r\n<CODICE>1</CODICE>\r\n<DESCRIZIONE>pane</DESCRIZIONE>\r\n<QTA>1</QTA>\r\n"
+       "<PREZZO>1,00</PREZZO>\r\n<IMPORTO>1,00</IMPORTO>\r\n</DETTAGLIO>\r\n</SCONTRINO>\r\n");
+  EXPECT_TRUE(d().SendFileToKora1("X.001"));
+  EXPECT_EQ(h.mem.Content(st().SR_Dati), h.mem.Content(In("xout2.tmp")));
+  EXPECT_NE(h.mem.Content(st().SR_Dati).find("PLUD,N1,C1,: ,P100;\r\n"), std::string::npos);
+}
+
+TEST_F(DriverLink, MonitorCodesAndThePaperOutCopy) {
+  std::string text;
+  st().CurrentSelectedFile = In("J.001");
+  EXPECT_EQ(d().MonitorKora1(text), 1);
+  EXPECT_EQ(text, "KORA1 TERMINATO CORRETTAMENTE");
+  EXPECT_EQ(h.ui.trayTip, " DORVANE e KORA1 in esecuzione...");
+
+  h.mem.Put(st().SR_Err, "e096: carta\r\n");  // the code's case counts
+  EXPECT_EQ(d().MonitorKora1(text), 2);
+  h.mem.Put(st().SR_Err, "Stampante: Fine Carta\r\nsecond line");
+  EXPECT_EQ(d().MonitorKora1(text), 3);
+  EXPECT_EQ(text, "Stampante: Fine Carta");
+  EXPECT_TRUE(st().isStatoErroreFineCarta);
+  EXPECT_EQ(h.mem.Content(Err("J.001_ERR.ERR")), "Stampante: Fine Carta\r\nsecond line");
+  h.mem.Remove(Err("J.001_ERR.ERR"));
+  EXPECT_EQ(d().MonitorKora1(text), 3);
+  EXPECT_FALSE(h.mem.Has(Err("J.001_ERR.ERR")));  // made once per hold
+
+  h.mem.Put(Err("J.001_ERR.ERR"), "copy");
+  h.mem.Put(st().SR_Err, "");
+  h.mem.Put(st().SR_End, "");
+  EXPECT_EQ(d().MonitorKora1(text), 0);
+  EXPECT_FALSE(st().isStatoErroreFineCarta);
+  EXPECT_FALSE(h.mem.Has(Err("J.001_ERR.ERR")));
+  EXPECT_EQ(h.ui.trayTip, kTipConnected);
+
+  h.mem.Put(st().SR_Err, "E050: guasto\r\n");  // an error report wins over FINESCO
+  EXPECT_EQ(d().MonitorKora1(text), 2);
+}
+
+TEST_F(DriverLink, OutputFilingNamesAndOptions) {
+  EXPECT_FALSE(d().HandleKora1Output());  // no SR_OUT: nothing is done
+
+  JobFor("SCONTR.TXT");
+  h.mem.Put(st().SR_Out, "RESULT");
+  c().SelectLayout(1);
+  c().txtOutExt.Set("*.OUT");
+  st().SomethingModified = false;
+  EXPECT_TRUE(d().HandleKora1Output());
+  EXPECT_EQ(c().txtOutExt.Text, ".OUT");
+  EXPECT_TRUE(st().SomethingModified);
+  EXPECT_EQ(h.mem.Content(Out("SCONTR.TXT.OUT")), "RESULT");
+  EXPECT_EQ(h.mem.Content(Out("SCONTR.Rep")), "0\r\n");
+  EXPECT_FALSE(h.mem.Has(Err("SCONTR.TXT.BTO")));
+  EXPECT_FALSE(h.mem.Has(In("SCONTR.TXT")));
+  EXPECT_TRUE(h.mem.Has(st().SR_Out));  // KORA1's files stay after a success
+
+  JobFor("NAME");
+  c().txtOutExt.Set("");
+  c().chkCompatAdHoc.Set(1);
+  c().chbOutUnitario.Set(1);
+  EXPECT_TRUE(d().HandleKora1Output());
+  EXPECT_EQ(h.mem.Content(Out("SR_OUT.TXT")), "RESULT");
+  EXPECT_EQ(h.mem.Content(Out("finesco.001")), "finesco\r\n");
+  EXPECT_EQ(h.mem.Content(Out("NAME.Rep")), "0\r\n");
+  EXPECT_EQ(h.mem.Content(Err("NAME.BTO")), "OK\r\n");
+}
+
+TEST_F(DriverLink, OutputThatCannotBeFiledKeepsTheInput) {
+  JobFor("A.001");
+  h.mem.Put(st().SR_Out, "RESULT");
+  c().txtOutputDir.Set(h.Path("nowhere"));
+  EXPECT_FALSE(d().HandleKora1Output());
+  EXPECT_EQ(h.ui.messages.size(), 1u);
+  EXPECT_TRUE(h.mem.Has(In("A.001")));
+}
+
+TEST_F(DriverLink, ErrorFilingNamesAndTheOwnReport) {
+  JobFor("A.001", "THE JOB");
+  c().txtErrExt.Set("*.ERR");
+  c().SelectLayout(1);
+  EXPECT_TRUE(d().HandleKora1Error("FILE DI INPUT NON DISPONIBILE: "));
+  EXPECT_EQ(c().txtErrExt.Text, ".ERR");
+  EXPECT_EQ(h.mem.Content(Err("A.001.ERR")), "THE JOB");
+  EXPECT_EQ(h.mem.Content(Err("A.001_ERR.ERR")), "E599: FILE DI INPUT NON DISPONIBILE: \r\n");
+  EXPECT_EQ(h.mem.Content(Out("A.Rep")), "3\r\n");
+  EXPECT_FALSE(h.mem.Has(st().SR_Err));
+  EXPECT_FALSE(h.mem.Has(st().SR_Dati));
+  EXPECT_FALSE(h.mem.Has(In("A.001")));
+  EXPECT_FALSE(st().isStatoErroreFineCarta);
+
+  // AdHoc: the job under the input's own name, the report as SR_ERR.TXT.
+  JobFor("B.001", "JOB B");
+  c().chkCompatAdHoc.Set(1);
+  h.mem.Put(st().SR_Err, "COVER APERTO\r\n");
+  EXPECT_TRUE(d().HandleKora1Error("unused"));
+  EXPECT_EQ(h.mem.Content(Err("B.001")), "JOB B");
+  EXPECT_EQ(h.mem.Content(Err("SR_ERR.TXT")), "COVER APERTO\r\n");
+  EXPECT_TRUE(st().isStatoErroreFineCarta);
+  EXPECT_TRUE(h.mem.Has(st().SR_Err));  // a paper-out report stays for the monitor
+  EXPECT_FALSE(h.mem.Has(In("B.001")));
+}
+
+TEST_F(DriverLink, AFailedJobWithoutJobFileFilesTheInputItself) {
+  Drop("C.001", "THE RECEIPT");
+  st().CurrentSelectedFile = In("C.001");
+  EXPECT_TRUE(d().HandleKora1Error("why"));
+  EXPECT_EQ(h.mem.Content(Err("C.001.ERR")), "THE RECEIPT");
+  EXPECT_FALSE(h.mem.Has(In("C.001")));
+
+  Drop("D.001", "KEEP ME");
+  st().CurrentSelectedFile = In("D.001");
+  c().txtErrorDir.Set(h.Path("nowhere"));
+  EXPECT_FALSE(d().HandleKora1Error("why"));
+  EXPECT_EQ(h.mem.Content(In("D.001")), "KEEP ME");
+}
+
+TEST_F(DriverLink, SubKillFileRetriesForAboutNineAndAHalfSeconds) {
+  h.mem.Put(In("locked"), "x");
+  h.fs.FailPath(In("locked"), 19);
+  EXPECT_TRUE(d().SubKillFile(In("locked")));
+  EXPECT_EQ(h.clock.MonotonicMs(), 19 * 500);
+  h.mem.Put(In("locked"), "x");
+  h.fs.FailPath(In("locked"), 20);
+  EXPECT_FALSE(d().SubKillFile(In("locked")));
+  EXPECT_TRUE(d().SubKillFile(""));
+  EXPECT_TRUE(d().SubKillFile(In("none")));
+  EXPECT_TRUE(h.ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace dorvane::test
