@@ -24,7 +24,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Uso: dorvane [--headless] [/NONID] [/STOP]\n"
+    "Uso: dorvane [--headless] [--exit-when-done] [/NONID] [/STOP]\n"
     "\n"
     "ZTK DORVANE: dispatcher di scontrini per ZTK KORA1.\n"
     "Preleva i file dalla cartella di input, li passa a KORA1 e li archivia\n"
@@ -34,6 +34,11 @@ constexpr const char* kUsage =
     "  /STOP       avvia con il ciclo di trasmissione fermo\n"
     "  --headless  nessuna finestra: messaggi sul terminale, chiusura con\n"
     "              Ctrl+C o SIGTERM (scelto anche quando non c'e' un display)\n"
+    "  --exit-when-done\n"
+    "              senza finestra (come --headless); termina con la chiusura\n"
+    "              normale quando la cartella di input non ha piu' file da\n"
+    "              stampare e l'ultimo lavoro e' archiviato, o quando KORA1\n"
+    "              non si trova\n"
     "  --help      questo testo\n"
     "  --version   la versione\n"
     "\n"
@@ -52,6 +57,7 @@ bool HasDisplay() {
 
 int main(int argc, char** argv) {
   bool headless = false;
+  bool exitWhenDone = false;
   std::vector<std::string> args{argv[0]};
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -66,6 +72,10 @@ int main(int argc, char** argv) {
     }
     if (a == "--headless") {
       headless = true;
+      continue;
+    }
+    if (a == "--exit-when-done") {
+      exitWhenDone = headless = true;
       continue;
     }
     args.push_back(a);
@@ -93,5 +103,5 @@ int main(int argc, char** argv) {
   ui.Attach(&dispatcher);
   dorvane::ConsoleUi::InstallSignalHandlers();
   if (!dispatcher.Form_Load()) return 0;  // another instance runs
-  return ui.Run();
+  return ui.Run(exitWhenDone);
 }

@@ -81,10 +81,12 @@ bool Dispatcher::HandleKora1Error(const std::string& message) {
   // job file, and then the input itself is filed, so it is never lost.
   std::string logged;
   bool filed = true;
-  const std::string job = Present(st_.SR_Dati) ? st_.SR_Dati : st_.CurrentSelectedFile;
-  if (Present(job)) {
+  if (Present(st_.SR_Dati)) {
+    filed = trap(fs_.Copy(st_.SR_Dati, jobDest));
+    logged = jobDest;
+  } else if (Present(st_.CurrentSelectedFile)) {
     // Half a receipt still being written is no copy of it.
-    filed = !fs_.HeldByWriter(job) && trap(fs_.Copy(job, jobDest));
+    filed = !fs_.HeldByWriter(st_.CurrentSelectedFile) && trap(fs_.Copy(st_.CurrentSelectedFile, jobDest));
     logged = jobDest;
   }
   LogEvent(kErrDriver, logged);

@@ -49,6 +49,19 @@ void ConsoleUi::ProcessEvents() {
     dispatcher_->RequestClose();
   }
   dispatcher_->RunPending();
+  Mirror();
+}
+
+void ConsoleUi::Mirror() {
+  const Controls& c = dispatcher_->Ctl();
+  auto show = [&](std::string& last, const std::string& now, const char* label) {
+    if (now == last) return;
+    last = now;
+    if (!now.empty()) Say(std::string(label) + now);
+  };
+  show(lastConnection_, c.cmdKora1Connection.Caption, "[KORA1] ");
+  show(lastSelected_, c.txtSelectedFile.Text, "[file corrente] ");
+  show(lastResult_, c.txtKora1Result.Text, "[risultato] ");
 }
 
 void ConsoleUi::EndNow(int exitCode) {
@@ -56,10 +69,14 @@ void ConsoleUi::EndNow(int exitCode) {
   std::exit(exitCode);
 }
 
-int ConsoleUi::Run() {
+int ConsoleUi::Run(bool exitWhenDone) {
   while (!dispatcher_->Ended()) {
     ProcessEvents();
     if (dispatcher_->Ended()) break;
+    if (exitWhenDone && (dispatcher_->IdleTicks() > 0 || dispatcher_->State().ProcessKora1NotFound)) {
+      dispatcher_->RequestClose();
+      continue;
+    }
     std::int64_t wait = dispatcher_->Ctl().Timer1.MsUntilDue();
     clock_.Sleep(static_cast<int>(wait < 0 || wait > 50 ? 50 : wait));
   }

@@ -27,18 +27,23 @@ class ConsoleUi : public Ui {
   void ProcessEvents() override;
   [[noreturn]] void EndNow(int exitCode) override;
 
-  // Runs the program until it ends; returns the exit code.
-  int Run();
+  // Runs the program until it ends; returns the exit code. With exitWhenDone
+  // the normal shutdown starts once a tick finds no input file and no job in
+  // flight, or once dispatching has halted because KORA1 cannot be found.
+  int Run(bool exitWhenDone = false);
   // Installs SIGINT/SIGTERM handlers that ask for the normal shutdown.
   static void InstallSignalHandlers();
 
  private:
   void Say(const std::string& text);
+  // Prints what changed in the window's result fields, as the window would show it.
+  void Mirror();
 
   Clock& clock_;
   std::ostream& out_;
   Dispatcher* dispatcher_ = nullptr;
   std::string lastTip_;
+  std::string lastConnection_, lastSelected_, lastResult_;
 };
 
 }  // namespace dorvane
