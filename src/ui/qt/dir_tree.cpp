@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QStorageInfo>
+#include <QTimer>
 
 namespace dorvane {
 
@@ -28,7 +29,8 @@ DirTree::DirTree(QWidget* parent) : QTreeView(parent) {
   // The model reads folders in the background: reveal the open folder as
   // the folders on its way are read.
   connect(&model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
-    if (model_.openPath.startsWith(loaded)) Reveal();
+    // after the model's own delayed sort has placed the rows
+    if (model_.openPath.startsWith(loaded)) QTimer::singleShot(60, this, [this] { Reveal(); });
   });
   connect(this, &QTreeView::activated, this, [this](const QModelIndex& index) { OpenFolder(model_.filePath(index)); });
 }
