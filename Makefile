@@ -1,5 +1,5 @@
 # The two commands: `make demo` and `make test`. Both install what they need.
-.PHONY: all deps build test demo test-windows fuzz clean
+.PHONY: all deps build test demo test-windows fuzz screenshots clean
 
 JOBS ?= 2
 BUILD := build/default
@@ -24,6 +24,9 @@ test-windows:
 
 fuzz:
 	@scripts/fuzz.sh
+
+screenshots:
+	@scripts/screenshots.sh $(BUILD)
 
 clean:
 	rm -rf build

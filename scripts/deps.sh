@@ -9,7 +9,7 @@ for set in "${@:-build}"; do
     build) ;;
     qt) packages+=(qt6-base-dev) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 wine) ;;
-    screenshots) packages+=(qt6-base-dev xvfb xauth icewm fonts-dejavu-core x11-apps imagemagick) ;;
+    screenshots) packages+=(qt6-base-dev xvfb xauth icewm xdotool fonts-dejavu-core imagemagick) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev) ;;
     *) echo "deps.sh: unknown set '$set'" >&2; exit 2 ;;

@@ -47,6 +47,7 @@ struct CheckBox {
 struct OptionButton {
   bool Value = false;
   bool Visible = true;
+  std::function<void()> Click;  // fires when the user chooses this button
 };
 
 struct CommandButton {
@@ -119,6 +120,14 @@ struct Controls {
     OptionSL.Value = layout == 0;
     OptionFasyVola.Value = layout == 1;
     OptionItinerisXml.Value = layout == 2;
+  }
+  // The user's choice of layout: fires the chosen button's handler when the
+  // choice changes anything.
+  void ChooseLayout(int layout) {
+    if (InputLayout() == layout && (layout != 0 || OptionSL.Value)) return;
+    SelectLayout(layout);
+    OptionButton& chosen = layout == 1 ? OptionFasyVola : layout == 2 ? OptionItinerisXml : OptionSL;
+    if (chosen.Click) chosen.Click();
   }
 };
 

@@ -40,6 +40,7 @@ Dispatcher::Dispatcher(FileSystem& fs, Clock& clock, Processes& processes, Syste
   c_.chbExitKora1.Click = modified;
   c_.chbLogEnable.Click = modified;
   c_.txtTimerVal.Change = [this] { txtTimerVal_Change(); };
+  WireWindowHandlers();
 }
 
 void Dispatcher::Step(const std::function<void()>& f) {

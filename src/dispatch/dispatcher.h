@@ -160,6 +160,8 @@ class Dispatcher {
 
   // Runs one start-up or shutdown step; a step that fails is skipped.
   void Step(const std::function<void()>& f);
+  // Handlers of the settings that have no handler of their own.
+  void WireWindowHandlers();
   void WaitForTimerToStop();
   void Unload();  // the shutdown steps, run once
   void NormaliseProcessName();

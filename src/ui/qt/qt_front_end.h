@@ -1,4 +1,5 @@
-// The Qt 6 Widgets front end: a first main window bound to the controls model.
+// The Qt 6 Widgets front end: the settings window bound to the dispatcher,
+// the tray icon, the About box and the closing notice.
 #pragma once
 
 #include "platform/clock.h"

@@ -1,0 +1,104 @@
+// The real program on a real X server with a window manager that has a
+// notification area: minimise the window, double-click the tray icon with
+// the mouse, and the window comes back.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "e2e/process_helpers.h"
+
+namespace dorvane::e2e {
+namespace {
+
+std::string Which(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::stringstream dirs(path ? path : "/usr/bin:/bin");
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    std::string full = dir + "/" + program;
+    if (::access(full.c_str(), X_OK) == 0) return full;
+  }
+  return "";
+}
+
+// Output of a command run with the test display.
+std::string XRun(const std::string& display, const std::string& command) {
+  std::string line = "DISPLAY=" + display + " " + command + " 2>/dev/null";
+  std::string out;
+  if (FILE* p = ::popen(line.c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p)) out += buf;
+    ::pclose(p);
+  }
+  return out;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+  std::stringstream s(text);
+  std::vector<std::string> words;
+  for (std::string w; s >> w;) words.push_back(w);
+  return words;
+}
+
+TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
+  const std::string xvfb = Which("Xvfb"), icewm = Which("icewm"), xdotool = Which("xdotool");
+  if (xvfb.empty() || icewm.empty() || xdotool.empty())
+    GTEST_SKIP() << "Xvfb, icewm or xdotool is not installed (scripts/deps.sh screenshots installs them)";
+
+  int number = 70 + ::getpid() % 100;
+  while (::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0) ++number;
+  const std::string display = ":" + std::to_string(number);
+  TempTree tree;
+  for (const char* dir : {"app", "data/ZTKKORA1", "config", "run", "home"}) tree.MakeDir(dir);
+  tree.Write("app/DORVCONF.txt", "1\r\n*.001\r\n  \r\n" + tree.Path("data/ZTKKORA1") + "\r\n" +
+                                     tree.Path("data/ZTKKORA1") + "\r\n" + tree.Path("data/ZTKKORA1") +
+                                     "\r\n.OUT\r\n 0 \r\n 1 \r\n.ERR\r\n1\r\n0\r\n");
+
+  Child server({xvfb, display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, tree.Path("xvfb.txt"));
+  ASSERT_TRUE(WaitFor(10000, [&] { return ::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0; }));
+  Child wm({icewm}, {"DISPLAY=" + display, "HOME=" + tree.Path("home")}, tree.Path("icewm.txt"));
+  // The notification area is up once the task bar is.
+  ASSERT_TRUE(WaitFor(10000, [&] { return !XRun(display, xdotool + " search --onlyvisible --name '^TaskBar$'").empty(); }));
+  ::usleep(500 * 1000);
+
+  Child dorvane({DORVANE_EXE, "/NONID", "/STOP"},
+                {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=disabled:",
+                 "DORVANE_HOME=" + tree.Path("app"), "XDG_DATA_HOME=" + tree.Path("data"),
+                 "XDG_CONFIG_HOME=" + tree.Path("config"), "XDG_RUNTIME_DIR=" + tree.Path("run")},
+                tree.Path("dorvane.txt"));
+  const std::string pid = std::to_string(dorvane.Pid());
+  std::string window;
+  ASSERT_TRUE(WaitFor(15000, [&] {
+    auto ids = Words(XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'"));
+    if (!ids.empty()) window = ids[0];
+    return !window.empty();
+  })) << tree.Read("dorvane.txt");
+
+  XRun(display, xdotool + " windowminimize --sync " + window);
+  ASSERT_TRUE(WaitFor(5000, [&] { return XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'").empty(); }))
+      << "a minimised window is hidden";
+
+  // With the main window hidden, the program's one visible window is its tray icon.
+  std::string icon;
+  ASSERT_TRUE(WaitFor(5000, [&] {
+    auto ids = Words(XRun(display, xdotool + " search --onlyvisible --pid " + pid));
+    if (ids.size() == 1) icon = ids[0];
+    return !icon.empty();
+  })) << "no tray icon";
+  XRun(display, xdotool + " mousemove --window " + icon + " 8 8 click --repeat 2 --delay 60 1");
+  EXPECT_TRUE(WaitFor(5000, [&] { return !XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'").empty(); }))
+      << "the double click did not bring the window back";
+
+  dorvane.Signal(SIGTERM);
+  EXPECT_EQ(dorvane.Wait(15000), 0);
+  wm.Signal(SIGTERM);
+  wm.Wait(5000);
+  server.Signal(SIGTERM);
+  server.Wait(5000);
+}
+
+}  // namespace
+}  // namespace dorvane::e2e

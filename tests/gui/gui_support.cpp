@@ -1,0 +1,59 @@
+#include "gui/gui_support.h"
+
+#include "text/paths.h"
+
+namespace dorvane::test {
+
+std::vector<std::string> ShopConfig(const Harness& h) {
+  return {"1", "*.001", "  ", h.kora1Dir, h.kora1Dir, h.kora1Dir, ".OUT", " 0 ", " 1 ",
+          ".ERR", "2", "0", " 0 ", " ", "  ", " 0 ", " 0 ", " 0 "};
+}
+
+void OnNextModal(std::function<void(QWidget*)> f) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, f] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      poll->stop();
+      poll->deleteLater();
+      f(modal);
+    }
+  });
+  poll->start(5);
+}
+
+FakeUiWindow::FakeUiWindow(const std::string& commandLine) {
+  h.PutConfig(ShopConfig(h), h.appDir);
+  h.system.commandLine = commandLine;
+  b = std::make_unique<Binding>(w, *h.d, nullptr);
+  w.onClose = [this] {
+    h.d->RequestClose();
+    return h.d->Ended();
+  };
+  h.d->Form_Load();
+  b->Refresh();
+  w.show();
+}
+
+QtUiWindow::QtUiWindow(bool trayAvailable, const std::string& commandLine) {
+  h.PutConfig(ShopConfig(h), h.appDir);
+  h.system.commandLine = commandLine;
+  ui.trayAvailable = [trayAvailable] { return trayAvailable; };
+  d = std::make_unique<Dispatcher>(h.fs, h.clock, h.processes, h.system, ui);
+  ui.Attach(d.get());
+  b = std::make_unique<Binding>(w, *d, [this] { ui.ShowAbout(); });
+  w.onClose = [this] {
+    d->RequestClose();
+    return d->Ended();
+  };
+  d->Form_Load();
+  b->Refresh();
+}
+
+int QtUiWindow::LogLines(const std::string& part) {
+  const std::string log = h.mem.Content(JoinPath(h.kora1Dir, "DORVLOG.txt"));
+  int n = 0;
+  for (auto at = log.find(part); at != std::string::npos; at = log.find(part, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace dorvane::test
