@@ -81,9 +81,13 @@ TEST(SettingsWindow, EveryControlHasItsTextToolTipColourAndLimit) {
   for (const Expected& e : controls) {
     auto* widget = w.findChild<QWidget*>(e.name);
     ASSERT_NE(widget, nullptr) << e.name;
-    if (!e.caption.isNull()) EXPECT_EQ(Caption(widget), e.caption) << e.name;
+    if (!e.caption.isNull()) {
+      EXPECT_EQ(Caption(widget), e.caption) << e.name;
+    }
     EXPECT_EQ(widget->toolTip(), e.tip) << e.name;
-    if (e.back != 0xFFFFFFFF) EXPECT_EQ(Back(widget), ToQColor(e.back)) << e.name;
+    if (e.back != 0xFFFFFFFF) {
+      EXPECT_EQ(Back(widget), ToQColor(e.back)) << e.name;
+    }
     if (e.limit) {
       auto* edit = qobject_cast<QLineEdit*>(widget);
       edit->setFocus();
