@@ -149,6 +149,8 @@ class Dispatcher {
   // The driver link's pieces.
   static bool IsOwnWorkFile(const std::string& name);
   bool Present(const std::string& path);
+  // Shows a run-time error and marks the call failed; true when st is ok.
+  bool Reported(const Status& st, bool& ok);
   Status KillFile(const std::string& path);  // SubKillFile with the reason of a failure
   Status CopyJob(const std::string& source, bool& refused);
   Status IsPaperOut(bool& paperOut);

@@ -19,6 +19,13 @@ Status Dispatcher::KillFile(const std::string& path) {
 
 bool Dispatcher::SubKillFile(const std::string& sFile) { return KillFile(sFile).ok(); }
 
+bool Dispatcher::Reported(const Status& st, bool& ok) {
+  if (st) return true;
+  ShowError(st);
+  ok = false;
+  return false;
+}
+
 bool Dispatcher::Present(const std::string& path) { return !path.empty() && fs_.Exists(path); }
 
 void Dispatcher::StripLeadingStar(TextBox& extension) {
@@ -41,18 +48,12 @@ void Dispatcher::WriteRepFile(const std::string& name, int code) {
 bool Dispatcher::HandleKora1Output() {
   if (!Present(st_.SR_Out)) return false;
   bool ok = true;
-  auto trap = [&](const Status& st) {
-    if (st) return true;
-    ShowError(st);
-    ok = false;
-    return false;
-  };
   const std::string name = BaseName(st_.CurrentSelectedFile);
   StripLeadingStar(c_.txtOutExt);
   if (c_.OptionFasyVola.Value) WriteRepFile(name, 0);
   const std::string dest =
       JoinPath(st_.CurrOutputFilePath, c_.chkCompatAdHoc.Value == 1 ? "SR_OUT.TXT" : name + c_.txtOutExt.Text);
-  const bool filed = trap(fs_.Copy(st_.SR_Out, dest));
+  const bool filed = Reported(fs_.Copy(st_.SR_Out, dest), ok);
   WriteSessionResult(JoinPath(st_.CurrErrorFilePath, name), true);
   // The input is the only record of a printed receipt until its result is filed.
   if (!filed) return false;
@@ -61,14 +62,8 @@ bool Dispatcher::HandleKora1Output() {
 
 bool Dispatcher::HandleKora1Error(const std::string& message) {
   bool ok = true;
-  auto trap = [&](const Status& st) {
-    if (st) return true;
-    ShowError(st);
-    ok = false;
-    return false;
-  };
   if (!st_.SR_Err.empty() && !fs_.Exists(st_.SR_Err)) {
-    trap(fs_.WriteAll(st_.SR_Err, "E599: " + message + "\r\n"));
+    Reported(fs_.WriteAll(st_.SR_Err, "E599: " + message + "\r\n"), ok);
     SleepDelay(500);
   }
   const std::string name = BaseName(st_.CurrentSelectedFile);
@@ -82,24 +77,24 @@ bool Dispatcher::HandleKora1Error(const std::string& message) {
   std::string logged;
   bool filed = true;
   if (Present(st_.SR_Dati)) {
-    filed = trap(fs_.Copy(st_.SR_Dati, jobDest));
+    filed = Reported(fs_.Copy(st_.SR_Dati, jobDest), ok);
     logged = jobDest;
   } else if (Present(st_.CurrentSelectedFile)) {
     // Half a receipt still being written is no copy of it.
-    filed = !fs_.HeldByWriter(st_.CurrentSelectedFile) && trap(fs_.Copy(st_.CurrentSelectedFile, jobDest));
+    filed = !fs_.HeldByWriter(st_.CurrentSelectedFile) && Reported(fs_.Copy(st_.CurrentSelectedFile, jobDest), ok);
     logged = jobDest;
   }
   LogEvent(kErrDriver, logged);
 
   if (Present(st_.SR_Err)) {
     logged = JoinPath(st_.CurrErrorFilePath, adHoc ? "SR_ERR.TXT" : name + "_ERR" + c_.txtErrExt.Text);
-    trap(fs_.Copy(st_.SR_Err, logged));
+    Reported(fs_.Copy(st_.SR_Err, logged), ok);
     WriteSessionResult(JoinPath(st_.CurrErrorFilePath, name), false);
   }
   LogEvent(kErrDriver, logged);
 
   bool paperOut = false;
-  trap(IsPaperOut(paperOut));
+  Reported(IsPaperOut(paperOut), ok);
   st_.isStatoErroreFineCarta = paperOut;
   SubKillFile(st_.SR_Dati);
   if (!st_.isStatoErroreFineCarta) SubKillFile(st_.SR_Err);
