@@ -237,5 +237,31 @@ TEST_F(Cycle, ASourceHeldForTooLongIsReportedAndKeptUntilComplete) {
   EXPECT_EQ(kora1.printed, std::vector<std::string>{Receipt(1)});
 }
 
+TEST_F(Cycle, StopPressedDuringATickIsObeyedWhenTheTickEnds) {
+  Drop("A.001", Receipt(1));
+  h.RunFor(4000);
+  ASSERT_EQ(st().StatoEsecuzioneKora1, 1);
+  // The next tick waits 300 ms on FINESCO; STOP is pressed meanwhile.
+  bool pressed = false;
+  h.ui.onPump = [&] {
+    if (d().InTick() && !pressed) {
+      pressed = true;
+      d().cmdEnableTimer_Click();
+    }
+  };
+  h.RunFor(2000);
+  ASSERT_TRUE(pressed);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);  // the tick still finished its job
+  EXPECT_FALSE(c().Timer1.Enabled());
+  EXPECT_EQ(c().cmdEnableTimer.Caption, "START");
+  Drop("B.001", Receipt(2));
+  h.RunFor(10000);
+  EXPECT_EQ(kora1.printed.size(), 1u);
+  h.ui.onPump = nullptr;
+  d().cmdEnableTimer_Click();  // START
+  h.RunFor(6000);
+  EXPECT_EQ(kora1.printed.size(), 2u);
+}
+
 }  // namespace
 }  // namespace dorvane::test
