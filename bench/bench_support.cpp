@@ -3,6 +3,8 @@
 #include <linux/magic.h>
 #include <sys/vfs.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -99,7 +101,7 @@ constexpr std::size_t kArticleCount = sizeof kArticles / sizeof kArticles[0];
 // padding the record with blanks as fixed-column files are.
 void Put(std::string& record, std::size_t col, std::size_t width, std::string_view text) {
   if (record.size() < col - 1 + width) record.resize(col - 1 + width, ' ');
-  record.replace(col - 1, text.size() < width ? text.size() : width, text.substr(0, width));
+  std::copy_n(text.data(), std::min(text.size(), width), record.begin() + static_cast<std::ptrdiff_t>(col - 1));
 }
 
 std::string Cents(long long cents, const char* format) {
