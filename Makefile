@@ -1,5 +1,5 @@
 # The two commands: `make demo` and `make test`. Both install what they need.
-.PHONY: all deps build test demo test-windows fuzz screenshots clean
+.PHONY: all deps build test demo test-windows fuzz bench screenshots clean
 
 JOBS ?= 2
 BUILD := build/default
@@ -27,6 +27,14 @@ fuzz:
 
 screenshots:
 	@scripts/screenshots.sh $(BUILD)
+
+# Release build of the benchmark program only, then one run: the table, then
+# the summary (one line per ratio, then the rates).
+bench:
+	@scripts/deps.sh build bench
+	@cmake --preset bench >/dev/null
+	@cmake --build build/bench -j $(JOBS) --target dorvane_bench
+	@build/bench/bench/dorvane_bench
 
 clean:
 	rm -rf build

@@ -1,5 +1,6 @@
 #include "convert/ModConvFasyVolaToSL.h"
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -12,16 +13,41 @@ namespace {
 
 // Characters p .. p+n-1 (columns counted from 1), cut short by the end of the
 // line, blanks trimmed.
-std::string Field(std::string_view line, std::size_t p, std::size_t n) {
+std::string_view Field(std::string_view line, std::size_t p, std::size_t n) {
   if (line.size() < p) return {};
-  return Trim(line.substr(p - 1, n));
+  std::string_view field = line.substr(p - 1, n);
+  std::size_t b = 0, e = field.size();
+  while (b < e && field[b] == ' ') ++b;
+  while (e > b && field[e - 1] == ' ') --e;
+  return field.substr(b, e - b);
 }
 
-std::string WithoutSeparators(std::string_view text) {
-  std::string out;
+void AppendWithoutSeparators(std::string& out, std::string_view text) {
   for (char c : text)
     if (c != '.' && c != ',') out += c;
-  return out;
+}
+
+// Val of a numeric column. The plain whole numbers these columns hold are
+// read here, without Val's copy and strtod, which cost more than the rest of
+// the record; a sign, point, exponent or more than 15 digits go to Val.
+double ColumnValue(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
+  std::int64_t value = 0;
+  int digits = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == ' ' || c == '\t') continue;  // Val skips blanks inside a number too
+    if (c >= '0' && c <= '9') {
+      if (++digits > 15) return Val(text);
+      value = value * 10 + (c - '0');
+    } else if (c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-') {
+      return Val(text);
+    } else {
+      break;
+    }
+  }
+  return static_cast<double>(value);
 }
 
 // A number as the discount field holds it: optional sign, digits with at most
@@ -71,7 +97,12 @@ std::string FormatTwoDecimals(std::int64_t hundredths) {
   return sign + std::to_string(magnitude / 100) + "." + cents;
 }
 
-std::string WholeNumber(double value) { return FormatNumber(RoundHalfEven(value)); }
+std::string WholeNumber(double value) {
+  double whole = RoundHalfEven(value);
+  // Below 10^15 FormatNumber prints a whole number as its plain digits.
+  if (std::fabs(whole) < 1e15) return std::to_string(static_cast<long long>(whole));
+  return FormatNumber(whole);
+}
 
 std::string PaymentKeyword(double code) {
   if (code == 1 || code == 5) return "CASH,V";
@@ -81,46 +112,55 @@ std::string PaymentKeyword(double code) {
   return {};
 }
 
+// Each record's command is appended to the output as it is built.
 class Converter {
  public:
   explicit Converter(bool invert) : invert_(invert) {}
 
   void Record(std::string_view line, FasyVolaText& result) {
-    double kind = Val(line.substr(0, 2));
+    double kind = ColumnValue(line.substr(0, 2));
     if (kind == 0) {
       receiptOpen_ = true;
       return;
     }
     if (!receiptOpen_) return;
-    std::string out;
+    std::string& out = result.output;
     if (kind == 1 || kind == 3) {
-      out = Sale(line, kind == 3);
+      Sale(line, kind == 3, out);
     } else if (kind == 4) {
-      out = Discount(line, result);
+      Discount(line, result);
     } else if (kind == 5) {
-      out = "PRNT,:" + Field(line, 5, 50) + ";";
+      out += "PRNT,:";
+      out += Field(line, 5, 50);
+      out += ";\r\n";
     } else if (kind == 6) {
-      out = Payment(line, result);
+      Payment(line, result);
     }
-    if (!out.empty()) AppendLine(result.output, out);
   }
 
  private:
-  std::string Sale(std::string_view line, bool isReturn) {
-    std::string out = "PLUD,C1,N" + WholeNumber(Val(Field(line, 38, 3))) + ",P" + WithoutSeparators(Field(line, 28, 10)) +
-                      ",:" + Field(line, 41, 42);
-    std::string quantity = Field(line, 83, 10);
-    if (Val(quantity) != 0) out += ",Q" + quantity;
+  void Sale(std::string_view line, bool isReturn, std::string& out) {
+    out += "PLUD,C1,N";
+    out += WholeNumber(ColumnValue(Field(line, 38, 3)));
+    out += ",P";
+    AppendWithoutSeparators(out, Field(line, 28, 10));
+    out += ",:";
+    out += Field(line, 41, 42);
+    std::string_view quantity = Field(line, 83, 10);
+    if (ColumnValue(quantity) != 0) {
+      out += ",Q";
+      out += quantity;
+    }
     if (isReturn) out += ",R";
+    out += ";\r\n";
     lastWasReturn_ = isReturn;
-    return out + ";";
   }
 
-  std::string Discount(std::string_view line, FasyVolaText& result) {
-    std::string text = Field(line, 3, 42);
-    bool onLastLine = Val(Field(line, 45, 3)) == 0;
-    bool percentage = Val(Field(line, 48, 3)) == 1;
-    std::string value = Field(line, 51, 10);
+  void Discount(std::string_view line, FasyVolaText& result) {
+    std::string text(Field(line, 3, 42));
+    bool onLastLine = ColumnValue(Field(line, 45, 3)) == 0;
+    bool percentage = ColumnValue(Field(line, 48, 3)) == 1;
+    std::string_view value = Field(line, 51, 10);
 
     // A value that is no number fails the job instead of reaching the
     // printer; the line is still written so the rest of the file follows.
@@ -140,7 +180,7 @@ class Converter {
       operand = std::to_string(hundredths);
     }
 
-    std::string keyword;
+    std::string_view keyword;
     if (invert_ && lastWasReturn_ && onLastLine) {
       keyword = percentage ? "MAGG,%" : "ADDI,V";
     } else if (onLastLine) {
@@ -149,18 +189,28 @@ class Converter {
       keyword = percentage ? "DOST,%" : "COST,V";
     }
     lastWasReturn_ = false;
-    return keyword + operand + ",:" + text + ";";
+    std::string& out = result.output;
+    out += keyword;
+    out += operand;
+    out += ",:";
+    out += text;
+    out += ";\r\n";
   }
 
-  std::string Payment(std::string_view line, FasyVolaText& result) {
-    double code = Val(Field(line, 49, 3));
+  void Payment(std::string_view line, FasyVolaText& result) {
+    double code = ColumnValue(Field(line, 49, 3));
     std::string keyword = PaymentKeyword(code);
     // A payment without a keyword is no command the printer can execute, and
     // the receipt would stay open: fail the job and say which code it was.
     if (keyword.empty())
       result.failures.push_back(
           Status::Error(kErrInvalidCall, "Codice di pagamento non previsto: " + FormatNumber(code)));
-    return keyword + WithoutSeparators(Field(line, 3, 10)) + ",:" + Field(line, 13, 36) + ";";
+    std::string& out = result.output;
+    out += keyword;
+    AppendWithoutSeparators(out, Field(line, 3, 10));
+    out += ",:";
+    out += Field(line, 13, 36);
+    out += ";\r\n";
   }
 
   bool invert_;

@@ -1,6 +1,8 @@
 #include "convert/ModXmlConversion.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 
 #include "text/paths.h"
 
@@ -80,6 +82,46 @@ bool AmountOperand(std::string_view amount, std::string& operand) {
   return true;
 }
 
+// The next line of `bytes` from `pos`, by LineReader's rule (CR LF or a lone
+// CR ends a line), as a view: the reader looks at every line twice, and
+// copies would cost more than the conversion.
+bool NextLine(std::string_view bytes, std::size_t& pos, std::string_view& line) {
+  if (pos >= bytes.size()) return false;
+  std::size_t end = bytes.find('\r', pos);
+  if (end == std::string_view::npos) end = bytes.size();
+  line = bytes.substr(pos, end - pos);
+  pos = end + 1;
+  if (pos < bytes.size() && bytes[pos] == '\n') ++pos;
+  return true;
+}
+
+// The value of a field from the line after its tag, as ReadTagValue gives it.
+void TagValue(std::string_view raw, std::string& value) {
+  std::string_view text = TrimBlanks(raw);
+  if (text.find('<') != std::string_view::npos) {
+    value.clear();
+    return;
+  }
+  value.assign(text);
+  for (char& c : value) {
+    if (c == ',') c = '.';
+    else if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    else if (static_cast<unsigned char>(c) >= 0x80) c = UpperAnsi(c);
+  }
+}
+
+// Whether a trimmed line is `tag` (upper-case ASCII) in any letter case. No
+// byte outside ASCII upper-cases into ASCII, so a byte compare suffices.
+bool IsTag(std::string_view line, std::string_view tag) {
+  if (line.size() != tag.size()) return false;
+  for (std::size_t i = 0; i < tag.size(); ++i) {
+    char c = line[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != tag[i]) return false;
+  }
+  return true;
+}
+
 class XmlReader {
  public:
   explicit XmlReader(std::string& out) : out_(out) {}
@@ -88,24 +130,28 @@ class XmlReader {
     pass_ = pass;
     state_ = 0;
     ClearLineFields(line_);
-    LineReader reader(intermediate);
-    std::string raw;
-    while (reader.ReadLine(raw)) {
-      std::string tag = UpperAnsi(TrimBlanks(raw));
-      if (tag == "</SCONTRINO>") break;  // in any state: the receipt ends here, unfinished line and all
+    std::size_t pos = 0;
+    std::string_view raw;
+    while (NextLine(intermediate, pos, raw)) {
+      std::string_view tag = TrimBlanks(raw);
+      // Every line that matters starts with "<"; values are read with their tags.
+      if (tag.empty() || tag[0] != '<') continue;
+      if (IsTag(tag, "</SCONTRINO>")) break;  // in any state: the receipt ends here, unfinished line and all
       if (state_ == 0) {
-        if (tag == "<SCONTRINO>") state_ = 1;
+        if (IsTag(tag, "<SCONTRINO>")) state_ = 1;
       } else if (state_ == 1) {
-        if (tag == "<DETTAGLIO>") {
+        if (IsTag(tag, "<DETTAGLIO>")) {
           ClearLineFields(line_);
           state_ = 2;
         }
-      } else if (tag == "</DETTAGLIO>") {
-        if (Status st = FinishLine(); !st) return st;
+      } else if (tag.size() > 1 && tag[1] == '/') {  // no field tag is a closing one
+        if (IsTag(tag, "</DETTAGLIO>"))
+          if (Status st = FinishLine(); !st) return st;
       } else {
         for (const FieldTag& f : kFieldTags) {
-          if (tag != f.tag) continue;
-          if (!ReadTagValue(reader, line_.*f.field)) return Status::Of(kErrInputPastEnd);
+          if (!IsTag(tag, f.tag)) continue;
+          if (!NextLine(intermediate, pos, raw)) return Status::Of(kErrInputPastEnd);
+          TagValue(raw, line_.*f.field);
           if (f.field == &ItinerisLine::reason) line_.isReturn = line_.reason == "RESO";
           break;
         }
@@ -119,6 +165,13 @@ class XmlReader {
   }
 
  private:
+  // "PRNT,:" + parts + ";" CR LF.
+  void Comment(std::initializer_list<std::string_view> parts) {
+    out_ += "PRNT,:";
+    for (std::string_view part : parts) out_ += part;
+    out_ += ";\r\n";
+  }
+
   Status FinishLine() {
     if (pass_ == 1 && !openingWritten_) {
       AppendLine(out_, "OPER,C1;");
@@ -134,16 +187,17 @@ class XmlReader {
 
     double quantity = RoundHalfEven(Val(line_.quantity));
     if (quantity < -32768 || quantity > 32767) return Status::Of(kErrOverflow);
+    // A whole number in 16 bits: its decimal digits are what FormatNumber gives.
     if (line_.amount != line_.price || quantity > 1)
-      AppendLine(out_, "PRNT,:PR.LIST. " + FormatNumber(quantity) + " X " + line_.price + ";");
+      Comment({"PR.LIST. ", std::to_string(static_cast<int>(quantity)), " X ", line_.price});
 
     const std::string* discounts[] = {&line_.discount1, &line_.discount2, &line_.discount3};
+    static constexpr std::string_view kDiscountNames[] = {"SCONTO1 ", "SCONTO2 ", "SCONTO3 "};
     for (int i = 0; i < 3; ++i)
-      if (Val(*discounts[i]) > 0)
-        AppendLine(out_, "PRNT,:SCONTO" + std::to_string(i + 1) + " " + *discounts[i] + " % ;");
+      if (!discounts[i]->empty() && Val(*discounts[i]) > 0) Comment({kDiscountNames[i], *discounts[i], " % "});
 
-    AppendLine(out_, "PRNT,:" + line_.code + ";");
-    AppendLine(out_, "PRNT,:" + line_.description + ";");
+    Comment({line_.code});
+    Comment({line_.description});
 
     std::string operand;
     if (!AmountOperand(line_.amount, operand)) {
@@ -152,7 +206,9 @@ class XmlReader {
       std::string shown = line_.amount.size() > 40 ? line_.amount.substr(0, 40) + "..." : line_.amount;
       return Status::Error(kErrTypeMismatch, "Importo della riga non valido: " + shown);
     }
-    AppendLine(out_, "PLUD,N1,C1,: ,P" + operand + (line_.isReturn ? ",R;" : ";"));
+    out_ += "PLUD,N1,C1,: ,P";
+    out_ += operand;
+    out_ += line_.isReturn ? ",R;\r\n" : ";\r\n";
 
     state_ = 1;
     ClearLineFields(line_);
@@ -187,45 +243,59 @@ void LogItinerisError(const ItinerisErrorLog& log, const std::string& message) {
   (void)log.fs.Append(log.path, line);
 }
 
-void ClearLineFields(ItinerisLine& line) { line = ItinerisLine{}; }
+void ClearLineFields(ItinerisLine& line) {
+  // clear() keeps each field's buffer for the next line.
+  for (std::string* field : {&line.code, &line.description, &line.quantity, &line.price, &line.amount,
+                             &line.vatCode, &line.reason, &line.discount1, &line.discount2, &line.discount3})
+    field->clear();
+  line.isReturn = false;
+}
 
 bool ReadTagValue(LineReader& reader, std::string& value) {
   std::string raw;
   if (!reader.ReadLine(raw)) return false;
-  value = UpperAnsi(TrimBlanks(raw));
-  if (value.find('<') != std::string::npos) {
-    value.clear();
-  } else {
-    for (char& c : value)
-      if (c == ',') c = '.';
-  }
+  TagValue(raw, value);
   return true;
 }
 
 std::string SplitXmlTagsText(std::string_view input) {
-  // The input's own line ends go first, so a tag broken over two lines is
-  // whole again before it is split.
-  std::string joined;
-  joined.reserve(input.size());
-  LineReader reader(input);
-  std::string line;
-  while (reader.ReadLine(line)) joined += line;
-
-  std::string out;
-  out.reserve(joined.size() + joined.size() / 4 + 2);
-  for (std::size_t i = 0; i < joined.size(); ++i) {
-    char c = joined[i];
-    if (c == '<' && i + 1 < joined.size() && joined[i + 1] == '/') {
-      out += kCrLf;
-      out += c;
+  // One walk over the input. Its own line ends go (every CR, and the LF right
+  // after a CR, as LineReader reads them), so a tag broken over two lines is
+  // whole again before it is split; "next character" below means the next
+  // one that stays. The output is written in place into room for the worst
+  // case (CR LF added at every "<" and ">"), then cut to size.
+  const std::size_t n = input.size();
+  std::size_t marks = static_cast<std::size_t>(std::count(input.begin(), input.end(), '<')) +
+                      static_cast<std::size_t>(std::count(input.begin(), input.end(), '>'));
+  std::string out(n + 2 * marks + 2, '\0');
+  char* w = out.data();
+  std::size_t i = 0;
+  while (i < n) {
+    char c = input[i++];
+    if (c == '\r') {
+      if (i < n && input[i] == '\n') ++i;
     } else if (c == '>') {
-      out += c;
-      out += kCrLf;
+      *w++ = '>';
+      *w++ = '\r';
+      *w++ = '\n';
+    } else if (c == '<') {
+      std::size_t next = i;
+      while (next < n && input[next] == '\r') {
+        ++next;
+        if (next < n && input[next] == '\n') ++next;
+      }
+      if (next < n && input[next] == '/') {
+        *w++ = '\r';
+        *w++ = '\n';
+      }
+      *w++ = '<';
     } else {
-      out += c;
+      *w++ = c;
     }
   }
-  out += kCrLf;
+  *w++ = '\r';
+  *w++ = '\n';
+  out.resize(static_cast<std::size_t>(w - out.data()));
   return out;
 }
 

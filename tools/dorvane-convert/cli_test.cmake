@@ -1,7 +1,10 @@
 # Runs the built tool on files in a scratch folder and checks output bytes,
-# exit status and standard error. Called by CTest with TOOL and WORK set.
+# exit status and standard error. Called by CTest with TOOL and WORK set, and
+# for the Windows build with EMULATOR (the command that runs a Windows
+# program here, "|" between its parts) and WINDOWS_PATHS.
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
+string(REPLACE "|" ";" emulator "${EMULATOR}")
 
 function(expect_bytes path expected)
   file(READ "${path}" got HEX)
@@ -12,8 +15,17 @@ function(expect_bytes path expected)
   endif()
 endfunction()
 
+# The tool gets paths as a Windows program is given them: drive letter and
+# "\" (wine shows the root directory as drive Z:).
 function(run expected_status)
-  execute_process(COMMAND "${TOOL}" ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  set(args)
+  foreach(arg IN LISTS ARGN)
+    if(WINDOWS_PATHS AND arg MATCHES "^/")
+      string(REPLACE "/" "\\" arg "Z:${arg}")
+    endif()
+    list(APPEND args "${arg}")
+  endforeach()
+  execute_process(COMMAND ${emulator} "${TOOL}" ${args} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status STREQUAL expected_status)
     message(FATAL_ERROR "${ARGN}: exit ${status}, expected ${expected_status}; stderr: ${err}")
   endif()

@@ -9,11 +9,18 @@
 
 #include "convert/ModConvFasyVolaToSL.h"
 #include "convert/ModXmlConversion.h"
-#include "platform/posix/posix_filesystem.h"
 #include "platform/system_clock.h"
 #include "platform/ui.h"
 #include "text/paths.h"
 #include "text/text.h"
+
+#ifdef _WIN32
+#include "platform/win32/win32_filesystem.h"
+using NativeFileSystem = dorvane::Win32FileSystem;
+#else
+#include "platform/posix/posix_filesystem.h"
+using NativeFileSystem = dorvane::PosixFileSystem;
+#endif
 
 namespace {
 
@@ -150,7 +157,7 @@ int main(int argc, char** argv) {
   const std::string& input = positional[1];
   const std::string& output = positional[2];
 
-  dorvane::PosixFileSystem fs;
+  NativeFileSystem fs;
   if (positional[0] == "fasyvola") {
     StderrUi ui;
     return dorvane::ConvertFasyVolaToSL(fs, ui, input, output, invert) ? 0 : 1;
