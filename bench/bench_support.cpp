@@ -212,8 +212,6 @@ std::string ItinerisReceipt(std::size_t bytes) {
   return out;
 }
 
-void SilentUi::EndNow(int exitCode) { std::exit(exitCode); }
-
 namespace {
 std::vector<Ratio>& RatioList() {
   static std::vector<Ratio> ratios;

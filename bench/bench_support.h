@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ui.h"
+#include "platform/quiet_ports.h"
 
 namespace dorvane::bench {
 
@@ -60,22 +60,7 @@ std::string FasyVolaReceipt(std::size_t bytes);
 std::string ItinerisReceipt(std::size_t bytes);
 
 // A UI that shows nothing: what a benchmark passes where messages would go.
-class SilentUi : public Ui {
- public:
-  void ShowMessage(const std::string&) override { ++messages; }
-  bool AskYesNo(const std::string&) override { return false; }
-  void SetTopmost(bool) override {}
-  void ShowWindowNormal() override {}
-  void HideWindow() override {}
-  void TrayAdd(const std::string&) override {}
-  void TrayModify(const std::string&) override {}
-  void TrayDelete() override {}
-  void ShowClosingNotice() override {}
-  void ProcessEvents() override {}
-  [[noreturn]] void EndNow(int exitCode) override;
-
-  int messages = 0;
-};
+using SilentUi = QuietUi;
 
 // Asks the summary for one line "<label>: <ratio>", the ratio being the real
 // time per iteration of benchmark `numerator` over that of `denominator`

@@ -33,26 +33,6 @@ using bench::TempDir;
 
 // ---- Input selection ----
 
-class NoProcesses : public Processes {
- public:
-  std::vector<std::int32_t> EnumerateIds() override { return {}; }
-  ProcessModule ReadModule(std::int32_t) override { return {}; }
-  std::string ErrorText(int) override { return ""; }
-  bool AskToClose(std::int32_t) override { return false; }
-  bool ShellOpen(const std::string&, const std::string&, int) override { return false; }
-  bool ProgramExists(const std::string&) override { return false; }
-};
-
-class NoSystem : public SystemInfo {
- public:
-  bool QueryKora1Value(const std::string&, std::string&) override { return false; }
-  std::string CommonAppData() override { return ""; }
-  bool IsNt6OrLater() override { return true; }
-  std::string OwnDirectory() override { return ""; }
-  std::string CommandLine() override { return ""; }
-  bool AcquireSingleInstance() override { return true; }
-};
-
 // A folder of `count` receipts, made once per size and kept for the run.
 const TempDir& Folder(int count) {
   static std::map<int, std::unique_ptr<TempDir>> folders;
@@ -69,7 +49,7 @@ void Select(benchmark::State& state) {
   PosixFileSystem fs;
   SystemClock clock;
   NoProcesses processes;
-  NoSystem system;
+  FixedSystemInfo system;
   bench::SilentUi ui;
   Dispatcher d(fs, clock, processes, system, ui);
   d.Ctl().txtFileFilter.Set("*");

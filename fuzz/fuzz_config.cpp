@@ -12,30 +12,6 @@
 
 using namespace dorvane;
 
-namespace {
-
-class NoProcesses : public Processes {
- public:
-  std::vector<std::int32_t> EnumerateIds() override { return {}; }
-  ProcessModule ReadModule(std::int32_t) override { return {}; }
-  std::string ErrorText(int) override { return ""; }
-  bool AskToClose(std::int32_t) override { return false; }
-  bool ShellOpen(const std::string&, const std::string&, int) override { return false; }
-  bool ProgramExists(const std::string&) override { return false; }
-};
-
-class FixedSystem : public SystemInfo {
- public:
-  bool QueryKora1Value(const std::string&, std::string&) override { return false; }
-  std::string CommonAppData() override { return "/d"; }
-  bool IsNt6OrLater() override { return true; }
-  std::string OwnDirectory() override { return "/app"; }
-  std::string CommandLine() override { return "/STOP"; }
-  bool AcquireSingleInstance() override { return true; }
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   VirtualClock clock;
   MemFileSystem fs(&clock);
@@ -43,7 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.Put(JoinPath("/app", "DORVCONF.txt"), std::string(reinterpret_cast<const char*>(data), size));
   fuzz::CountingUi ui;
   NoProcesses processes;
-  FixedSystem system;
+  FixedSystemInfo system;
+  system.commonAppData = "/d";
+  system.ownDirectory = "/app";
+  system.commandLine = "/STOP";
   Dispatcher d(fs, clock, processes, system, ui);
   d.Form_Load();
   FUZZ_CHECK(ui.messages <= 1);  // loading stops at the first bad line

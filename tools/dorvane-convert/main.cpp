@@ -10,7 +10,7 @@
 #include "convert/ModConvFasyVolaToSL.h"
 #include "convert/ModXmlConversion.h"
 #include "platform/system_clock.h"
-#include "platform/ui.h"
+#include "platform/quiet_ports.h"
 #include "text/paths.h"
 #include "text/text.h"
 
@@ -51,22 +51,13 @@ constexpr const char* kHelp =
     "it, and must not be printed.\n";
 
 // Message boxes become lines on standard error; this tool never opens a window.
-class StderrUi : public dorvane::Ui {
+class StderrUi : public dorvane::QuietUi {
  public:
   void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
   bool AskYesNo(const std::string& text) override {
     ShowMessage(text);
     return false;
   }
-  void SetTopmost(bool) override {}
-  void ShowWindowNormal() override {}
-  void HideWindow() override {}
-  void TrayAdd(const std::string&) override {}
-  void TrayModify(const std::string&) override {}
-  void TrayDelete() override {}
-  void ShowClosingNotice() override {}
-  void ProcessEvents() override {}
-  [[noreturn]] void EndNow(int exitCode) override { std::exit(exitCode); }
 };
 
 int Fail(const std::string& reason) {

@@ -6,23 +6,19 @@
 #include <iosfwd>
 
 #include "dispatch/dispatcher.h"
-#include "platform/ui.h"
+#include "platform/quiet_ports.h"
 
 namespace dorvane {
 
-class ConsoleUi : public Ui {
+class ConsoleUi : public QuietUi {
  public:
   ConsoleUi(Clock& clock, std::ostream& out);
   void Attach(Dispatcher* dispatcher) { dispatcher_ = dispatcher; }
 
   void ShowMessage(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
-  void SetTopmost(bool) override {}
-  void ShowWindowNormal() override {}
-  void HideWindow() override {}
   void TrayAdd(const std::string& tip) override;
   void TrayModify(const std::string& tip) override;
-  void TrayDelete() override {}
   void ShowClosingNotice() override;
   void ProcessEvents() override;
   [[noreturn]] void EndNow(int exitCode) override;
