@@ -237,6 +237,92 @@ TEST_F(Cycle, ASourceHeldForTooLongIsReportedAndKeptUntilComplete) {
   EXPECT_EQ(kora1.printed, std::vector<std::string>{Receipt(1)});
 }
 
+TEST_F(Cycle, APrintedReceiptWhoseInputCannotBeDeletedIsNeverSentAgain) {
+  c().chkErrorReset.Set(1);
+  Drop("STUCK.001", Receipt(1));
+  h.RunFor(4000);
+  ASSERT_EQ(st().StatoEsecuzioneKora1, 1);
+  h.fs.FailPath(In("STUCK.001"), 1000);  // read-only from now on
+  h.RunFor(2000 + 9500);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 2);
+  EXPECT_EQ(c().txtKora1Result.Text, "ERRORE: FILE DI INPUT NON CANCELLATO");
+  EXPECT_EQ(c().cmdResetError.BackColor, kRed);
+  EXPECT_TRUE(Logged("ERR: |ERRORE: FILE DI INPUT NON CANCELLATO|" + In("STUCK.001")));
+  EXPECT_TRUE(h.mem.Has(Out("STUCK.001.OUT")));
+  // Reset automatically; the undeletable receipt stays, the next one goes.
+  Drop("NEXT.001", Receipt(2));
+  h.RunFor(30000);
+  EXPECT_EQ(kora1.printed, (std::vector<std::string>{Receipt(1), Receipt(2)}));
+  EXPECT_TRUE(h.mem.Has(In("STUCK.001")));
+}
+
+TEST_F(Cycle, AReceiptTheConverterRefusesIsFiledWithItsOwnReport) {
+  c().SelectLayout(1);
+  c().chbOutUnitario.Set(1);
+  // A payment record (kind 6) whose payment code (column 49) no printer knows.
+  std::string payment = "6 12,50";
+  payment.resize(12, ' ');
+  payment += "CONTANTI";
+  payment.resize(48, ' ');
+  payment += "999";
+  const std::string receipt = "00HEADER\r\n" + payment + "\r\n";
+  Drop("BAD.001", receipt);
+  h.RunFor(4000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_TRUE(kora1.taken.empty());
+  EXPECT_EQ(h.mem.Content(Err("BAD.001.ERR")), receipt);
+  EXPECT_EQ(h.mem.Content(Err("BAD.001_ERR.ERR")), "E599: FILE DI INPUT NON DISPONIBILE: \r\n");
+  EXPECT_EQ(h.mem.Content(Err("BAD.001.BTO")), "KO\r\n");
+  EXPECT_EQ(h.mem.Content(Out("BAD.Rep")), "3\r\n");
+  EXPECT_FALSE(h.mem.Has(In("BAD.001")));
+  EXPECT_FALSE(h.mem.Has(kora1.File("SR_ERR")));
+  EXPECT_FALSE(h.ui.messages.empty());  // the converter's own error box
+}
+
+class HeldJob : public Cycle {
+ protected:
+  // A job in flight whose report reads paper-out, without KORA1 behind it.
+  void SetUp() override {
+    Cycle::SetUp();
+    kora1.Stop();
+    kora1.Start();  // a KORA1 that takes no job: the test writes its answers
+    kora1.pollMs = 1000000;
+    h.RunFor(2000);
+    Drop("J.001", Receipt(1));
+    st().CurrentSelectedFile = In("J.001");
+    st().StatoEsecuzioneKora1 = 1;
+    h.mem.Put(kora1.File("SR_DATI"), Receipt(1));
+    h.mem.Put(kora1.File("SR_ERR"), "E096: FINE CARTA\r\n");
+  }
+};
+
+TEST_F(HeldJob, PaperOutThatClearsWithinTheTickFilesTheJobAtOnce) {
+  // The tick at 4 s polls twice, reading at 4.3 s and 4.6 s.
+  h.clock.At(4450, [&] {
+    h.mem.Put(kora1.File("SR_ERR"), "");
+    h.mem.Put(kora1.File("SR_OUT"), "ESITO=OK\r\n");
+    h.mem.Put(kora1.File("FINESCO"), "");
+  });
+  h.RunFor(2000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_FALSE(st().isStatoErroreFineCarta);
+  EXPECT_EQ(h.mem.Content(Out("J.001.OUT")), "ESITO=OK\r\n");
+  EXPECT_FALSE(h.mem.Has(Err("J.001_ERR.ERR")));
+  EXPECT_FALSE(h.mem.Has(In("J.001")));
+}
+
+TEST_F(HeldJob, AnErrorAfterThePaperOutBlocksTheCycle) {
+  h.RunFor(2000);
+  ASSERT_EQ(st().StatoEsecuzioneKora1, 3);
+  h.mem.Put(kora1.File("SR_ERR"), "E050: GUASTO\r\n");
+  const std::size_t logged = LogLines().size();
+  h.RunFor(2000);
+  EXPECT_EQ(st().StatoEsecuzioneKora1, 2);
+  EXPECT_EQ(c().txtKora1Result.Text, "E096: FINE CARTA");  // nothing shown, nothing logged
+  EXPECT_EQ(LogLines().size(), logged);
+  EXPECT_TRUE(h.mem.Has(In("J.001")));
+}
+
 TEST_F(Cycle, StopPressedDuringATickIsObeyedWhenTheTickEnds) {
   Drop("A.001", Receipt(1));
   h.RunFor(4000);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -211,6 +212,36 @@ TEST_F(PosixPlatformTest, Kora1StartsDetachedFromTheExeOrTheBareName) {
   EXPECT_TRUE(WaitUntil(5000, [&] { return !ReadFile(Path("kkora1.exe.ran")).empty(); }));
 
   EXPECT_FALSE(processes.ShellOpen(Path("absent.exe"), "0", 2));
+}
+
+TEST_F(PosixPlatformTest, ProgramExistsAsExeOrBareNameWhenExecutable) {
+  PosixProcesses processes;
+  WriteFile(Path("kkora1"), "#!/bin/sh\n", true);
+  WriteFile(Path("notes.exe"), "text", false);
+  EXPECT_TRUE(processes.ProgramExists(Path("kkora1.exe")));
+  EXPECT_TRUE(processes.ProgramExists(Path("kkora1")));
+  EXPECT_FALSE(processes.ProgramExists(Path("notes.exe")));
+  EXPECT_FALSE(processes.ProgramExists(Path("absent.exe")));
+  EXPECT_FALSE(processes.ProgramExists(dir));
+}
+
+TEST_F(PosixPlatformTest, AFileWrittenWithinTheLastSecondIsHeldByItsWriter) {
+  PosixFileSystem files;
+  WriteFile(Path("r.001"), "receipt", false);
+  EXPECT_TRUE(files.HeldByWriter(Path("r.001")));
+  auto setAge = [&](double seconds) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto shift = static_cast<time_t>(seconds);
+    struct timespec times[2] = {now, now};
+    times[1].tv_sec -= shift;
+    ASSERT_EQ(::utimensat(AT_FDCWD, Path("r.001").c_str(), times, 0), 0);
+  };
+  setAge(2);
+  EXPECT_FALSE(files.HeldByWriter(Path("r.001")));
+  setAge(-10);  // written "in the future" by a clock set back: not held for ever
+  EXPECT_FALSE(files.HeldByWriter(Path("r.001")));
+  EXPECT_FALSE(files.HeldByWriter(Path("absent")));
 }
 
 TEST_F(PosixPlatformTest, DocumentsGoToXdgOpenAndItsAbsenceIsAFailure) {
