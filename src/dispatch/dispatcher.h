@@ -187,11 +187,11 @@ class Dispatcher {
   bool closing_ = false;
   bool resumeAfterTick_ = true;  // the start/stop button's word, pressed during a tick
   int idleTicks_ = 0;
-  std::string selectedKey_;       // selection key of the file FindNewestFile chose
-  std::string jobKey_;
+  std::string selectedKey_;  // selection key of the file FindNewestFile chose
+  std::string jobKey_;       // path and key of the job in flight
   // The last hand-off failed on KORA1's exchange files: the input is fine
   // and stays for the next tick.
-  bool handOffFailedOnDriverSide_ = false;            // path and key of the job in flight
+  bool handOffFailedOnDriverSide_ = false;
   std::set<std::string> printed_;  // path and key of every receipt KORA1 printed in this run
 };
 
