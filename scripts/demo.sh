@@ -12,6 +12,7 @@ rm -rf "$ws"
 mkdir -p "$ws/app" "$ws/data/ZTKKORA1" "$ws/config" "$ws/run" "$ws/in" "$ws/out" "$ws/err"
 export DORVANE_HOME="$ws/app" XDG_DATA_HOME="$ws/data" XDG_CONFIG_HOME="$ws/config" XDG_RUNTIME_DIR="$ws/run"
 k1="$ws/data/ZTKKORA1"
+chmod 700 "$ws/run"  # a runtime folder is private
 
 # Port 1, filter *.001, input/output/error folders of the workspace, event
 # log on, half-second cycle, automatic error reset, a .BTO per job.
