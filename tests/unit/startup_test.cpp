@@ -133,15 +133,6 @@ TEST_F(StartupTest, RegistryWithoutDataDirectoryFallsBack) {
   EXPECT_EQ(st().CurrentKora1AppPathDir, h.appDir);
 }
 
-TEST_F(StartupTest, BeforeVistaEverythingIsTheOwnDirectory) {
-  h.system.nt6 = false;
-  h.system.registry = {{"AppPath", "K1APP"}};
-  d().Form_Load();
-  EXPECT_EQ(st().CurrentDorvaneDataDir, h.appDir);
-  EXPECT_EQ(st().CurrentKora1DataDir, h.appDir);
-  EXPECT_EQ(st().CurrentKora1AppPathDir, h.appDir);
-}
-
 TEST_F(StartupTest, TypedProgramDirectoryChangesOnlyTheProgramDirectoryWhenDataDiffers) {
   auto lines = kLogOnConfig;
   lines.resize(14, " 0 ");
@@ -162,17 +153,6 @@ TEST_F(StartupTest, TypedProgramDirectoryBecomesTheDataDirectoryBeforeVistaWhenD
   d().Form_Load();
   EXPECT_EQ(st().CurrentKora1AppPathDir, "TYPEDAPP");
   EXPECT_EQ(st().CurrentKora1DataDir, "TYPEDAPP");
-}
-
-TEST_F(StartupTest, MissingProgramDirectoryEndsAtOnce) {
-  h.system.ownDir = h.Path("missing");
-  try {
-    d().Form_Load();
-    FAIL() << "the program should have ended";
-  } catch (const ProgramEnded&) {
-  }
-  ASSERT_EQ(h.ui.messages.size(), 1u);
-  EXPECT_EQ(h.ui.messages[0], h.Path("missing") + " : DIR NON ESISTENTE");
 }
 
 TEST_F(StartupTest, StartAndCloseEachLogOneLine) {
