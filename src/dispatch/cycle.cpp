@@ -74,15 +74,14 @@ std::int16_t Dispatcher::StateStep() {
     }
     case 1: {
       const std::int16_t r = MonitorKora1(text);
-      if (r == 1) return 1;
+      if (r == 1) {
+        WatchKora1Process();
+        return 1;
+      }
       c_.txtKora1Result.Set(text);
       ui_.ProcessEvents();
       if (r == 0) return OutputHandling();
-      if (r == 2) {
-        HandleKora1Error(c_.txtKora1Result.Text);
-        LogEvent(kErr, c_.txtKora1Result.Text);
-        return st_.isStatoErroreFineCarta ? 3 : 2;
-      }
+      if (r == 2) return FailedJobHandling();
       return PaperOutStep(MonitorKora1(text));
     }
     case 2: {
@@ -105,17 +104,32 @@ std::int16_t Dispatcher::StateStep() {
   }
 }
 
+void Dispatcher::WatchKora1Process() {
+  // KORA1 gone in the middle of a job: the next tick reconnects, and the
+  // job is settled from what KORA1 left before anything is cleaned.
+  if (!SearchProcess(st_.CurrKora1ProcName)) st_.StatoConnessioneKora1 = false;
+}
+
 std::int16_t Dispatcher::PaperOutStep(std::int16_t r) {
+  if (r == 3) WatchKora1Process();
   if (r == 3 || r == 2) return r;
   st_.isStatoErroreFineCarta = false;
   return r == 1 ? 1 : OutputHandling();
 }
 
+std::int16_t Dispatcher::FailedJobHandling() {
+  HandleKora1Error(c_.txtKora1Result.Text);
+  LogEvent(kErr, c_.txtKora1Result.Text);
+  SettleJob(false);
+  return st_.isStatoErroreFineCarta ? 3 : 2;
+}
+
 std::int16_t Dispatcher::OutputHandling() {
-  // KORA1 has printed this receipt: whatever happens to its input now, it
-  // is never handed over again in this run.
-  printed_.insert(jobKey_);
-  if (HandleKora1Output()) {
+  const bool filed = HandleKora1Output();
+  // KORA1 has printed this receipt: an input that could not be deleted is
+  // remembered and never handed over again.
+  SettleJob(true);
+  if (filed) {
     LogEvent(kOk, c_.txtKora1Result.Text);
     return 0;
   }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dispatch/controls.h"
+#include "driverlink/job_journal.h"
 #include "platform/clock.h"
 #include "platform/filesystem.h"
 #include "platform/processes.h"
@@ -146,13 +147,24 @@ class Dispatcher {
   std::int16_t StateStep();
   std::int16_t PaperOutStep(std::int16_t r);
   std::int16_t OutputHandling();
+  void WatchKora1Process();
   // The driver link's pieces.
   static bool IsOwnWorkFile(const std::string& name);
   bool Present(const std::string& path);
   // Shows a run-time error and marks the call failed; true when st is ok.
   bool Reported(const Status& st, bool& ok);
   Status KillFile(const std::string& path);  // SubKillFile with the reason of a failure
-  Status CopyJob(const std::string& source, bool& refused);
+  Status CopyJob(const std::string& source, bool& refused, std::string& data);
+  bool RefuseLink(const std::string& name);
+  void ReportLinks(const std::string& dir);
+  // The crash record: where it lives, settling the recorded job from what
+  // KORA1 left (true when the job stays with KORA1), closing it once filed.
+  std::string JournalFolder();
+  bool RecoverJob();
+  void SettleJob(bool printed);
+  std::int16_t FailedJobHandling();
+  bool DeleteInput();
+  Status CopyDurably(const std::string& from, const std::string& to);
   Status IsPaperOut(bool& paperOut);
   std::string PaperOutCopyPath();
   void RemovePaperOutCopy();
@@ -188,11 +200,11 @@ class Dispatcher {
   bool resumeAfterTick_ = true;  // the start/stop button's word, pressed during a tick
   int idleTicks_ = 0;
   std::string selectedKey_;  // selection key of the file FindNewestFile chose
-  std::string jobKey_;       // path and key of the job in flight
   // The last hand-off failed on KORA1's exchange files: the input is fine
   // and stays for the next tick.
   bool handOffFailedOnDriverSide_ = false;
-  std::set<std::string> printed_;  // path and key of every receipt KORA1 printed in this run
+  JobJournal journal_{fs_};            // the job in flight and the printed receipts, on disk
+  std::set<std::string> refusedLinks_;  // links in the input folder already reported
 };
 
 }  // namespace dorvane

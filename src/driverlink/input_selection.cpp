@@ -21,8 +21,11 @@ constexpr const char* kReservedParts[] = {
 
 // Files this program writes beside the receipts: never receipts themselves.
 constexpr const char* kOwnWorkFiles[] = {
-    "FASYCONV.TXT", "xout1.tmp", "xout2.tmp", "ITINERIS_ERR.LOG", "DORVRETRY.DVN", "DORVLOG.txt", "ztk_log.txt",
+    "FASYCONV.TXT", "xout1.tmp",   "xout2.tmp",       "ITINERIS_ERR.LOG", "DORVRETRY.DVN",
+    "DORVLOG.txt",  "ztk_log.txt", "DORVJOB.DVN",     "DORVJOB.DVN.tmp",
 };
+
+constexpr const char* kLinkRefused = "COLLEGAMENTO SIMBOLICO NON PERMESSO, NON LETTO: ";
 
 }  // namespace
 
@@ -56,9 +59,31 @@ bool Dispatcher::MatchesFilePrefix(const std::string& name) {
   return prefix.empty() || StartsWith(UpperAnsi(name), UpperAnsi(prefix));
 }
 
+bool Dispatcher::RefuseLink(const std::string& name) {
+  refusedLinks_.insert(name);
+  c_.txtKora1Result.Set(kLinkRefused + name);
+  LogEvent(kErr, c_.txtKora1Result.Text);
+  return false;
+}
+
+void Dispatcher::ReportLinks(const std::string& dir) {
+  // A link is never a receipt, whatever it points at: it stays where it is,
+  // is told once, and the receipts after it go on.
+  std::vector<std::string> links;
+  fs_.ListLinks(dir, links);
+  std::set<std::string> seen;
+  for (const std::string& name : links) {
+    if (!MatchesPattern(name, st_.CurrFileFilter)) continue;
+    seen.insert(name);
+    if (!refusedLinks_.count(name)) RefuseLink(name);
+  }
+  refusedLinks_ = seen;
+}
+
 std::string Dispatcher::FindNewestFile(const std::string& currentDir) {
   selectedKey_.clear();
   if (currentDir.empty()) return "";
+  ReportLinks(currentDir);
   std::vector<std::string> names;
   // A folder that cannot be listed has no file to offer.
   if (!fs_.ListFiles(currentDir, names) || names.empty()) return "";
@@ -76,7 +101,7 @@ std::string Dispatcher::FindNewestFile(const std::string& currentDir) {
       const std::string key = FindFileInfo(path);
       // A receipt already printed in this run whose input could not be
       // deleted stays where it is and is never handed over again.
-      if (key.empty() || printed_.count(path + "|" + key)) continue;
+      if (key.empty() || journal_.WasPrinted(path, key)) continue;
       if (key.compare(0, 4, year) == 0 && name != "." && name != ".." && key < bestKey) {
         bestKey = key;
         bestName = name;

@@ -1,6 +1,7 @@
 // Watching the job in flight: finished, running, failed, or held by a
 // paper-out until KORA1 resumes.
 #include "dispatch/dispatcher.h"
+#include "driverlink/recovery.h"
 #include "text/paths.h"
 #include "text/text.h"
 
@@ -8,13 +9,13 @@ namespace dorvane {
 
 namespace {
 constexpr const char* kTipRunning = " DORVANE e KORA1 in esecuzione...";
+}  // namespace
 
 bool IsPaperOutLine(const std::string& line) {
   const std::string upper = UpperAnsi(line);
   return line.find("E096:") != std::string::npos || upper.find("FINE CARTA") != std::string::npos ||
          upper.find("COVER") != std::string::npos;
 }
-}  // namespace
 
 std::string Dispatcher::PaperOutCopyPath() {
   return JoinPath(st_.CurrErrorFilePath, BaseName(st_.CurrentSelectedFile) + "_ERR" + c_.txtErrExt.Text);

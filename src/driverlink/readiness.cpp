@@ -20,9 +20,13 @@ bool Dispatcher::CheckKora1Dump() {
   const std::string& com = st_.CurrKora1ActiveCom;
   // Ports 1 to 8 only; anything else keeps the paths as they were.
   if (com.size() == 1 && com >= "1" && com <= "8") SetExchangePaths();
-  // Whatever an earlier job left is stale now; SR_MATR is KORA1's own.
-  for (const std::string* path : {&st_.SR_Dati, &st_.SR_Start, &st_.SR_Out, &st_.SR_End, &st_.SR_Err})
-    SubKillFile(*path);
+  // A job recorded before a crash, or left by a KORA1 that ended, is settled
+  // from KORA1's files first. Once settled, whatever an earlier job left is
+  // stale; SR_MATR is KORA1's own.
+  if (!RecoverJob()) {
+    for (const std::string* path : {&st_.SR_Dati, &st_.SR_Start, &st_.SR_Out, &st_.SR_End, &st_.SR_Err})
+      SubKillFile(*path);
+  }
 
   const std::string exe = JoinPath(st_.CurrentKora1AppPathDir, st_.CurrKora1ProcName);
   if (SearchProcess(st_.CurrKora1ProcName)) return true;

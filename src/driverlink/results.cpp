@@ -19,6 +19,25 @@ Status Dispatcher::KillFile(const std::string& path) {
 
 bool Dispatcher::SubKillFile(const std::string& sFile) { return KillFile(sFile).ok(); }
 
+Status Dispatcher::CopyDurably(const std::string& from, const std::string& to) {
+  Status st = fs_.Copy(from, to);
+  if (!st) return st;
+  st = fs_.Flush(to);
+  if (st) st = fs_.FlushFolder(DirName(to));
+  // A copy not known to be on disk is no filing: the input stays, alone.
+  if (!st) fs_.Remove(to);
+  return st;
+}
+
+bool Dispatcher::DeleteInput() {
+  // Only once its removal is on disk may the job's record go: a power cut
+  // must not bring back an input that was filed.
+  const std::string& input = st_.CurrentSelectedFile;
+  const bool there = fs_.Exists(input);
+  if (!SubKillFile(input)) return false;
+  return !there || fs_.FlushFolder(DirName(input)).ok();
+}
+
 bool Dispatcher::Reported(const Status& st, bool& ok) {
   if (st) return true;
   ShowError(st);
@@ -53,11 +72,11 @@ bool Dispatcher::HandleKora1Output() {
   if (c_.OptionFasyVola.Value) WriteRepFile(name, 0);
   const std::string dest =
       JoinPath(st_.CurrOutputFilePath, c_.chkCompatAdHoc.Value == 1 ? "SR_OUT.TXT" : name + c_.txtOutExt.Text);
-  const bool filed = Reported(fs_.Copy(st_.SR_Out, dest), ok);
+  const bool filed = Reported(CopyDurably(st_.SR_Out, dest), ok);
   WriteSessionResult(JoinPath(st_.CurrErrorFilePath, name), true);
   // The input is the only record of a printed receipt until its result is filed.
   if (!filed) return false;
-  return SubKillFile(st_.CurrentSelectedFile) && ok;
+  return DeleteInput() && ok;
 }
 
 bool Dispatcher::HandleKora1Error(const std::string& message) {
@@ -77,18 +96,18 @@ bool Dispatcher::HandleKora1Error(const std::string& message) {
   std::string logged;
   bool filed = true;
   if (Present(st_.SR_Dati)) {
-    filed = Reported(fs_.Copy(st_.SR_Dati, jobDest), ok);
+    filed = Reported(CopyDurably(st_.SR_Dati, jobDest), ok);
     logged = jobDest;
   } else if (Present(st_.CurrentSelectedFile)) {
     // Half a receipt still being written is no copy of it.
-    filed = !fs_.HeldByWriter(st_.CurrentSelectedFile) && Reported(fs_.Copy(st_.CurrentSelectedFile, jobDest), ok);
+    filed = !fs_.HeldByWriter(st_.CurrentSelectedFile) && Reported(CopyDurably(st_.CurrentSelectedFile, jobDest), ok);
     logged = jobDest;
   }
   LogEvent(kErrDriver, logged);
 
   if (Present(st_.SR_Err)) {
     logged = JoinPath(st_.CurrErrorFilePath, adHoc ? "SR_ERR.TXT" : name + "_ERR" + c_.txtErrExt.Text);
-    Reported(fs_.Copy(st_.SR_Err, logged), ok);
+    Reported(CopyDurably(st_.SR_Err, logged), ok);
     WriteSessionResult(JoinPath(st_.CurrErrorFilePath, name), false);
   }
   LogEvent(kErrDriver, logged);
@@ -96,10 +115,12 @@ bool Dispatcher::HandleKora1Error(const std::string& message) {
   bool paperOut = false;
   Reported(IsPaperOut(paperOut), ok);
   st_.isStatoErroreFineCarta = paperOut;
+  // The input goes before KORA1's report of it, so that a crash in between
+  // never finds the report gone and the job still waiting for one.
+  const bool deleted = filed && DeleteInput();  // not filed: its content is nowhere else
   SubKillFile(st_.SR_Dati);
   if (!st_.isStatoErroreFineCarta) SubKillFile(st_.SR_Err);
-  if (!filed) return false;  // the input stays: its content is nowhere else
-  return SubKillFile(st_.CurrentSelectedFile) && ok;
+  return deleted && ok;
 }
 
 }  // namespace dorvane

@@ -1,8 +1,25 @@
 #include "platform/filesystem.h"
 
+#include "text/paths.h"
 #include "text/text.h"
 
 namespace dorvane {
+
+Status WriteDurably(FileSystem& fs, const std::string& path, const std::string& bytes) {
+  const std::string temp = path + ".tmp";
+  Status st = fs.WriteAll(temp, bytes);
+  if (st) st = fs.Flush(temp);
+  if (st) st = fs.Rename(temp, path);
+  if (st) return fs.FlushFolder(DirName(path));
+  if (fs.Exists(temp)) fs.Remove(temp);
+  return st;
+}
+
+Status RemoveDurably(FileSystem& fs, const std::string& path) {
+  if (!fs.Exists(path)) return Status::Ok();
+  Status st = fs.Remove(path);
+  return st ? fs.FlushFolder(DirName(path)) : st;
+}
 
 Status ReadLines(FileSystem& fs, const std::string& path, std::vector<std::string>& lines) {
   std::string bytes;

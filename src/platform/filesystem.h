@@ -35,10 +35,29 @@ class FileSystem {
   // Replaces `to` with `from` in one step (both in the same directory).
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
 
+  // Makes the file's bytes durable: on disk, whatever happens to the power.
+  virtual Status Flush(const std::string& /*path*/) { return Status::Ok(); }
+  // Makes the folder's entries durable: files created, renamed or removed in it.
+  virtual Status FlushFolder(const std::string& /*dir*/) { return Status::Ok(); }
+
+  // Names of the symbolic links (and other reparse points) in dir. They are
+  // never listed as files: a receipt is never read through a link.
+  virtual Status ListLinks(const std::string& /*dir*/, std::vector<std::string>& names) {
+    names.clear();
+    return Status::Ok();
+  }
+  virtual bool IsLink(const std::string& /*path*/) { return false; }
+
   // The file is still being written by the program that produced it. Where
   // the system locks such a file, copying it fails instead and this is false.
   virtual bool HeldByWriter(const std::string& /*path*/) { return false; }
 };
+
+// Replaces the file so that after a crash it holds either its old or its new
+// bytes: a temporary file beside it, flushed, renamed over it, folder flushed.
+Status WriteDurably(FileSystem& fs, const std::string& path, const std::string& bytes);
+// Removes the file and makes the removal durable; a missing file is no error.
+Status RemoveDurably(FileSystem& fs, const std::string& path);
 
 // Reads the whole file as lines (CR LF or CR ends a line).
 Status ReadLines(FileSystem& fs, const std::string& path, std::vector<std::string>& lines);

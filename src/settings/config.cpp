@@ -158,20 +158,11 @@ std::string Dispatcher::BuildConfig() {
 }
 
 void Dispatcher::SaveConfig() {
-  // Written beside the real file and swapped in only when complete, so a
-  // crash or a full disk never leaves a shop with half a configuration.
-  const std::string path = ConfigPathInOwnDir();
-  const std::string temp = path + ".tmp";
-  bool saved = false;
-  Status st = fs_.WriteAll(temp, BuildConfig());
-  if (st) st = fs_.Rename(temp, path);
-  if (st) {
-    saved = true;
-  } else {
-    ShowError(st);
-    if (fs_.Exists(temp)) fs_.Remove(temp);
-  }
-  LogEvent(saved ? kOk : kErr, "SALVATAGGIO PARAMETRI ");
+  // Swapped in only when complete and on disk, so a crash, a power cut or a
+  // full disk never leaves a shop with half a configuration.
+  Status st = WriteDurably(fs_, ConfigPathInOwnDir(), BuildConfig());
+  if (!st) ShowError(st);
+  LogEvent(st ? kOk : kErr, "SALVATAGGIO PARAMETRI ");
   DumpState();
 }
 

@@ -24,12 +24,12 @@ void SimKora1::Start(int dumpMs) {
   });
 }
 
-void SimKora1::Stop() {
+void SimKora1::Stop(bool killed) {
   running_ = false;
   ++generation_;
   auto& procs = h_.processes.procs;
   procs.erase(std::remove_if(procs.begin(), procs.end(), [](auto& p) { return p.pid == kPid; }), procs.end());
-  h_.mem.Remove(File("SR_MATR"));
+  if (!killed) h_.mem.Erase(File("SR_MATR"));
 }
 
 void SimKora1::Poll() {
@@ -45,7 +45,7 @@ void SimKora1::Poll() {
 }
 
 void SimKora1::Take() {
-  for (const char* base : {"SR_OUT", "FINESCO", "SR_ERR", "SR_START"}) h_.mem.Remove(File(base));
+  for (const char* base : {"SR_OUT", "FINESCO", "SR_ERR", "SR_START"}) h_.mem.Erase(File(base));
   if (!h_.mem.Has(File("SR_DATI"))) {
     h_.mem.Put(File("SR_ERR"), "E010: SR_DATI MANCANTE\r\n");
     busy_ = false;
@@ -81,7 +81,7 @@ void SimKora1::Take() {
           if (clearByEmptying) {
             h_.mem.Put(File("SR_ERR"), "");
           } else {
-            h_.mem.Remove(File("SR_ERR"));
+            h_.mem.Erase(File("SR_ERR"));
           }
           h_.clock.After(printMs / 2, [this, generation, job] {
             if (generation == generation_) Print(job);

@@ -19,8 +19,8 @@ class SimKora1 {
   explicit SimKora1(Harness& h, std::string port = "1");
   // The process appears now; SR_MATR after dumpMs.
   void Start(int dumpMs = 0);
-  // The process ends; SR_MATR goes with it.
-  void Stop();
+  // The process ends; SR_MATR goes with it, unless the process was killed.
+  void Stop(bool killed = false);
   bool Running() const { return running_; }
 
   std::deque<Outcome> plan;  // outcome of the next jobs; printing when empty

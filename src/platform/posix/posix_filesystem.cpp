@@ -68,9 +68,43 @@ LocalDateTime FromTime(std::time_t t) {
 }  // namespace
 
 bool PosixFileSystem::Exists(const std::string& path) {
+  // lstat: a symbolic link is never a file of ours, whatever it points at.
   struct stat st {};
-  return !path.empty() && !Hidden(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return !path.empty() && !Hidden(path) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+bool PosixFileSystem::IsLink(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+Status PosixFileSystem::ListLinks(const std::string& dir, std::vector<std::string>& names) {
+  names.clear();
+  DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
+  if (!d) return StatusFromErrno(errno);
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (StartsWithDot(name)) continue;
+    if (e->d_type == DT_LNK || (e->d_type == DT_UNKNOWN && IsLink(JoinPath(dir, name)))) names.push_back(name);
+  }
+  ::closedir(d);
+  return Status::Ok();
+}
+
+namespace {
+Status SyncPath(const std::string& path, int flags) {
+  if (path.empty()) return Status::Of(kErrBadFileName);
+  int fd = ::open(path.c_str(), flags | O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return StatusFromErrno(errno);
+  Status st = ::fsync(fd) == 0 ? Status::Ok() : StatusFromErrno(errno);
+  ::close(fd);
+  return st;
+}
+}  // namespace
+
+Status PosixFileSystem::Flush(const std::string& path) { return SyncPath(path, O_NOFOLLOW); }
+
+Status PosixFileSystem::FlushFolder(const std::string& dir) { return SyncPath(dir.empty() ? "/" : dir, O_DIRECTORY); }
 
 bool PosixFileSystem::IsDirectory(const std::string& path) {
   struct stat st {};
@@ -119,7 +153,8 @@ bool PosixFileSystem::HeldByWriter(const std::string& path) {
 Status PosixFileSystem::ReadAll(const std::string& path, std::string& bytes) {
   bytes.clear();
   if (path.empty()) return Status::Of(kErrBadFileName);
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NOFOLLOW: a link swapped in for a receipt after it was chosen is refused too.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return StatusFromErrno(errno);
   char buf[65536];
   for (;;) {

@@ -17,6 +17,10 @@ class PosixFileSystem : public FileSystem {
   Status Copy(const std::string& from, const std::string& to) override;
   Status Remove(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
+  Status Flush(const std::string& path) override;
+  Status FlushFolder(const std::string& dir) override;
+  Status ListLinks(const std::string& dir, std::vector<std::string>& names) override;
+  bool IsLink(const std::string& path) override;
   // Nothing stops a copy of a file still being written here, so a file
   // written within the last second counts as held by its writer.
   bool HeldByWriter(const std::string& path) override;

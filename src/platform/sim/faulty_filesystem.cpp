@@ -4,6 +4,7 @@ namespace dorvane {
 
 Status FaultyFileSystem::Fault(const std::string& a, const std::string& b) {
   ++count_;
+  if (crashAt_ > 0 && count_ == crashAt_) throw SimulatedCrash{};
   if (failAt_ > 0 && count_ == failAt_) return Status::Of(failError_);
   for (const std::string* p : {&a, &b}) {
     auto it = pathFaults_.find(*p);
@@ -23,6 +24,21 @@ Status FaultyFileSystem::PartialWrite(const std::string& path, const std::string
     inner_.WriteAll(path, half);
   }
   return Status::Of(kErrDiskFull);
+}
+
+Status FaultyFileSystem::Flush(const std::string& path) {
+  if (Status st = Fault(path); !st) return st;
+  return inner_.Flush(path);
+}
+
+Status FaultyFileSystem::FlushFolder(const std::string& dir) {
+  if (Status st = Fault(dir); !st) return st;
+  return inner_.FlushFolder(dir);
+}
+
+Status FaultyFileSystem::ListLinks(const std::string& dir, std::vector<std::string>& names) {
+  if (Status st = Fault(dir); !st) return st;
+  return inner_.ListLinks(dir, names);
 }
 
 Status FaultyFileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {

@@ -7,6 +7,10 @@
 
 namespace dorvane {
 
+// Thrown when the program is to die at an operation: it unwinds everything,
+// as a killed process leaves everything, without its closing steps.
+struct SimulatedCrash {};
+
 class FaultyFileSystem : public FileSystem {
  public:
   explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
@@ -17,6 +21,8 @@ class FaultyFileSystem : public FileSystem {
     failAt_ = n;
     failError_ = error;
   }
+  // Operation number n throws SimulatedCrash before it is carried out; 0 switches it off.
+  void CrashAt(int n) { crashAt_ = n; }
   // The next `tries` operations on this path fail (a file held by its writer).
   void FailPath(const std::string& path, int tries, int error = kErrPermissionDenied) {
     pathFaults_[path] = {tries, error};
@@ -37,6 +43,10 @@ class FaultyFileSystem : public FileSystem {
   Status Remove(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
   bool HeldByWriter(const std::string& path) override { return inner_.HeldByWriter(path); }
+  Status Flush(const std::string& path) override;
+  Status FlushFolder(const std::string& dir) override;
+  Status ListLinks(const std::string& dir, std::vector<std::string>& names) override;
+  bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
 
  private:
   // The fault due for this operation on these paths, if any.
@@ -46,6 +56,7 @@ class FaultyFileSystem : public FileSystem {
   FileSystem& inner_;
   int count_ = 0;
   int failAt_ = 0;
+  int crashAt_ = 0;
   int failError_ = kErrDeviceIo;
   bool diskFull_ = false;
   struct PathFault {

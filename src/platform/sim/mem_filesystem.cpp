@@ -32,6 +32,39 @@ std::vector<std::string> MemFileSystem::FilesIn(const std::string& dir) const {
   return names;
 }
 
+Status MemFileSystem::ListLinks(const std::string& dir, std::vector<std::string>& names) {
+  names.clear();
+  for (const std::string& link : links_)
+    if (DirName(link) == dir) names.push_back(BaseName(link));
+  return Status::Ok();
+}
+
+Status MemFileSystem::Flush(const std::string& path) {
+  auto it = files_.find(path);
+  if (it == files_.end()) return Status::Of(kErrFileNotFound);
+  it->second.flushed = it->second.bytes;
+  if (auto d = disk_.find(path); d != disk_.end()) d->second.bytes = it->second.bytes;
+  return Status::Ok();
+}
+
+Status MemFileSystem::FlushFolder(const std::string& dir) {
+  if (!dirs_.count(dir)) return Status::Of(kErrPathNotFound);
+  for (auto it = disk_.begin(); it != disk_.end();)
+    it = DirName(it->first) == dir && !files_.count(it->first) ? disk_.erase(it) : std::next(it);
+  for (const auto& [path, file] : files_) {
+    if (DirName(path) != dir) continue;
+    File& d = disk_[path] = file;
+    d.bytes = file.flushed;
+  }
+  return Status::Ok();
+}
+
+void MemFileSystem::PowerCut() {
+  files_ = disk_;
+  for (auto& [path, file] : files_) file.flushed = file.bytes;
+  held_.clear();
+}
+
 Status MemFileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
   names.clear();
   if (!dirs_.count(dir)) return Status::Of(kErrPathNotFound);
@@ -60,7 +93,11 @@ Status MemFileSystem::WriteAll(const std::string& path, const std::string& bytes
   if (it != files_.end()) {
     it->second.bytes = bytes;
   } else {
-    Put(path, bytes);
+    File f;
+    f.bytes = bytes;
+    f.seq = nextSeq_++;
+    if (clock_) f.created = clock_->Now();
+    files_[path] = f;
   }
   return Status::Ok();
 }
@@ -98,13 +135,21 @@ void MemFileSystem::AddDir(const std::string& path) { dirs_.insert(path); }
 
 void MemFileSystem::Put(const std::string& path, const std::string& bytes) {
   File f;
-  f.bytes = bytes;
+  f.bytes = f.flushed = bytes;
   f.seq = nextSeq_++;
   if (clock_) f.created = clock_->Now();
-  files_[path] = f;
+  disk_[path] = files_[path] = f;
 }
 
-void MemFileSystem::SetCreationTime(const std::string& path, const LocalDateTime& when) { files_[path].created = when; }
+void MemFileSystem::Erase(const std::string& path) {
+  files_.erase(path);
+  disk_.erase(path);
+}
+
+void MemFileSystem::SetCreationTime(const std::string& path, const LocalDateTime& when) {
+  files_[path].created = when;
+  if (auto d = disk_.find(path); d != disk_.end()) d->second.created = when;
+}
 
 void MemFileSystem::SetHidden(const std::string& path, bool hidden) { files_[path].hidden = hidden; }
 

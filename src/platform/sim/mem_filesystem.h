@@ -1,5 +1,7 @@
 // An in-memory file system for tests, with creation times and listing order
-// under the test's control.
+// under the test's control, and a model of what a power cut loses: the
+// port's writes, renames and removals are durable only once flushed, while
+// Put and Erase (other programs, the test itself) are durable at once.
 #pragma once
 
 #include <map>
@@ -25,10 +27,19 @@ class MemFileSystem : public FileSystem {
   Status Remove(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
   bool HeldByWriter(const std::string& path) override { return held_.count(path) != 0; }
+  Status Flush(const std::string& path) override;
+  Status FlushFolder(const std::string& dir) override;
+  Status ListLinks(const std::string& dir, std::vector<std::string>& names) override;
+  bool IsLink(const std::string& path) override { return links_.count(path) != 0; }
 
   // Test set-up and inspection.
   void AddDir(const std::string& path);
   void Put(const std::string& path, const std::string& bytes);
+  void Erase(const std::string& path);
+  // A symbolic link: listed by ListLinks only, never read.
+  void PutLink(const std::string& path) { links_.insert(path); }
+  // The power goes: whatever was not flushed is lost.
+  void PowerCut();
   void SetCreationTime(const std::string& path, const LocalDateTime& when);
   void SetHidden(const std::string& path, bool hidden);
   // A writer still holds the file open.
@@ -51,11 +62,14 @@ class MemFileSystem : public FileSystem {
     LocalDateTime created;
     std::uint64_t seq = 0;
     bool hidden = false;
+    std::string flushed;  // the bytes that are on disk
   };
   Status CheckParent(const std::string& path) const;
 
   Clock* clock_;
   std::map<std::string, File> files_;
+  std::map<std::string, File> disk_;  // what survives a power cut
+  std::set<std::string> links_;
   std::set<std::string> dirs_;
   std::set<std::string> held_;
   std::uint64_t nextSeq_ = 0;

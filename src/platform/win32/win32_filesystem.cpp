@@ -42,7 +42,9 @@ Status StatusFromWin32Error(unsigned long code) {
 
 namespace {
 
-constexpr DWORD kNotFound = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+// Reparse points (symbolic links, junctions) are never files of ours.
+constexpr DWORD kNotFound =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
 
 Status LastError() { return StatusFromWin32Error(::GetLastError()); }
 
@@ -123,9 +125,15 @@ Status Win32FileSystem::CreationTime(const std::string& path, LocalDateTime& whe
 Status Win32FileSystem::ReadAll(const std::string& path, std::string& bytes) {
   bytes.clear();
   if (path.empty()) return Status::Of(kErrBadFileName);
+  // The reparse point itself is opened, never its target, and refused.
   HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileInformationByHandle(h, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    ::CloseHandle(h);
+    return Status::Of(kErrPathFileAccess);
+  }
   char buf[65536];
   Status st;
   for (;;) {
@@ -155,6 +163,7 @@ Status Win32FileSystem::Append(const std::string& path, const std::string& bytes
 
 Status Win32FileSystem::Copy(const std::string& from, const std::string& to) {
   if (from.empty() || to.empty()) return Status::Of(kErrBadFileName);
+  if (IsLink(from)) return Status::Of(kErrPathFileAccess);
   return ::CopyFileA(from.c_str(), to.c_str(), FALSE) ? Status::Ok() : LastError();
 }
 
@@ -165,7 +174,38 @@ Status Win32FileSystem::Remove(const std::string& path) {
 
 Status Win32FileSystem::Rename(const std::string& from, const std::string& to) {
   if (from.empty() || to.empty()) return Status::Of(kErrBadFileName);
-  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? Status::Ok() : LastError();
+  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? Status::Ok()
+                                                                                                     : LastError();
+}
+
+Status Win32FileSystem::Flush(const std::string& path) {
+  if (path.empty()) return Status::Of(kErrBadFileName);
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  Status st = ::FlushFileBuffers(h) ? Status::Ok() : LastError();
+  ::CloseHandle(h);
+  return st;
+}
+
+bool Win32FileSystem::IsLink(const std::string& path) {
+  if (path.empty()) return false;
+  DWORD attrs = ::GetFileAttributesA(path.c_str());
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+Status Win32FileSystem::ListLinks(const std::string& dir, std::vector<std::string>& names) {
+  names.clear();
+  WIN32_FIND_DATAA data;
+  HANDLE h = ::FindFirstFileA(JoinPath(dir, "*").c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return Status::Ok();
+  do {
+    const DWORD attrs = data.dwFileAttributes;
+    if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) && !(attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+      names.push_back(data.cFileName);
+  } while (::FindNextFileA(h, &data));
+  ::FindClose(h);
+  return Status::Ok();
 }
 
 }  // namespace dorvane

@@ -19,6 +19,11 @@ class Win32FileSystem : public FileSystem {
   Status Copy(const std::string& from, const std::string& to) override;
   Status Remove(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
+  // NTFS journals its folders: a rename written through is durable, so
+  // FlushFolder keeps the port's default.
+  Status Flush(const std::string& path) override;
+  Status ListLinks(const std::string& dir, std::vector<std::string>& names) override;
+  bool IsLink(const std::string& path) override;
 };
 
 // Maps a Windows error code (GetLastError) onto the run-time error numbering.

@@ -1,0 +1,84 @@
+#include "driverlink/job_journal.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane {
+
+namespace {
+// The field a line holds, or "" when it holds another one.
+std::string Field(const std::string& line, const std::string& name) {
+  return StartsWith(line, name + "=") ? line.substr(name.size() + 1) : std::string();
+}
+}  // namespace
+
+std::uint32_t JobChecksum(const std::string& bytes) {
+  std::uint32_t h = 2166136261u;
+  for (unsigned char c : bytes) h = (h ^ c) * 16777619u;
+  return h;
+}
+
+void JobJournal::Open(const std::string& dir) {
+  if (IsOpen()) return;
+  path_ = JoinPath(dir, kFileName);
+  std::vector<std::string> lines;
+  if (!ReadLines(fs_, path_, lines)) return;
+  JobRecord job;
+  for (const std::string& line : lines) {
+    if (std::string v = Field(line, "FASE"); !v.empty()) job.phase = v == "2" ? JobRecord::kStarted : JobRecord::kRecorded;
+    if (std::string v = Field(line, "INPUT"); !v.empty()) job.input = v;
+    if (std::string v = Field(line, "CHIAVE"); !v.empty()) job.key = v;
+    if (std::string v = Field(line, "PORTA"); !v.empty()) job.port = v;
+    if (std::string v = Field(line, "DIMENSIONE"); !v.empty()) job.size = std::strtoull(v.c_str(), nullptr, 10);
+    if (std::string v = Field(line, "CHECKSUM"); !v.empty()) job.checksum = static_cast<std::uint32_t>(std::strtoul(v.c_str(), nullptr, 10));
+    if (std::string v = Field(line, "ORA"); !v.empty()) job.time = v;
+    std::string printed = Field(line, "STAMPATO");
+    const std::size_t bar = printed.rfind('|');
+    if (bar != std::string::npos && fs_.Exists(printed.substr(0, bar))) printed_.insert(printed);
+  }
+  if (!job.input.empty()) job_ = job;
+}
+
+Status JobJournal::Save() {
+  if (!job_ && printed_.empty()) return RemoveDurably(fs_, path_);
+  std::string text;
+  if (job_) {
+    text += "FASE=" + std::to_string(job_->phase) + "\r\n";
+    text += "INPUT=" + job_->input + "\r\n";
+    text += "CHIAVE=" + job_->key + "\r\n";
+    text += "PORTA=" + job_->port + "\r\n";
+    text += "DIMENSIONE=" + std::to_string(job_->size) + "\r\n";
+    text += "CHECKSUM=" + std::to_string(job_->checksum) + "\r\n";
+    text += "ORA=" + job_->time + "\r\n";
+  }
+  for (const std::string& p : printed_) text += "STAMPATO=" + p + "\r\n";
+  return WriteDurably(fs_, path_, text);
+}
+
+Status JobJournal::Record(const JobRecord& job) {
+  job_ = job;
+  Status st = Save();
+  if (!st) job_.reset();
+  return st;
+}
+
+Status JobJournal::MarkStarted() {
+  if (!job_) return Status::Ok();
+  job_->phase = JobRecord::kStarted;
+  return Save();
+}
+
+Status JobJournal::Settle(bool printedInputStillThere) {
+  if (!job_) return Status::Ok();
+  if (printedInputStillThere) printed_.insert(job_->input + "|" + job_->key);
+  job_.reset();
+  // Entries whose input has gone need no guard any more.
+  for (auto it = printed_.begin(); it != printed_.end();)
+    it = fs_.Exists(it->substr(0, it->rfind('|'))) ? std::next(it) : printed_.erase(it);
+  return Save();
+}
+
+}  // namespace dorvane

@@ -1,0 +1,39 @@
+// Settling a recorded job from what KORA1 left, after a crash or a power cut,
+// at a reconnection, or when KORA1 ended in the middle of the job.
+#pragma once
+
+#include <string>
+
+namespace dorvane {
+
+struct JobEvidence {
+  bool inputThere = false;    // the input is still in the input folder
+  bool inputSame = false;     // with the selection key the record holds
+  bool dataSame = true;       // KORA1's job file, when there, is this job's
+  bool startWaiting = false;  // the start signal is still there: never taken
+  bool started = false;       // the record says the start signal was on disk
+  bool finished = false;      // FINESCO
+  std::string errorLine;      // first line of SR_ERR
+  bool paperOut = false;      // that line reports a paper-out
+  bool kora1Running = false;
+};
+
+enum class Settlement {
+  kForget,    // the input is gone or is another file now: nothing to file
+  kResend,    // KORA1 never took it: clean up, the input goes again
+  kPrinted,   // file it as printed, never send it again
+  kFailed,    // file it as a failed job
+  kPaperOut,  // hold it as a paper-out and go on watching
+  kWatch,     // KORA1 is still on it: go on watching
+  kUnknown,   // nobody knows whether it printed: file it as an error for the operator
+};
+
+Settlement Settle(const JobEvidence& e);
+
+// The first line of SR_ERR reports a paper-out or an open cover.
+bool IsPaperOutLine(const std::string& line);
+
+// What the event log and the result box say of each settlement.
+std::string SettlementText(Settlement s);
+
+}  // namespace dorvane

@@ -1,0 +1,128 @@
+// DORVANE killed at every file-system operation of a day in turn, with and
+// without a power cut that loses what was not flushed, and KORA1 ended at
+// every moment of a job: no receipt reaches KORA1 twice, each input ends in
+// exactly one place, and every receipt filed as printed was printed once.
+#include <algorithm>
+#include <set>
+
+#include "driverlink/recovery.h"
+#include "scenario/scenario.h"
+
+namespace dorvane::test {
+namespace {
+
+using Outcome = SimKora1::Outcome;
+
+struct CrashDay {
+  Harness h;
+  SimKora1 kora1{h};
+  std::string in = h.Path("in"), out = h.Path("out"), err = h.Path("err");
+  std::vector<std::string> names{"R1.001", "R2.001", "R3.001", "R4.001", "R5.001"};
+  std::int64_t end = 0;
+
+  CrashDay() {
+    for (const std::string& dir : {in, out, err}) h.mem.AddDir(dir);
+    kora1.plan = {Outcome::kPrint, Outcome::kFail, Outcome::kPaperOut};
+    kora1.printMs = 1000;
+    h.processes.onOpen = [this](const std::string&) { h.clock.After(1000, [this] { kora1.Start(500); }); };
+    kora1.Start();
+    Open();
+    h.processes.programs.insert(JoinPath(h.d->State().CurrentKora1AppPathDir, "kkora1.exe"));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      h.mem.Put(JoinPath(in, names[i]), "VEND,1,\"" + names[i] + "\",100;\r\n");
+      h.mem.SetCreationTime(JoinPath(in, names[i]), {2026, 3, 5, 8, 0, static_cast<int>(i)});
+    }
+    end = h.clock.MonotonicMs() + 120000;
+  }
+  void Open() {
+    EXPECT_TRUE(h.d->Form_Load());
+    Controls& c = h.d->Ctl();
+    c.txtInputDir.Set(in);
+    c.txtOutputDir.Set(out);
+    c.txtErrorDir.Set(err);
+    c.txtFileFilter.Set("*.001");
+    c.chbLogEnable.Set(1);
+    c.chkErrorReset.Set(1);
+  }
+  // Runs the day to its end; DORVANE dies at operation crashAt and is started again.
+  int Run(int crashAt, bool powerCut) {
+    h.fs.ResetCount();
+    h.fs.CrashAt(crashAt);
+    for (;;) {
+      try {
+        h.RunFor(end - h.clock.MonotonicMs());
+        return h.fs.Operations();
+      } catch (const SimulatedCrash&) {
+        h.fs.CrashAt(0);
+        if (powerCut) h.mem.PowerCut();
+        h.Restart();
+        Open();
+      }
+    }
+  }
+  // KORA1 and DORVANE back, every receipt is filed by the end of the day.
+  void Check(const std::string& how) {
+    std::set<std::string> taken(kora1.taken.begin(), kora1.taken.end());
+    EXPECT_EQ(taken.size(), kora1.taken.size()) << "a receipt reached KORA1 twice " << how;
+    for (const std::string& name : names) {
+      const bool inOut = h.mem.Has(JoinPath(out, name + ".OUT"));
+      const bool inErr = h.mem.Has(JoinPath(err, name + ".ERR")) && h.mem.Has(JoinPath(err, name + "_ERR.ERR"));
+      EXPECT_EQ(inOut + inErr, 1) << name << " " << how;
+      const auto printed = std::count_if(kora1.printed.begin(), kora1.printed.end(),
+                                         [&](const std::string& job) { return job.find(name) != std::string::npos; });
+      if (inOut) EXPECT_EQ(printed, 1) << name << " filed as printed " << how;
+    }
+  }
+};
+
+TEST(Crash, DorvaneKilledAtEveryOperationWithAndWithoutAPowerCut) {
+  const int operations = CrashDay().Run(0, false);
+  ASSERT_GT(operations, 100);
+  for (bool powerCut : {false, true}) {
+    for (int n = 1; n <= operations && !HasFailure(); ++n) {
+      CrashDay day;
+      day.Run(n, powerCut);
+      day.Check("after a crash at operation " + std::to_string(n) + (powerCut ? " with a power cut" : ""));
+    }
+  }
+}
+
+TEST(Crash, Kora1EndedAtEveryMomentOfAJob) {
+  // Ended cleanly (SR_MATR removed) or killed (SR_MATR left behind).
+  for (int ms = 2000; ms <= 12000 && !HasFailure(); ms += 100) {
+    CrashDay day;
+    day.h.clock.After(ms, [&day, ms] { day.kora1.Stop(ms % 200 == 0); });
+    day.Run(0, false);
+    day.Check("with KORA1 ended at " + std::to_string(ms) + " ms");
+  }
+}
+
+TEST(Crash, RecoverySettlesEachRecordedJobFromWhatKora1Left) {
+  using S = Settlement;
+  struct Row {
+    bool there, same, data, waiting, started, finished;
+    const char* error;
+    bool running;
+    Settlement expected;
+  };
+  const Row rows[] = {
+      {false, false, true, false, true, true, "", true, S::kForget},
+      {true, false, true, false, true, true, "", true, S::kForget},
+      {true, true, false, false, true, true, "", true, S::kUnknown},
+      {true, true, true, true, true, false, "", false, S::kResend},
+      {true, true, true, false, true, true, "", false, S::kPrinted},
+      {true, true, true, false, true, true, "E050: ERRORE", true, S::kFailed},
+      {true, true, true, false, true, false, "E096: FINE CARTA", true, S::kPaperOut},
+      {true, true, true, false, true, false, "COPERCHIO COVER APERTO", false, S::kUnknown},
+      {true, true, true, false, true, false, "", true, S::kWatch},
+      {true, true, true, false, false, false, "", true, S::kUnknown},
+      {true, true, true, false, true, false, "", false, S::kUnknown},
+  };
+  for (const Row& r : rows) {
+    JobEvidence e{r.there, r.same, r.data, r.waiting, r.started, r.finished, r.error, IsPaperOutLine(r.error), r.running};
+    EXPECT_EQ(Settle(e), r.expected) << "row " << (&r - rows);
+  }
+}
+
+}  // namespace
+}  // namespace dorvane::test
