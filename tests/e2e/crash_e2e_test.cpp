@@ -1,0 +1,152 @@
+// The real dorvane killed (SIGKILL) at random moments while the real kkora1
+// prints slowly, and kkora1 itself killed in the middle of jobs, each started
+// again: no receipt printed twice, none lost. `make crash-test` runs it long
+// (DORVANE_CRASH_KILLS, DORVANE_CRASH_KORA1_KILLS); `make test` a few kills.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "e2e/process_helpers.h"
+
+namespace dorvane::e2e {
+namespace {
+
+#ifdef KKORA1_EXE
+
+int Knob(const char* name, int fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::atoi(v) : fallback;
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class CrashRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* dir : {"app", "data/ZTKKORA1", "config", "run", "in", "out", "err"}) tree.MakeDir(dir);
+    // A driver of its own name, so that no other kkora1 on the machine is
+    // taken for it.
+    std::filesystem::copy_file(KKORA1_EXE, tree.Path("app/kkcrash"));
+    // Port 1, "*.001", the shop's folders, log on, a 50 ms cycle, errors reset by themselves.
+    const std::vector<std::string> lines{
+        "1", "*.001", "  ", tree.Path("in"), tree.Path("out"), tree.Path("err"), ".OUT", " 0 ", " 1 ", ".ERR",
+        "0.05", "0", " 0 ", " ", "kkcrash.exe", " 1 ", " 0 ", " 0 "};
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    tree.Write("app/DORVCONF.txt", text);
+  }
+  void TearDown() override {
+    if (dorvane && dorvane->Running()) dorvane->Signal(SIGKILL), dorvane->Wait(5000);
+    for (int pid : Kora1Pids()) ::kill(pid, SIGKILL);
+  }
+  // kkora1 reads its options from the environment, so that the one DORVANE
+  // starts again after a kill prints as slowly as the first.
+  std::vector<std::string> Env() const {
+    return {"DORVANE_HOME=" + tree.Path("app"), "XDG_DATA_HOME=" + tree.Path("data"),
+            "XDG_CONFIG_HOME=" + tree.Path("config"), "XDG_RUNTIME_DIR=" + tree.Path("run"),
+            "KKORA1_LINE_MS=120", "KKORA1_DUMP_MS=100", "KKORA1_POLL_MS=10"};
+  }
+  // The kkora1 processes of this run, started by the test or by DORVANE.
+  std::vector<int> Kora1Pids() const {
+    std::vector<int> pids;
+    DIR* proc = ::opendir("/proc");
+    while (dirent* e = proc ? ::readdir(proc) : nullptr) {
+      const int pid = std::atoi(e->d_name);
+      if (pid <= 0) continue;
+      std::ifstream environ("/proc/" + std::to_string(pid) + "/environ");
+      std::stringstream env;
+      env << environ.rdbuf();
+      char exe[4096] = {};
+      const ssize_t n = ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), exe, sizeof exe - 1);
+      if (n > 0 && std::string(exe) == tree.Path("app/kkcrash") &&
+          env.str().find("XDG_DATA_HOME=" + tree.Path("data")) != std::string::npos)
+        pids.push_back(pid);
+    }
+    if (proc) ::closedir(proc);
+    return pids;
+  }
+  void Drop(int n) {
+    tree.Write("in/C" + std::to_string(n) + ".001",
+               "PLUD,C1,N1,P" + std::to_string(100 + n) + ",:PEZZO" + std::to_string(n) + "Z;\r\nCASH,V" +
+                   std::to_string(100 + n) + ",:CONTANTI;\r\n");
+  }
+  void StartDorvane(bool exitWhenDone) {
+    std::vector<std::string> argv{DORVANE_EXE, "--headless", "/NONID"};
+    if (exitWhenDone) argv.push_back("--exit-when-done");
+    dorvane = std::make_unique<Child>(argv, Env(), tree.Path("dorvane.txt"));
+  }
+  // A job is in flight on KORA1's side: taken, no verdict yet.
+  bool Printing() const {
+    const std::string dir = "data/ZTKKORA1/";
+    return tree.Exists(dir + "SR_DATI.001") && !tree.Exists(dir + "SR_START.001") &&
+           !tree.Exists(dir + "FINESCO.001") && !tree.Exists(dir + "SR_ERR.001");
+  }
+
+  TempTree tree;
+  std::unique_ptr<Child> dorvane;
+};
+
+TEST_F(CrashRun, KillsNeverPrintAReceiptTwiceNorLoseOne) {
+  const int kills = Knob("DORVANE_CRASH_KILLS", 3), kora1Kills = Knob("DORVANE_CRASH_KORA1_KILLS", 1);
+  std::mt19937 random(20261207);
+  Child kora1({tree.Path("app/kkcrash"), "0"}, Env(), tree.Path("kkora1.txt"));
+  ASSERT_TRUE(WaitFor(10000, [&] { return tree.Exists("data/ZTKKORA1/SR_MATR.001"); }));
+  int dropped = 0;
+  for (int round = 0, killed = 0, kora1Killed = 0; killed < kills || kora1Killed < kora1Kills; ++round) {
+    while (dropped < 3 * (round + 1)) Drop(dropped++);
+    StartDorvane(false);
+    if (kora1Killed < kora1Kills && round % 4 == 1) {
+      if (WaitFor(20000, [&] { return Printing(); })) {
+        for (int pid : Kora1Pids()) ::kill(pid, SIGKILL);
+        ++kora1Killed;
+        // DORVANE settles the job and starts KORA1 again.
+        WaitFor(30000, [&] { return !Kora1Pids().empty() && tree.Exists("data/ZTKKORA1/SR_MATR.001"); });
+      }
+    }
+    if (killed < kills) {
+      ::usleep(std::uniform_int_distribution<int>(100, 1500)(random) * 1000);
+      dorvane->Signal(SIGKILL);
+      dorvane->Wait(5000);
+      ++killed;
+    } else {
+      dorvane->Signal(SIGTERM);
+      dorvane->Wait(15000);
+    }
+  }
+  StartDorvane(true);
+  ASSERT_EQ(dorvane->Wait(300000), 0) << tree.Read("dorvane.txt");
+
+  const std::string journal = tree.Read("data/ZTKKORA1/KKORA1_GIORNALE.TXT");
+  int twice = 0, lost = 0, unknown = 0;
+  for (int n = 0; n < dropped; ++n) {
+    const std::string name = "C" + std::to_string(n) + ".001";
+    const int printed = Count(journal, "PEZZO" + std::to_string(n) + "Z");
+    const bool filedPrinted = tree.Exists("out/" + name + ".OUT");
+    const bool filedFailed = tree.Exists("err/" + name + ".ERR");
+    twice += printed > 1;
+    lost += (filedPrinted && printed == 0) || (!filedPrinted && !filedFailed) || tree.Exists("in/" + name);
+    unknown += tree.Read("err/" + name + "_ERR.ERR").rfind("E599: ESITO SCONOSCIUTO", 0) == 0;
+  }
+  std::printf("receipts %d, dorvane killed %d times, kkora1 killed %d times: printed twice %d, lost %d, "
+              "unknown outcomes filed %d\n",
+              dropped, kills, kora1Kills, twice, lost, unknown);
+  EXPECT_EQ(twice, 0);
+  EXPECT_EQ(lost, 0);
+}
+
+#endif  // KKORA1_EXE
+
+}  // namespace
+}  // namespace dorvane::e2e
