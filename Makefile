@@ -28,7 +28,7 @@ fuzz:
 # The real dorvane killed 200 times and kkora1 50 times in the middle of
 # jobs; prints the receipts printed twice, lost and filed as unknown.
 crash-test: build
-	@DORVANE_CRASH_KILLS=200 DORVANE_CRASH_KORA1_KILLS=50 $(BUILD)/tests/e2e_tests --gtest_filter='CrashRun.*'
+	@DORVANE_CRASH_KILLS=200 DORVANE_CRASH_KORA1_KILLS=50 $(BUILD)/tests/e2e_tests --gtest_filter='RealShop.Kills*'
 
 screenshots:
 	@scripts/screenshots.sh $(BUILD)

@@ -1,7 +1,8 @@
-// The real dorvane killed (SIGKILL) at random moments while the real kkora1
-// prints slowly, and kkora1 itself killed in the middle of jobs, each started
-// again: no receipt printed twice, none lost. `make crash-test` runs it long
-// (DORVANE_CRASH_KILLS, DORVANE_CRASH_KORA1_KILLS); `make test` a few kills.
+// The real dorvane and kkora1 where a shop could lose or double a receipt:
+// killed (SIGKILL) at random moments while kkora1 prints slowly, kkora1 itself
+// killed in the middle of jobs, each started again; symbolic links dropped
+// into the input folder. `make crash-test` runs the kills long
+// (DORVANE_CRASH_KILLS, DORVANE_CRASH_KORA1_KILLS); `make test` a few.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,6 +16,7 @@
 #include <sstream>
 
 #include "e2e/process_helpers.h"
+#include "platform/posix/posix_filesystem.h"
 
 namespace dorvane::e2e {
 namespace {
@@ -32,7 +34,7 @@ int Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-class CrashRun : public ::testing::Test {
+class RealShop : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* dir : {"app", "data/ZTKKORA1", "config", "run", "in", "out", "err"}) tree.MakeDir(dir);
@@ -98,7 +100,7 @@ class CrashRun : public ::testing::Test {
   std::unique_ptr<Child> dorvane;
 };
 
-TEST_F(CrashRun, KillsNeverPrintAReceiptTwiceNorLoseOne) {
+TEST_F(RealShop, KillsNeverPrintAReceiptTwiceNorLoseOne) {
   const int kills = Knob("DORVANE_CRASH_KILLS", 3), kora1Kills = Knob("DORVANE_CRASH_KORA1_KILLS", 1);
   std::mt19937 random(20261207);
   Child kora1({tree.Path("app/kkcrash"), "0"}, Env(), tree.Path("kkora1.txt"));
@@ -144,6 +146,32 @@ TEST_F(CrashRun, KillsNeverPrintAReceiptTwiceNorLoseOne) {
               dropped, kills, kora1Kills, twice, lost, unknown);
   EXPECT_EQ(twice, 0);
   EXPECT_EQ(lost, 0);
+}
+
+TEST_F(RealShop, LinksInTheInputFolderAreNeverReadThrough) {
+  const std::string secret = "PLUD,C1,N1,P999,:SEGRETO;\r\nCASH,V999,:CONTANTI;\r\n";
+  tree.Write("secret.txt", secret);
+  Drop(1);
+  ::usleep(1100 * 1000);
+  for (const auto& [link, target] : {std::pair<std::string, std::string>{"in/L1.001", tree.Path("secret.txt")},
+                                     {"in/L2.001", tree.Path("in/C1.001")},
+                                     {"in/L3.001", tree.Path("nowhere.txt")}})
+    ASSERT_EQ(::symlink(target.c_str(), tree.Path(link).c_str()), 0);
+  Drop(2);
+  Child kora1({tree.Path("app/kkcrash"), "0"}, Env(), tree.Path("kkora1.txt"));
+  ASSERT_TRUE(WaitFor(10000, [&] { return tree.Exists("data/ZTKKORA1/SR_MATR.001"); }));
+  StartDorvane(true);
+  ASSERT_EQ(dorvane->Wait(60000), 0);
+  EXPECT_TRUE(tree.Exists("out/C1.001.OUT") && tree.Exists("out/C2.001.OUT"));
+  EXPECT_EQ(Count(tree.Read("data/ZTKKORA1/KKORA1_GIORNALE.TXT"), "PEZZO1Z"), 1);
+  EXPECT_EQ(Count(tree.Read("data/ZTKKORA1/KKORA1_GIORNALE.TXT"), "SEGRETO"), 0);
+  for (const char* link : {"L1.001", "L2.001", "L3.001"}) {
+    EXPECT_EQ(Count(tree.Read("data/ZTKKORA1/DORVLOG.txt"), std::string("NON PERMESSO, NON LETTO: ") + link), 1);
+    EXPECT_FALSE(tree.Exists(std::string("out/") + link + ".OUT") || tree.Exists(std::string("err/") + link + ".ERR"));
+  }
+  // A link swapped in after the choice is refused by the open itself.
+  std::string bytes;
+  EXPECT_FALSE(PosixFileSystem().ReadAll(tree.Path("in/L2.001"), bytes));
 }
 
 #endif  // KKORA1_EXE

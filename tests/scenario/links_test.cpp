@@ -1,0 +1,53 @@
+// Symbolic links in the input folder are never read, whatever they point at:
+// each is told once, stays where it is, and the receipts after it go on.
+#include "scenario/scenario.h"
+
+namespace dorvane::test {
+namespace {
+
+class Links : public Shop {
+ protected:
+  void SetUp() override {
+    Shop::SetUp();
+    kora1.Start();
+    Open();
+  }
+  int Told(const std::string& name) {
+    int n = 0;
+    for (const std::string& e : LogEvents()) n += e.find("COLLEGAMENTO SIMBOLICO NON PERMESSO, NON LETTO: " + name) != std::string::npos;
+    return n;
+  }
+};
+
+TEST_F(Links, ALinkIsToldOnceAndTheReceiptsAfterItPrint) {
+  h.mem.PutLink(In("L.001"));
+  Drop("R1.001", Receipt(1));
+  h.RunFor(10000);
+  Drop("R2.001", Receipt(2));
+  h.RunFor(10000);
+  EXPECT_EQ(kora1.printed, (std::vector<std::string>{Receipt(1), Receipt(2)}));
+  EXPECT_EQ(Told("L.001"), 1);
+  EXPECT_EQ(h.mem.FilesIn(err), std::vector<std::string>{});
+}
+
+TEST_F(Links, AReceiptSwappedForALinkWhileHeldIsNeverRead) {
+  Drop("R1.001", Receipt(1));
+  h.mem.SetHeld(In("R1.001"), true);
+  // While the hand-off waits for the writer, the receipt becomes a link.
+  h.ui.onPump = [&] {
+    if (!h.d->InTick() || !h.mem.Has(In("R1.001"))) return;
+    h.mem.Erase(In("R1.001"));
+    h.mem.PutLink(In("R1.001"));
+  };
+  h.RunFor(8000);
+  h.ui.onPump = nullptr;
+  Drop("R2.001", Receipt(2));
+  h.RunFor(10000);
+  EXPECT_EQ(kora1.taken, std::vector<std::string>{Receipt(2)});
+  EXPECT_EQ(Told("R1.001"), 1);
+  EXPECT_EQ(h.mem.FilesIn(err), std::vector<std::string>{});
+  EXPECT_EQ(h.mem.FilesIn(out), std::vector<std::string>{"R2.001.OUT"});
+}
+
+}  // namespace
+}  // namespace dorvane::test
