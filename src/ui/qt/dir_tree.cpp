@@ -27,10 +27,13 @@ DirTree::DirTree(QWidget* parent) : QTreeView(parent) {
   setUniformRowHeights(true);
   setExpandsOnDoubleClick(false);
   // The model reads folders in the background: reveal the open folder as
-  // the folders on its way are read.
+  // each folder on its way is first read after opening. The model sends the
+  // same signal again whenever a watched folder changes: that must not undo
+  // the user's scrolling.
   connect(&model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+    if (!unread_.remove(QDir::cleanPath(loaded))) return;
     // after the model's own delayed sort has placed the rows
-    if (model_.openPath.startsWith(loaded)) QTimer::singleShot(60, this, [this] { Reveal(); });
+    QTimer::singleShot(60, this, [this] { Reveal(); });
   });
   connect(this, &QTreeView::activated, this, [this](const QModelIndex& index) { OpenFolder(model_.filePath(index)); });
 }
@@ -40,6 +43,7 @@ void DirTree::SetDrive(const QString& root) {
   model_.setRootPath(root_);
   setRootIndex(model_.index(root_));
   model_.openPath = root_;
+  unread_.clear();
   viewport()->update();
   if (onOpened) onOpened();
 }
@@ -55,6 +59,12 @@ bool DirTree::OpenFolder(const QString& path) {
     setRootIndex(model_.index(root_));
   }
   model_.openPath = folder;
+  unread_.clear();
+  for (QString up = folder;; up = QFileInfo(up).path()) {
+    const QModelIndex index = model_.index(up);
+    if (!index.isValid() || model_.canFetchMore(index)) unread_.insert(up);
+    if (up == root_ || QFileInfo(up).path() == up) break;
+  }
   Reveal();
   if (onOpened) onOpened();
   return true;

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include <QFileSystemModel>
+#include <QSet>
 #include <QTreeView>
 
 namespace dorvane {
@@ -34,6 +35,7 @@ class DirTree : public QTreeView {
   void Reveal();
   DirModel model_;
   QString root_;
+  QSet<QString> unread_;  // folders on the way to the open one not read since it was opened
 };
 
 }  // namespace dorvane
