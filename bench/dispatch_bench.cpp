@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "bench_support.h"
@@ -116,15 +117,18 @@ bool WaitUntil(double seconds, const std::function<bool()>& cond) {
   return true;
 }
 
+// Arguments: 1 for a folder on disk (else the RAM file system), 1 for a run
+// without the flushes that make each step durable.
 void ThroughKora1(benchmark::State& state) {
   namespace fs = std::filesystem;
+  const bench::Place disk{"tmp", fs::temp_directory_path().string(), "disk"};
   for (auto _ : state) {
-    TempDir tree(bench::Places().front());
+    TempDir tree(state.range(0) ? disk : bench::Places().front());
     for (const char* dir : {"app", "data/ZTKKORA1", "config", "run", "in", "out", "err"})
       fs::create_directories(tree.File(dir));
-    const std::vector<std::string> env{"DORVANE_HOME=" + tree.File("app"), "XDG_DATA_HOME=" + tree.File("data"),
-                                       "XDG_CONFIG_HOME=" + tree.File("config"),
-                                       "XDG_RUNTIME_DIR=" + tree.File("run")};
+    std::vector<std::string> env{"DORVANE_HOME=" + tree.File("app"), "XDG_DATA_HOME=" + tree.File("data"),
+                                 "XDG_CONFIG_HOME=" + tree.File("config"), "XDG_RUNTIME_DIR=" + tree.File("run")};
+    if (state.range(1)) env.push_back("DORVANE_BENCH_NO_FLUSH=1");
     std::string config;
     for (const std::string& line : {std::string("1"), std::string("*.001"), std::string("  "), tree.File("in"),
                                     tree.File("out"), tree.File("err"), std::string(".OUT"), std::string(" 0 "),
@@ -180,11 +184,15 @@ const bool kRegistered = [] {
         ->ReportAggregatesOnly(true);
     bench::AddRatio("input selection over " + n + " files / bare listing", "select/" + n, "listing/" + n);
   }
-  benchmark::RegisterBenchmark("job/through-kkora1", ThroughKora1)->Iterations(1)->UseManualTime()
-      ->Unit(benchmark::kMillisecond);
+  for (const auto& [name, onDisk, noFlush] : {std::tuple{"job/through-kkora1", 0, 0}, {"job/disk", 1, 0},
+                                               {"job/disk-without-flushes", 1, 1}})
+    benchmark::RegisterBenchmark(name, ThroughKora1)->Args({onDisk, noFlush})->Iterations(1)->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("job/floor", Floor)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
-  bench::AddRatio("time per receipt through kkora1 (100 ms cycle) / the cycle's own floor", "job/through-kkora1",
+  bench::AddRatio("time per receipt through kkora1 (100 ms cycle) / the cycle's own floor", "job/through-kkora1/0/0",
                   "job/floor");
+  bench::AddRatio("time per receipt on disk, flushed / the cycle's own floor", "job/disk/1/0", "job/floor", 1 / 0.97);
+  bench::AddRatio("time per receipt on disk, flushed / not flushed", "job/disk/1/0", "job/disk-without-flushes/1/1");
   return true;
 }();
 

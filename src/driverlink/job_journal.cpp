@@ -43,7 +43,9 @@ void JobJournal::Open(const std::string& dir) {
 }
 
 Status JobJournal::Save() {
-  if (!job_ && printed_.empty()) return RemoveDurably(fs_, path_);
+  // A cleared record need not reach the disk: one that comes back after a
+  // power cut finds its input filed, and the next job's record replaces it.
+  if (!job_ && printed_.empty()) return fs_.Exists(path_) ? fs_.Remove(path_) : Status::Ok();
   std::string text;
   if (job_) {
     text += "FASE=" + std::to_string(job_->phase) + "\r\n";
@@ -68,7 +70,10 @@ Status JobJournal::Record(const JobRecord& job) {
 Status JobJournal::MarkStarted() {
   if (!job_) return Status::Ok();
   job_->phase = JobRecord::kStarted;
-  return Save();
+  // One line appended and flushed: the last FASE line counts, and a line
+  // lost half-written leaves the record as it was, which is safe.
+  Status st = fs_.Append(path_, "FASE=2\r\n");
+  return st ? fs_.Flush(path_) : st;
 }
 
 Status JobJournal::Settle(bool printedInputStillThere) {

@@ -15,12 +15,6 @@ Status WriteDurably(FileSystem& fs, const std::string& path, const std::string& 
   return st;
 }
 
-Status RemoveDurably(FileSystem& fs, const std::string& path) {
-  if (!fs.Exists(path)) return Status::Ok();
-  Status st = fs.Remove(path);
-  return st ? fs.FlushFolder(DirName(path)) : st;
-}
-
 Status ReadLines(FileSystem& fs, const std::string& path, std::vector<std::string>& lines) {
   std::string bytes;
   Status st = fs.ReadAll(path, bytes);

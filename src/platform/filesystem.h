@@ -56,8 +56,6 @@ class FileSystem {
 // Replaces the file so that after a crash it holds either its old or its new
 // bytes: a temporary file beside it, flushed, renamed over it, folder flushed.
 Status WriteDurably(FileSystem& fs, const std::string& path, const std::string& bytes);
-// Removes the file and makes the removal durable; a missing file is no error.
-Status RemoveDurably(FileSystem& fs, const std::string& path);
 
 // Reads the whole file as lines (CR LF or CR ends a line).
 Status ReadLines(FileSystem& fs, const std::string& path, std::vector<std::string>& lines);
