@@ -1,13 +1,14 @@
 # The two commands: `make demo` and `make test`. Both install what they need.
-.PHONY: all deps build test demo test-windows fuzz bench screenshots clean
+.PHONY: all deps build test demo test-windows fuzz bench screenshots manual package package-windows clean
 
 JOBS ?= 2
 BUILD := build/default
 
 all: build
 
+# The manual and the package tools are here too: `make test` checks them.
 deps:
-	@scripts/deps.sh build qt
+	@scripts/deps.sh build qt manual package
 
 build: deps
 	@cmake --preset default >/dev/null
@@ -27,6 +28,21 @@ fuzz:
 
 screenshots:
 	@scripts/screenshots.sh $(BUILD)
+
+# The user manual, ManDorvane.pdf, into $(BUILD)/docs.
+manual:
+	@scripts/deps.sh build manual
+	@cmake --preset default >/dev/null
+	@cmake --build $(BUILD) --target manual
+	@echo $(BUILD)/docs/ManDorvane.pdf
+
+# The Debian package, into $(BUILD)/package.
+package: build
+	@scripts/package-deb.sh $(BUILD)
+
+# The Windows installer and the portable zip, into build/windows/package.
+package-windows:
+	@scripts/package-windows.sh
 
 # Release build of the benchmark program only, then one run: the table, then
 # the summary (one line per ratio, then the rates).

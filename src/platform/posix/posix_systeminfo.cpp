@@ -71,14 +71,26 @@ std::string PosixSystemInfo::CommonAppData() {
   return StripTrailingSep(base);
 }
 
-std::string PosixSystemInfo::OwnDirectory() {
-  std::string home = Env("DORVANE_HOME");
-  if (!home.empty()) return StripTrailingSep(home);
+namespace {
+
+std::string ExecutableDirectory() {
   char buf[4096];
   ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return ".";
   buf[n] = '\0';
   return DirName(buf);
+}
+
+}  // namespace
+
+std::string PosixSystemInfo::OwnDirectory() {
+  std::string home = Env("DORVANE_HOME");
+  if (!home.empty()) return StripTrailingSep(home);
+  return ExecutableDirectory();
+}
+
+std::string PosixSystemInfo::InstalledDocDirectory() {
+  return DirName(ExecutableDirectory()) + "/share/doc/dorvane";
 }
 
 std::string PosixSystemInfo::CommandLine() {

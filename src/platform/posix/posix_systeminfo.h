@@ -19,6 +19,8 @@ class PosixSystemInfo : public SystemInfo {
   std::string CommonAppData() override;
   bool IsNt6OrLater() override { return true; }
   std::string OwnDirectory() override;
+  // share/doc/dorvane beside the executable's bin folder: /usr/share/doc/dorvane.
+  std::string InstalledDocDirectory() override;
   std::string CommandLine() override;
   bool AcquireSingleInstance() override;
 
