@@ -38,9 +38,32 @@ VIAddVersionKey /LANG=1040 "LegalCopyright" "ZTK Engineering"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Italian"
 
+; A running DORVANE holds dorvane.exe: ask it to close as TASKKILL without
+; /F does (its normal shutdown), and wait until the file can go.
+!macro CLOSE_DORVANE un
+Function ${un}CloseDorvane
+  nsExec::Exec 'taskkill /IM dorvane.exe'
+  Pop $0
+  ${If} $0 == 0
+    StrCpy $1 0
+    ${Do}
+      Delete "$INSTDIR\dorvane.exe"
+      ${IfNot} ${FileExists} "$INSTDIR\dorvane.exe"
+        ${Break}
+      ${EndIf}
+      Sleep 500
+      IntOp $1 $1 + 1
+    ${LoopUntil} $1 >= 60
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro CLOSE_DORVANE ""
+!insertmacro CLOSE_DORVANE "un."
+
 Section "${PRODUCT}" SecProgram
   SectionIn RO
   SetShellVarContext all
+  Call CloseDorvane
   SetOutPath "$INSTDIR"
   ; DORVCONF.txt and ztk_log.txt are the user's: never part of the package,
   ; so an upgrade leaves them as they are.
@@ -119,6 +142,7 @@ FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext all
+  Call un.CloseDorvane
   Delete "$INSTDIR\dorvane.exe"
   Delete "$INSTDIR\kkora1.exe"
   Delete "$INSTDIR\dorvane-convert.exe"
