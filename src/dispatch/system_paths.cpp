@@ -91,12 +91,10 @@ void Dispatcher::m_manual_Click() {
   const std::string path = JoinPath(st_.CurrentDorvaneDataDir, "ManDorvane.pdf");
   // A Linux package cannot write into a user's data folder: it installs the
   // manual with the program's documentation, looked at second.
+  const std::string docDir = system_.InstalledDocDirectory();
   std::string found = path;
+  if (!fs_.Exists(found) && !docDir.empty()) found = JoinPath(docDir, "ManDorvane.pdf");
   if (!fs_.Exists(found)) {
-    const std::string docDir = system_.InstalledDocDirectory();
-    found = docDir.empty() ? std::string() : JoinPath(docDir, "ManDorvane.pdf");
-  }
-  if (found.empty() || !fs_.Exists(found)) {
     ui_.ShowMessage("File: " + path + " non trovato");
     return;
   }

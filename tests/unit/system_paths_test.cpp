@@ -251,7 +251,8 @@ TEST_F(SystemPathsTest, ManualFallsBackToTheInstalledDocumentation) {
   d().m_manual_Click();
   h.mem.Put(JoinPath(DorvaneDir(), "ManDorvane.pdf"), "%PDF");
   d().m_manual_Click();  // the data folder's own copy comes first
-  EXPECT_EQ(h.processes.opened, (std::vector<std::string>{installed + "|0|1", JoinPath(DorvaneDir(), "ManDorvane.pdf") + "|0|1"}));
+  EXPECT_EQ(h.processes.opened,
+            (std::vector<std::string>{installed + "|0|1", JoinPath(DorvaneDir(), "ManDorvane.pdf") + "|0|1"}));
   EXPECT_TRUE(h.ui.messages.empty());
 }
 

@@ -29,6 +29,14 @@ std::string StripTrailingSep(std::string path) {
   return path;
 }
 
+std::string ExecutableDirectory() {
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  buf[n] = '\0';
+  return DirName(buf);
+}
+
 }  // namespace
 
 PosixSystemInfo::PosixSystemInfo(std::vector<std::string> args) : args_(std::move(args)) {}
@@ -70,18 +78,6 @@ std::string PosixSystemInfo::CommonAppData() {
   if (base.empty()) base = HomeDir() + "/.local/share";
   return StripTrailingSep(base);
 }
-
-namespace {
-
-std::string ExecutableDirectory() {
-  char buf[4096];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  buf[n] = '\0';
-  return DirName(buf);
-}
-
-}  // namespace
 
 std::string PosixSystemInfo::OwnDirectory() {
   std::string home = Env("DORVANE_HOME");

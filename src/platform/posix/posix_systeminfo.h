@@ -19,7 +19,8 @@ class PosixSystemInfo : public SystemInfo {
   std::string CommonAppData() override;
   bool IsNt6OrLater() override { return true; }
   std::string OwnDirectory() override;
-  // share/doc/dorvane beside the executable's bin folder: /usr/share/doc/dorvane.
+  // share/doc/dorvane in the parent of the executable's folder: for
+  // /usr/libexec/dorvane, /usr/share/doc/dorvane.
   std::string InstalledDocDirectory() override;
   std::string CommandLine() override;
   bool AcquireSingleInstance() override;
