@@ -15,6 +15,7 @@ RequestExecutionLevel admin
 !define OWN_KEY "Software\ZTK Engineering\DORVANE"
 
 Name "${PRODUCT}"
+BrandingText "ZTK Engineering - ${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 InstallDirRegKey HKLM "${OWN_KEY}" "InstallDir"
@@ -29,6 +30,8 @@ VIAddVersionKey /LANG=1040 "LegalCopyright" "ZTK Engineering"
 !define MUI_FINISHPAGE_RUN_PARAMETERS "/NONID"
 !define MUI_FINISHPAGE_RUN_TEXT "Avvia ${PRODUCT}"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\LEGGIMI.txt"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Apri LEGGIMI.txt"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
@@ -101,7 +104,7 @@ Section "${PRODUCT}" SecProgram
   WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
 SectionEnd
 
-Section "Avvia DORVANE all'accesso" SecAutostart
+Section "Avvio all'accesso" SecAutostart
   ; DORVANE lives in the notification area of the user who logs on.
   WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\dorvane.exe"'
 SectionEnd
