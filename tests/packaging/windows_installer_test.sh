@@ -47,9 +47,13 @@ done
 [[ $(regvalue "$runkey" "ZTK DORVANE") == '"C:\Program Files\ZTK DORVANE\dorvane.exe"' ]] || fail "no logon entry"
 run "C:\\Program Files\\ZTK DORVANE\\kkora1.exe" --version | grep -q '[0-9]' || fail "the installed kkora1.exe does not run"
 
-# The user's settings and state dump, as DORVANE saves them.
+# The user's settings and state dump, as DORVANE saves them, and the event
+# log in KORA1's data folder.
 printf '3\r\n*.001\r\n' > "$dir/DORVCONF.txt"
 printf 'state\r\n' > "$dir/ztk_log.txt"
+log=$prefix/drive_c/ProgramData/ZTKKORA1/DORVLOG.txt
+mkdir -p "$(dirname "$log")"
+printf 'OK:  |AVVIO di ZTK DORVANE||2026-01-02 08:00:00\r\n' > "$log"
 
 # Upgrade without the logon entry: the configuration stays.
 run "$setup" /S /NOAUTOSTART
@@ -68,6 +72,7 @@ for f in dorvane.exe kkora1.exe dorvane-convert.exe ManDorvane.pdf LEGGIMI.txt u
   [[ ! -e $dir/$f ]] || fail "$f is still there after the uninstall"
 done
 [[ -f $dir/DORVCONF.txt && -f $dir/ztk_log.txt ]] || fail "the uninstall removed the configuration"
+[[ -s $log ]] || fail "the uninstall removed the event log"
 [[ ! -e $menu ]] || fail "the Start-menu entries are still there"
 [[ ! -e $prefix/drive_c/ProgramData/ZTKDORVANE/ManDorvane.pdf ]] || fail "the manual is still in the data folder"
 ! regvalue "$uninst" UninstallString >/dev/null || fail "the uninstall entry is still registered"
