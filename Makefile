@@ -1,20 +1,24 @@
 # The two commands: `make demo` and `make test`. Both install what they need.
-.PHONY: all deps build test demo test-windows fuzz bench screenshots manual package package-windows clean
+.PHONY: all deps package-deps build test demo test-windows fuzz bench screenshots manual package package-windows clean
 
 JOBS ?= 2
 BUILD := build/default
 
 all: build
 
-# The manual and the package tools are here too: `make test` checks them.
 deps:
-	@scripts/deps.sh build qt manual package
+	@scripts/deps.sh build qt
+
+# pandoc, weasyprint, lintian: for the manual and the Debian package, which
+# `make test` checks too.
+package-deps:
+	@scripts/deps.sh manual package
 
 build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+test: package-deps build
 	@QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 demo: build
@@ -37,7 +41,7 @@ manual:
 	@echo $(BUILD)/docs/ManDorvane.pdf
 
 # The Debian package, into $(BUILD)/package.
-package: build
+package: package-deps build
 	@scripts/package-deb.sh $(BUILD)
 
 # The Windows installer and the portable zip, into build/windows/package.
