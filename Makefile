@@ -1,5 +1,5 @@
 # The two commands: `make demo` and `make test`. Both install what they need.
-.PHONY: all deps build test demo test-windows fuzz bench screenshots crash-test clean
+.PHONY: all deps package-deps build test demo test-windows fuzz bench screenshots crash-test manual package package-windows clean
 
 JOBS ?= 2
 BUILD := build/default
@@ -9,11 +9,16 @@ all: build
 deps:
 	@scripts/deps.sh build qt
 
+# pandoc, weasyprint, lintian: for the manual and the Debian package, which
+# `make test` checks too.
+package-deps:
+	@scripts/deps.sh manual package
+
 build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+test: package-deps build
 	@QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 demo: build
@@ -32,6 +37,21 @@ crash-test: build
 
 screenshots:
 	@scripts/screenshots.sh $(BUILD)
+
+# The user manual, ManDorvane.pdf, into $(BUILD)/docs.
+manual:
+	@scripts/deps.sh build manual
+	@cmake --preset default >/dev/null
+	@cmake --build $(BUILD) --target manual
+	@echo $(BUILD)/docs/ManDorvane.pdf
+
+# The Debian package, into $(BUILD)/package.
+package: package-deps build
+	@scripts/package-deb.sh $(BUILD)
+
+# The Windows installer and the portable zip, into build/windows/package.
+package-windows:
+	@scripts/package-windows.sh
 
 # Release build of the benchmark program only, then one run: the table, then
 # the summary (one line per ratio, then the rates).

@@ -5,7 +5,8 @@
 set -eu
 prefix=$1
 shift
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# winemenubuilder would turn Start-menu shortcuts into desktop entries of the host.
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9

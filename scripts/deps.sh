@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs. Usage: scripts/deps.sh [set...]
-# Sets: build (default), qt, windows, screenshots.
+# Sets: build (default), qt, windows, screenshots, fuzz, bench, manual, package,
+# package-windows.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest)
@@ -12,6 +13,11 @@ for set in "${@:-build}"; do
     screenshots) packages+=(qt6-base-dev xvfb xauth icewm xdotool fonts-dejavu-core imagemagick) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     bench) packages+=(libbenchmark-dev) ;;
+    # The user manual: Markdown -> HTML (pandoc) -> PDF (weasyprint); its test
+    # reads the PDF back with pdftotext.
+    manual) packages+=(pandoc weasyprint poppler-utils fonts-dejavu-core python3) ;;
+    package) packages+=(pandoc weasyprint poppler-utils fonts-dejavu-core python3 dpkg-dev lintian desktop-file-utils) ;;
+    package-windows) packages+=(pandoc weasyprint poppler-utils fonts-dejavu-core python3 nsis zip) ;;
     *) echo "deps.sh: unknown set '$set'" >&2; exit 2 ;;
   esac
 done

@@ -10,7 +10,7 @@ build=build/windows
 jobs=${JOBS:-2}
 started=$(date +%s)
 
-scripts/deps.sh build windows
+scripts/deps.sh build windows package-windows
 
 cmake --preset windows >/dev/null
 

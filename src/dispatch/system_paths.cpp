@@ -89,11 +89,16 @@ void Dispatcher::cmdSetKora1Proc_Click() {
 
 void Dispatcher::m_manual_Click() {
   const std::string path = JoinPath(st_.CurrentDorvaneDataDir, "ManDorvane.pdf");
-  if (!fs_.Exists(path)) {
+  // A Linux package cannot write into a user's data folder: it installs the
+  // manual with the program's documentation, looked at second.
+  const std::string docDir = system_.InstalledDocDirectory();
+  std::string found = path;
+  if (!fs_.Exists(found) && !docDir.empty()) found = JoinPath(docDir, "ManDorvane.pdf");
+  if (!fs_.Exists(found)) {
     ui_.ShowMessage("File: " + path + " non trovato");
     return;
   }
-  if (!processes_.ShellOpen(path, "0", 1)) ui_.ShowMessage("Operazione non eseguita: verificare presenza Reader ");
+  if (!processes_.ShellOpen(found, "0", 1)) ui_.ShowMessage("Operazione non eseguita: verificare presenza Reader ");
 }
 
 }  // namespace dorvane

@@ -21,6 +21,9 @@ class SystemInfo {
   virtual bool IsNt6OrLater() = 0;
   // Directory of the program's executable, without a trailing separator.
   virtual std::string OwnDirectory() = 0;
+  // Where an installed package keeps the program's documentation; empty where
+  // the installer puts the manual into the data folder itself (Windows).
+  virtual std::string InstalledDocDirectory() { return {}; }
   virtual std::string CommandLine() = 0;
   // Takes the single-instance guard; false when another instance holds it.
   virtual bool AcquireSingleInstance() = 0;

@@ -108,6 +108,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string CommonAppData() override { return commonAppData; }
   bool IsNt6OrLater() override { return nt6; }
   std::string OwnDirectory() override { return ownDir; }
+  std::string InstalledDocDirectory() override { return docDir; }
   std::string CommandLine() override { return commandLine; }
   bool AcquireSingleInstance() override { return !otherInstance; }
 
@@ -115,6 +116,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string commonAppData;
   bool nt6 = true;
   std::string ownDir;
+  std::string docDir;
   std::string commandLine;
   bool otherInstance = false;
 };

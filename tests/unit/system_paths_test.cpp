@@ -243,5 +243,18 @@ TEST_F(SystemPathsTest, ManualHasThreeOutcomes) {
   EXPECT_EQ(h.ui.messages, std::vector<std::string>{"Operazione non eseguita: verificare presenza Reader "});
 }
 
+TEST_F(SystemPathsTest, ManualFallsBackToTheInstalledDocumentation) {
+  st().CurrentDorvaneDataDir = DorvaneDir();
+  h.system.docDir = h.Path("doc");
+  const std::string installed = JoinPath(h.system.docDir, "ManDorvane.pdf");
+  h.mem.Put(installed, "%PDF");
+  d().m_manual_Click();
+  h.mem.Put(JoinPath(DorvaneDir(), "ManDorvane.pdf"), "%PDF");
+  d().m_manual_Click();  // the data folder's own copy comes first
+  EXPECT_EQ(h.processes.opened,
+            (std::vector<std::string>{installed + "|0|1", JoinPath(DorvaneDir(), "ManDorvane.pdf") + "|0|1"}));
+  EXPECT_TRUE(h.ui.messages.empty());
+}
+
 }  // namespace
 }  // namespace dorvane::test

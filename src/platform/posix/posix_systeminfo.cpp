@@ -29,6 +29,14 @@ std::string StripTrailingSep(std::string path) {
   return path;
 }
 
+std::string ExecutableDirectory() {
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  buf[n] = '\0';
+  return DirName(buf);
+}
+
 }  // namespace
 
 PosixSystemInfo::PosixSystemInfo(std::vector<std::string> args) : args_(std::move(args)) {}
@@ -74,11 +82,11 @@ std::string PosixSystemInfo::CommonAppData() {
 std::string PosixSystemInfo::OwnDirectory() {
   std::string home = Env("DORVANE_HOME");
   if (!home.empty()) return StripTrailingSep(home);
-  char buf[4096];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  buf[n] = '\0';
-  return DirName(buf);
+  return ExecutableDirectory();
+}
+
+std::string PosixSystemInfo::InstalledDocDirectory() {
+  return DirName(ExecutableDirectory()) + "/share/doc/dorvane";
 }
 
 std::string PosixSystemInfo::CommandLine() {

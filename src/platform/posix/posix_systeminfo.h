@@ -19,6 +19,9 @@ class PosixSystemInfo : public SystemInfo {
   std::string CommonAppData() override;
   bool IsNt6OrLater() override { return true; }
   std::string OwnDirectory() override;
+  // share/doc/dorvane in the parent of the executable's folder: for
+  // /usr/libexec/dorvane, /usr/share/doc/dorvane.
+  std::string InstalledDocDirectory() override;
   std::string CommandLine() override;
   bool AcquireSingleInstance() override;
 

@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Checks the user manual against the program.
+
+  check_manual.py SRC_DIR MANUAL_DIR [PDF]
+
+The messages table of the manual (rows whose first cell is a code span in
+MANUAL_DIR/05-messaggi.md) is the list of every text the program can show.
+Without PDF: each text shown by the program (message boxes, result box, event
+log, tray tips, error descriptions, read from SRC_DIR) must be in the list,
+and each list entry must come from the program. With PDF: the PDF's text must
+hold every chapter title and every list entry.
+"""
+import pathlib
+import re
+import subprocess
+import sys
+
+# Calls and lines through which a text reaches the user.
+SINK = re.compile(r'\b(ShowMessage|AskYesNo|LogEvent|txtKora1Result\.Set|Status::Error|TrayModify|TrayAdd|'
+                  r'ShowClosingNotice|cmdKora1Connection\.Show)\s*\(|^\s*(case kErr\w+|default):\s*return "')
+LITERAL = re.compile(r'"((?:[^"\\\n]|\\.)*)"')
+CONSTANT = re.compile(r'\b(k[A-Z]\w*)\s*=\s*"((?:[^"\\\n]|\\.)*)"')
+PLACEHOLDER = re.compile(r'<[^<>]*>')
+WORD = re.compile(r'[A-Za-z]{4}')
+
+
+def decode(literal):
+    """A C string literal's bytes, read as Windows-1252 like the program's texts."""
+    out = bytearray()
+    i = 0
+    simple = {'n': 10, 'r': 13, 't': 9, '"': 34, '\\': 92, "'": 39, '0': 0}
+    while i < len(literal):
+        ch = literal[i]
+        if ch == '\\' and i + 1 < len(literal):
+            nxt = literal[i + 1]
+            m = re.match(r'x([0-9A-Fa-f]{1,2})', literal[i + 1:])
+            if m:
+                out.append(int(m.group(1), 16))
+                i += 1 + len(m.group(0))
+                continue
+            out.append(simple.get(nxt, ord(nxt)))
+            i += 2
+            continue
+        out += ch.encode('utf-8')
+        i += 1
+    try:
+        return out.decode('utf-8')
+    except UnicodeDecodeError:
+        return out.decode('cp1252')
+
+
+def squeeze(text):
+    return ' '.join(text.split())
+
+
+def program_texts(src):
+    """(every literal of the program, the literals that reach the user)."""
+    files = [p for p in sorted(pathlib.Path(src).rglob('*')) if p.suffix in ('.cpp', '.h')]
+    constants, every, shown, names = {}, set(), set(), set()
+    for path in files:
+        for line in path.read_text(encoding='latin-1').splitlines():
+            if line.lstrip().startswith('#include'):
+                continue
+            for m in CONSTANT.finditer(line):
+                constants[m.group(1)] = decode(m.group(2))
+            literals = [decode(m.group(1)) for m in LITERAL.finditer(line)]
+            every.update(literals)
+            if SINK.search(line):
+                shown.update(literals)
+                names.update(re.findall(r'\bk[A-Z]\w*', line))
+    shown.update(constants[n] for n in names if n in constants)
+    return every, {squeeze(t) for t in shown if WORD.search(t)}
+
+
+def manual_messages(manual):
+    rows = (manual / '05-messaggi.md').read_text(encoding='utf-8').splitlines()
+    return [m.group(1) for m in (re.match(r'\|\s*`([^`]+)`\s*\|', r) for r in rows) if m]
+
+
+def chapter_titles(manual):
+    titles = []
+    for md in sorted(manual.glob('*.md')):
+        titles += re.findall(r'^# (.+)$', md.read_text(encoding='utf-8'), re.M)
+    return titles
+
+
+def main():
+    src, manual = sys.argv[1], pathlib.Path(sys.argv[2])
+    messages = manual_messages(manual)
+    failures = []
+    if len(messages) < 20:
+        failures.append(f'only {len(messages)} messages found in the messages table')
+
+    if len(sys.argv) == 3:
+        every, shown = program_texts(src)
+        every = [squeeze(t) for t in every]
+        for msg in messages:
+            for fragment in (squeeze(f) for f in PLACEHOLDER.split(msg)):
+                if WORD.search(fragment) and not any(fragment in t for t in every):
+                    failures.append(f'listed in the manual but not in the program: "{fragment}" (from "{msg}")')
+        listed = [squeeze(m) for m in messages]
+        for text in sorted(shown):
+            if not any(text in m for m in listed):
+                failures.append(f'shown by the program but missing from the messages table: "{text}"')
+    else:
+        # -raw keeps the order in which the text was laid out, so that a table
+        # cell's lines stay together.
+        pdf_text = subprocess.run(['pdftotext', '-raw', '-enc', 'UTF-8', sys.argv[3], '-'], check=True,
+                                  capture_output=True, text=True).stdout
+        for a, b in (('\u2019', "'"), ('\u2026', '...'), ('\ufb01', 'fi'), ('\ufb02', 'fl'), ('\u00a0', ' ')):
+            pdf_text = pdf_text.replace(a, b)
+        # Lines also break after "/" and "-": compare without any blanks.
+        def bare(text):
+            return ''.join(text.split())
+        pdf_text = bare(pdf_text)
+        for title in chapter_titles(manual):
+            if bare(title) not in pdf_text:
+                failures.append(f'chapter title missing from the PDF: "{title}"')
+        for msg in messages:
+            if bare(msg) not in pdf_text:
+                failures.append(f'message missing from the PDF: "{msg}"')
+
+    for f in failures:
+        print(f, file=sys.stderr)
+    print(f'{len(messages)} messages, {len(chapter_titles(manual))} chapters: '
+          f'{"FAILED" if failures else "ok"}')
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
