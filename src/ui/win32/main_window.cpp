@@ -196,14 +196,17 @@ MainWindow::MainWindow() {
 
 MainWindow::~MainWindow() {
   if (hwnd) DestroyWindow(hwnd);
+  if (tips_) DestroyWindow(tips_);
   if (font_) DeleteObject(font_);
   for (auto& [colour, brush] : brushes_) DeleteObject(brush);
 }
 
 void MainWindow::CreateControls() {
   HINSTANCE inst = GetModuleHandleA(nullptr);
-  tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0, hwnd,
-                          nullptr, inst, nullptr);
+  // Not owned by the window: under wine an owned topmost pop-up keeps its
+  // owner out of the topmost band. The texts are fixed, so no owner is asked.
+  tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0,
+                          nullptr, nullptr, inst, nullptr);
   int id = 1000;
   for (const Spec& s : kControls) {
     const char* cls = "STATIC";
@@ -317,15 +320,18 @@ HWND MainWindow::Find(const std::string& name) const {
 }
 
 std::string MainWindow::ToolTip(HWND control) const {
-  char buf[512] = {};
-  TTTOOLINFOA ti{};
+  // The wide form: the narrow one may cut the text at 80 characters.
+  wchar_t buf[512] = {};
+  TTTOOLINFOW ti{};
   ti.cbSize = sizeof ti;
   ti.hwnd = hwnd;
   ti.uId = reinterpret_cast<UINT_PTR>(control);
-  if (!SendMessageA(tips_, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&ti))) return "";
+  if (!SendMessageW(tips_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti))) return "";
   ti.lpszText = buf;
-  SendMessageA(tips_, TTM_GETTEXTA, sizeof buf, reinterpret_cast<LPARAM>(&ti));
-  return buf;
+  SendMessageW(tips_, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&ti));
+  char text[1024] = {};
+  WideCharToMultiByte(CP_ACP, 0, buf, -1, text, sizeof text, nullptr, nullptr);
+  return text;
 }
 
 Colour MainWindow::Back(HWND control) const {
