@@ -19,7 +19,8 @@ constexpr Colour kNone = MainWindow::kNoColour;
 constexpr UINT_PTR kPumpTimer = 1;
 constexpr int kClientWidth = 800, kClientHeight = 527;
 constexpr int kDriveItemHeight = 18;
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// Not WS_CLIPCHILDREN: the window paints the inside of the frames.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr char kClassName[] = "ZTKDorvaneMainWindow";
 
 enum Kind { kLabel, kEdit, kCombo, kButton, kColourButton, kCheck, kRadio, kFrame, kLine, kTree, kDrives };
@@ -123,31 +124,29 @@ F User32(const char* name) {
   return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
 }
 
+UINT SystemDpi() {
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
 UINT DpiOf(HWND hwnd) {
   static auto getDpiForWindow = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
-  if (getDpiForWindow) return getDpiForWindow(hwnd);
-  HDC dc = GetDC(nullptr);
-  UINT dpi = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSY));
-  ReleaseDC(nullptr, dc);
-  return dpi;
+  const UINT dpi = getDpiForWindow ? getDpiForWindow(hwnd) : 0;
+  return dpi ? dpi : SystemDpi();
 }
 
 // The desktop's message font (the dialog font of current Windows) at a DPI.
-HFONT DialogFont(UINT dpi, bool bold = false, int percent = 100) {
-  static auto forDpi = User32<BOOL(WINAPI*)(UINT, UINT, PVOID, UINT)>("SystemParametersInfoForDpi");
+// Read for the system DPI and scaled: SystemParametersInfoForDpi is not on
+// older Windows, and wine answers it with nonsense.
+HFONT DialogFont(UINT dpi) {
   NONCLIENTMETRICSW ncm{};
   ncm.cbSize = sizeof ncm;
-  if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, dpi)) {
-  } else if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
-    const UINT system = DpiOf(nullptr);
-    ncm.lfMessageFont.lfHeight = MulDiv(ncm.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(system));
-  } else {
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0))
     return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  }
-  LOGFONTW lf = ncm.lfMessageFont;
-  lf.lfHeight = MulDiv(lf.lfHeight, percent, 100);
-  if (bold) lf.lfWeight = FW_BOLD;
-  return CreateFontIndirectW(&lf);
+  ncm.lfMessageFont.lfHeight = MulDiv(ncm.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(SystemDpi()));
+  return CreateFontIndirectW(&ncm.lfMessageFont);
 }
 
 std::string TextOf(HWND hwnd) {
@@ -249,8 +248,7 @@ void MainWindow::CreateControls() {
       ti.lpszText = const_cast<char*>(s.tip);
       SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     }
-    // Frames are drawn classic so that their captions take the light text colour.
-    if (s.kind == kFrame) SetWindowTheme(c, L"", L"");
+    if (s.kind == kFrame) SetWindowSubclass(c, &MainWindow::FrameProc, 0, reinterpret_cast<DWORD_PTR>(this));
     if (s.kind == kTree) {
       Dir1.Attach(c);
       TreeView_SetBkColor(c, s.back);
@@ -437,6 +435,34 @@ LRESULT MainWindow::DrawCheck(NMCUSTOMDRAW& cd) {
   return CDRF_SKIPDEFAULT;
 }
 
+// A frame: an etched line with a light caption on the window's colour. A
+// themed group box would draw its caption in the theme's dark colour.
+LRESULT CALLBACK MainWindow::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+  if (msg == WM_ERASEBKGND) return 1;
+  if (msg != WM_PAINT) return DefSubclassProc(h, msg, wp, lp);
+  auto& w = *reinterpret_cast<MainWindow*>(self);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(h, &ps);
+  HGDIOBJ oldFont = SelectObject(dc, w.font_);
+  TEXTMETRICA tm;
+  GetTextMetricsA(dc, &tm);
+  RECT r;
+  GetClientRect(h, &r);
+  r.top += tm.tmHeight / 2;
+  DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
+  const std::string text = TextOf(h);
+  SIZE size{};
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  RECT caption{w.Px(8), 0, w.Px(8) + size.cx + w.Px(6), tm.tmHeight};
+  FillRect(dc, &caption, w.Brush(kWindowBack));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 255, 255));
+  DrawTextA(dc, text.c_str(), -1, &caption, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, oldFont);
+  EndPaint(h, &ps);
+  return 0;
+}
+
 LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
@@ -451,6 +477,7 @@ LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC: {
       HDC dc = reinterpret_cast<HDC>(wp);
       HWND c = reinterpret_cast<HWND>(lp);

@@ -68,6 +68,7 @@ class MainWindow {
     RECT at;  // at 96 DPI
   };
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
   void ApplyDpi(UINT dpi);
