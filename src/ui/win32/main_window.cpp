@@ -255,7 +255,8 @@ void MainWindow::CreateControls() {
       TreeView_SetTextColor(c, RGB(0, 0, 0));
     }
   }
-  for (int port = 1; port <= 8; ++port) SendMessageA(cboComSelect, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_string(port).c_str()));
+  for (int port = 1; port <= 8; ++port)
+    SendMessageA(cboComSelect, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_string(port).c_str()));
 
   FillDrives();
   char cwd[MAX_PATH];

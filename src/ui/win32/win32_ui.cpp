@@ -208,6 +208,10 @@ void Win32Ui::ProcessEvents() {
   if (d_) d_->RunPending();
 }
 
-void Win32Ui::EndNow(int exitCode) { std::exit(exitCode); }
+void Win32Ui::EndNow(int exitCode) {
+  // No destructor runs: the icon would stay in the notification area.
+  TrayDelete();
+  std::exit(exitCode);
+}
 
 }  // namespace dorvane
