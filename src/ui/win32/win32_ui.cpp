@@ -46,7 +46,7 @@ Win32Ui::Win32Ui(MainWindow& window) : w_(window) {
   w_.onMinimised = [this] { OnMinimised(); };
   // Explorer restarted: the icon has to be added again.
   w_.onTaskbarCreated = [this] {
-    if (trayShown_) notifyIcon(NIM_ADD, &tray_);
+    if (trayWanted_) trayShown_ = notifyIcon(NIM_ADD, &tray_) != FALSE;
   };
 }
 
@@ -80,8 +80,10 @@ void Win32Ui::ShowWindowNormal() {
   SetForegroundWindow(w_.hwnd);
 }
 
+bool Win32Ui::IconShown() const { return trayShown_ && trayAvailable(); }
+
 void Win32Ui::HideWindow() {
-  if (Closing() || trayAvailable()) {
+  if (Closing() || IconShown()) {
     ShowWindow(w_.hwnd, SW_HIDE);
     return;
   }
@@ -104,18 +106,23 @@ void Win32Ui::SetTip(const std::string& tip) {
 
 void Win32Ui::TrayAdd(const std::string& tip) {
   SetTip(tip);
-  if (!trayAvailable()) return;
-  trayShown_ = notifyIcon(NIM_ADD, &tray_) != FALSE;
+  trayWanted_ = true;
+  if (trayAvailable()) trayShown_ = notifyIcon(NIM_ADD, &tray_) != FALSE;
 }
 
 void Win32Ui::TrayModify(const std::string& tip) {
   SetTip(tip);
-  if (trayShown_) notifyIcon(NIM_MODIFY, &tray_);
+  if (trayShown_) {
+    notifyIcon(NIM_MODIFY, &tray_);
+  } else if (trayWanted_ && trayAvailable()) {
+    // Refused at start-up (a task bar not yet ready): the next tip tries again.
+    trayShown_ = notifyIcon(NIM_ADD, &tray_) != FALSE;
+  }
 }
 
 void Win32Ui::TrayDelete() {
   if (trayShown_) notifyIcon(NIM_DELETE, &tray_);
-  trayShown_ = false;
+  trayShown_ = trayWanted_ = false;
 }
 
 void Win32Ui::OnTray(UINT m) {
@@ -146,7 +153,7 @@ void Win32Ui::RestoreFromTray() { ShowWindowNormal(); }
 
 void Win32Ui::OnMinimised() {
   if (Closing()) return;
-  if (!trayAvailable()) {
+  if (!IconShown()) {
     NoteNoTray();
     return;
   }

@@ -51,6 +51,8 @@ class Win32Ui : public Ui {
 
  private:
   bool Closing() const { return d_ && d_->State().InChiusura; }
+  // Hiding the window is safe only while its icon is there to bring it back.
+  bool IconShown() const;
   // Without a notification area a hidden window could never be brought back.
   void NoteNoTray();
   void SetTip(const std::string& tip);
@@ -58,7 +60,8 @@ class Win32Ui : public Ui {
   MainWindow& w_;
   Dispatcher* d_ = nullptr;
   NOTIFYICONDATAA tray_{};
-  bool trayShown_ = false;
+  bool trayWanted_ = false;  // between TrayAdd and TrayDelete
+  bool trayShown_ = false;   // added, and not refused
   HMENU trayMenu_ = nullptr;
   HICON trayIcon_ = nullptr;
   HWND notice_ = nullptr;
