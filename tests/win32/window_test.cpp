@@ -58,7 +58,7 @@ struct Win32Window {
     d = std::make_unique<Dispatcher>(h.fs, h.clock, h.processes, h.system, ui);
     ui.Attach(d.get());
     b = std::make_unique<Binding>(w, *d, [this] { ui.ShowAbout(); });
-    w.onClose = [this] { return d->RequestClose(), d->Ended(); };
+    w.onClose = [this] { d->RequestClose(); };
     w.onPump = [this] { d->RunPending(), b->Refresh(); };
     d->Form_Load();
     b->Refresh();

@@ -164,6 +164,8 @@ bool IsClass(HWND hwnd, const char* name) {
 
 MainWindow::MainWindow() {
   static ATOM atom = [] {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_TREEVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &MainWindow::Proc;
@@ -532,7 +534,6 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_CLOSE:
-      // Closing cannot be refused, but the dispatcher runs the shutdown first.
       if (onClose) onClose();
       return 0;
     case WM_QUERYENDSESSION:

@@ -53,8 +53,9 @@ class MainWindow {
   // Menu command identifiers (not 1 and 2, which the dialog manager sends for Enter and Esc).
   enum : UINT { m_esci = 40001, m_manual = 40002, m_info = 40003 };
 
-  // Asked on every close; returns true once the program has ended.
-  std::function<bool()> onClose;
+  // Every close of the window (close box, Alt+F4, TASKKILL, logoff): it
+  // cannot be refused, but the dispatcher's shutdown ends the program.
+  std::function<void()> onClose;
   std::function<void()> onMinimised;
   std::function<void(HWND control, UINT id, UINT code)> onCommand;
   std::function<void(UINT mouseMessage)> onTray;

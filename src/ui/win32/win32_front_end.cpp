@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include "dispatch/dispatcher.h"
 #include "ui/win32/binding.h"
 #include "ui/win32/main_window.h"
@@ -12,17 +10,12 @@
 namespace dorvane {
 
 int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system) {
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_TREEVIEW_CLASSES};
-  InitCommonControlsEx(&icc);
   MainWindow window;
   Win32Ui ui(window);
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
-  window.onClose = [&] {
-    dispatcher.RequestClose();
-    return dispatcher.Ended();
-  };
+  window.onClose = [&] { dispatcher.RequestClose(); };
   // The pump: the window timer's ticks and the model shown in the window,
   // also while a message box or the About box runs its own loop.
   window.onPump = [&] {
@@ -33,12 +26,7 @@ int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemI
   binding.Refresh();
   window.StartPump(25);
   MSG m;
-  while (!dispatcher.Ended() && GetMessageA(&m, nullptr, 0, 0) > 0) {
-    HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
-    if (root && IsDialogMessageA(root, &m)) continue;
-    TranslateMessage(&m);
-    DispatchMessageA(&m);
-  }
+  while (!dispatcher.Ended() && GetMessageA(&m, nullptr, 0, 0) > 0) Dispatch(m);
   return 0;
 }
 

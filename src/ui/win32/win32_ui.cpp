@@ -15,19 +15,22 @@ constexpr char kNoticeClass[] = "ZTKDorvaneNotice";
 
 }  // namespace
 
-bool PumpMessages() {
+void Dispatch(MSG& m) {
+  HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
+  if (root && IsDialogMessageA(root, &m)) return;
+  TranslateMessage(&m);
+  DispatchMessageA(&m);
+}
+
+void PumpMessages() {
   MSG m;
   while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
     if (m.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(m.wParam));
-      return false;
+      return;
     }
-    HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
-    if (root && IsDialogMessageA(root, &m)) continue;
-    TranslateMessage(&m);
-    DispatchMessageA(&m);
+    Dispatch(m);
   }
-  return true;
 }
 
 Win32Ui::Win32Ui(MainWindow& window) : w_(window) {

@@ -69,8 +69,10 @@ class Win32Ui : public Ui {
   bool noTrayNoted_ = false;
 };
 
-// Runs every pending message, with keyboard navigation in dialogs and in
-// the main window; false once WM_QUIT has come (it is posted again).
-bool PumpMessages();
+// Dispatches a message, with keyboard navigation (Tab, Enter, Esc, menu
+// keys) in dialogs and in the main window.
+void Dispatch(MSG& m);
+// Dispatches every pending message; a WM_QUIT is left for the main loop.
+void PumpMessages();
 
 }  // namespace dorvane
