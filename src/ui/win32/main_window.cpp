@@ -25,7 +25,7 @@ constexpr char kClassName[] = "ZTKDorvaneMainWindow";
 
 enum Kind { kLabel, kEdit, kCombo, kButton, kColourButton, kCheck, kRadio, kFrame, kLine, kTree, kDrives };
 
-struct Spec {
+struct ControlRow {
   const char* name;
   HWND MainWindow::*field;  // null for labels, frames, lines and Dir1
   Kind kind;
@@ -37,7 +37,7 @@ struct Spec {
 
 using W = MainWindow;
 // In tab order.
-const Spec kControls[] = {
+const ControlRow kControls[] = {
     {"lblFilePrefix", nullptr, kLabel, "Filtro Prefisso File di Input:",
      "Filtro agente sul Prefisso del nome del file per la selezione dei files da trasmettere", 12, 13, 170, 17, kNone},
     {"txtFilePrefix", &W::txtFilePrefix, kEdit, "", "Eventuale prefisso per i nomi dei file di input", 185, 10, 110, 23, kNone},
@@ -209,7 +209,7 @@ void MainWindow::CreateControls() {
   tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0,
                           nullptr, nullptr, inst, nullptr);
   int id = 1000;
-  for (const Spec& s : kControls) {
+  for (const ControlRow& s : kControls) {
     const char* cls = "STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE, ex = 0;
     switch (s.kind) {
@@ -265,9 +265,9 @@ void MainWindow::CreateControls() {
   if (GetCurrentDirectoryA(sizeof cwd, cwd)) Dir1.OpenFolder(cwd);
   Dir1.onOpened = [this] {
     for (int i = 0; i < static_cast<int>(SendMessageA(Drive1, CB_GETCOUNT, 0, 0)); ++i) {
-      char root[4] = {};
-      SendMessageA(Drive1, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(root));
-      if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, root, 2, Dir1.DriveRoot().c_str(), 2) == CSTR_EQUAL)
+      char shown[MAX_PATH + 8] = {};  // "C: [label]"
+      SendMessageA(Drive1, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(shown));
+      if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, shown, 2, Dir1.DriveRoot().c_str(), 2) == CSTR_EQUAL)
         SendMessageA(Drive1, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
     }
   };
@@ -440,7 +440,8 @@ LRESULT MainWindow::DrawCheck(NMCUSTOMDRAW& cd) {
 
 // A frame: an etched line with a light caption on the window's colour. A
 // themed group box would draw its caption in the theme's dark colour.
-LRESULT CALLBACK MainWindow::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+LRESULT CALLBACK MainWindow::FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self) {
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(h, &MainWindow::FrameProc, id);
   if (msg == WM_ERASEBKGND) return 1;
   if (msg != WM_PAINT) return DefSubclassProc(h, msg, wp, lp);
   auto& w = *reinterpret_cast<MainWindow*>(self);
