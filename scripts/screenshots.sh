@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Pictures of the settings window (with a loaded configuration), the About
 # box, the closing notice and the whole desktop with the tray icon, taken
-# under Xvfb with the icewm window manager. Usage: scripts/screenshots.sh [build dir]
+# under Xvfb with the icewm window manager; then the same window, About box
+# and tray icon of dorvane.exe under wine (win32-*.png).
+# Usage: scripts/screenshots.sh [build dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/default}
 out=docs/screenshots
 
-scripts/deps.sh build qt screenshots
+scripts/deps.sh build qt screenshots windows
 cmake --preset default >/dev/null
 cmake --build "$build" -j "${JOBS:-2}" --target dorvane
 mkdir -p "$out"
@@ -83,5 +85,57 @@ notice=$(wait_window '^ZTK DORVANE $' "$main")
 sleep 0.4
 import -frame -window "$notice" "$out/closing-notice.png"
 wait "$dorvane" || true
+
+# dorvane.exe under wine, in a prefix of its own with wine's X11 display
+# driver (the tests' prefix has none), on the same desktop.
+cmake --preset windows >/dev/null
+cmake --build build/windows -j "${JOBS:-2}" --target dorvane
+export WINEPREFIX=$PWD/build/windows/wineprefix-x11 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+trap 'wineserver -k 2>/dev/null || true; cleanup' EXIT
+if [ ! -f "$WINEPREFIX/.dorvane-ready" ]; then
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  touch "$WINEPREFIX/.dorvane-ready"
+fi
+# The shop on the prefix's drive C:, as on a shop PC.
+rm -rf "$WINEPREFIX/drive_c/negozio" "$WINEPREFIX/drive_c/DORVANE"
+mkdir -p "$WINEPREFIX"/drive_c/negozio/{ingresso,uscita,errori} "$WINEPREFIX/drive_c/DORVANE"
+printf '%s\r\n' 1 '*.001' 'CASSA' 'C:\negozio\ingresso' 'C:\negozio\uscita' 'C:\negozio\errori' .OUT ' 0 ' ' 1 ' .ERR 2 0 \
+  ' 0 ' ' ' 'kkora1.exe' ' 0 ' ' 1 ' ' 0 ' >"$WINEPREFIX/drive_c/DORVANE/DORVCONF.txt"
+(cd "$WINEPREFIX/drive_c/negozio" && exec env DORVANE_HOME='C:\DORVANE' wine "$OLDPWD/build/windows/src/dorvane.exe" \
+  /NONID /STOP >"$work/dorvane-exe.txt" 2>&1) &
+main=$(wait_window '^ZTK DORVANE $')
+xdotool windowmove --sync "$main" 40 40
+xdotool mousemove 1000 300
+sleep 1.5
+import -frame -window "$main" "$out/win32-settings-window.png"
+
+# The tray icon with its tip: the pointer rests on it.
+tray=$(xdotool search --name '^SystemTray$' | head -1)
+x=$(xwininfo -id "$tray" | awk '/Absolute upper-left X/ {print $4}')
+y=$(xwininfo -id "$tray" | awk '/Absolute upper-left Y/ {print $4}')
+xdotool mousemove $((x + 10)) $((y + 10))
+sleep 0.3
+xdotool mousemove $((x + 12)) $((y + 12))
+sleep 2
+left=$((x > 220 ? x - 220 : 0))
+import -window root -crop "$((1024 - left))x72+$left+$((y - 46))" +repage "$out/win32-tray-icon.png"
+mogrify -scale 200% "$out/win32-tray-icon.png"
+xdotool mousemove 1000 300
+
+# Wine's own task bar may hold the keyboard: give it to the window.
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool windowfocus --sync "$main"
+xdotool key alt+shift+slash
+sleep 0.5
+xdotool key Return
+about=$(wait_window '^Informazioni su ZTK DORVANE$')
+sleep 0.8
+import -frame -window "$about" "$out/win32-about-box.png"
+xdotool key Escape
+sleep 0.4
+# The normal shutdown, as the window's close box asks for it.
+xdotool windowfocus --sync "$main" key alt+F4
+for _ in $(seq 100); do xdotool search --name '^ZTK DORVANE $' >/dev/null 2>&1 || break; sleep 0.1; done
 echo "Pictures in $out:"
 ls -1 "$out"

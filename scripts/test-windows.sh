@@ -23,9 +23,9 @@ trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
 
 has_target() { ninja -C "$build" -t targets all 2>/dev/null | grep -q "^$1: phony"; }
 
-# The program and its test programs must build.
+# The program and its test programs (the window's among them) must build.
 required=(dorvane unit_tests)
-for t in scenario_tests; do
+for t in scenario_tests win32_gui_tests; do
   if has_target "$t"; then required+=("$t"); fi
 done
 cmake --build "$build" -j "$jobs" --target "${required[@]}"

@@ -20,6 +20,13 @@
 #ifdef DORVANE_WITH_QT
 #include "ui/qt/qt_front_end.h"
 #endif
+#ifdef DORVANE_WITH_WIN32
+#include <windows.h>
+
+#include <cstdio>
+
+#include "ui/win32/win32_front_end.h"
+#endif
 
 namespace {
 
@@ -53,12 +60,36 @@ bool HasDisplay() {
   return false;
 }
 
+#ifdef DORVANE_WITH_WIN32
+// dorvane.exe is a windowed program: started from a console without its
+// output redirected, its standard streams lead nowhere. The console front
+// end and the help texts write to the console it was started from.
+void UseParentConsole() {
+  auto missing = [](DWORD which) {
+    HANDLE h = GetStdHandle(which);
+    return h == nullptr || h == INVALID_HANDLE_VALUE;
+  };
+  const bool in = missing(STD_INPUT_HANDLE), out = missing(STD_OUTPUT_HANDLE), err = missing(STD_ERROR_HANDLE);
+  if (!(in || out || err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (in) std::freopen("CONIN$", "r", stdin);
+  if (out) std::freopen("CONOUT$", "w", stdout);
+  if (err) std::freopen("CONOUT$", "w", stderr);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool headless = false;
   bool exitWhenDone = false;
   std::vector<std::string> args{argv[0]};
+#ifdef DORVANE_WITH_WIN32
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "--", 2) == 0 || std::strcmp(argv[i], "-h") == 0) {
+      UseParentConsole();
+      break;
+    }
+#endif
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--help" || a == "-h") {
@@ -92,7 +123,10 @@ int main(int argc, char** argv) {
 #endif
   dorvane::SystemClock clock;
 
-#ifdef DORVANE_WITH_QT
+#if defined(DORVANE_WITH_WIN32)
+  (void)HasDisplay;
+  if (!headless) return dorvane::RunWin32FrontEnd(fs, clock, processes, system);
+#elif defined(DORVANE_WITH_QT)
   if (!headless && HasDisplay()) return dorvane::RunQtFrontEnd(argc, argv, fs, clock, processes, system);
 #else
   (void)HasDisplay;

@@ -4,11 +4,6 @@
 
 namespace dorvane::test {
 
-std::vector<std::string> ShopConfig(const Harness& h) {
-  return {"1", "*.001", "  ", h.kora1Dir, h.kora1Dir, h.kora1Dir, ".OUT", " 0 ", " 1 ",
-          ".ERR", "2", "0", " 0 ", " ", "  ", " 0 ", " 0 ", " 0 "};
-}
-
 void OnNextModal(std::function<void(QWidget*)> f) {
   auto* poll = new QTimer;
   QObject::connect(poll, &QTimer::timeout, [poll, f] {

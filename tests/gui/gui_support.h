@@ -16,9 +16,6 @@
 
 namespace dorvane::test {
 
-// Eighteen configuration lines: port 1, log on, every folder KORA1's data folder.
-std::vector<std::string> ShopConfig(const Harness& h);
-
 // Runs f on the next modal window that comes up (a message box, the About box).
 void OnNextModal(std::function<void(QWidget*)> f);
 

@@ -36,6 +36,11 @@ void Harness::PutConfig(const std::vector<std::string>& lines, const std::string
   mem.Put(JoinPath(dir, "DORVCONF.txt"), JoinLines(lines));
 }
 
+std::vector<std::string> ShopConfig(const Harness& h) {
+  return {"1", "*.001", "  ", h.kora1Dir, h.kora1Dir, h.kora1Dir, ".OUT", " 0 ", " 1 ",
+          ".ERR", "2", "0", " 0 ", " ", "  ", " 0 ", " 0 ", " 0 "};
+}
+
 void Harness::RunFor(std::int64_t ms) {
   const std::int64_t end = clock.MonotonicMs() + ms;
   while (clock.MonotonicMs() < end && !d->Ended()) {

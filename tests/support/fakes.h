@@ -144,4 +144,7 @@ struct Harness {
   std::unique_ptr<Dispatcher> d;
 };
 
+// Eighteen configuration lines: port 1, log on, every folder KORA1's data folder.
+std::vector<std::string> ShopConfig(const Harness& h);
+
 }  // namespace dorvane::test

@@ -1,0 +1,307 @@
+// The Win32 settings window, tray icon and About box against a dispatcher on
+// fakes, everything read back through Win32 itself.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+#include "support/fakes.h"
+#include "text/paths.h"
+#include "ui/win32/binding.h"
+#include "ui/win32/win32_ui.h"
+
+namespace dorvane::test {
+namespace {
+
+std::string Text(HWND h) { char b[512] = {}; return GetWindowTextA(h, b, sizeof b), b; }
+// As typed on the keyboard.
+void Type(HWND edit, const std::string& s) { for (char ch : s) SendMessageA(edit, WM_CHAR, static_cast<BYTE>(ch), 0); }
+void Clear(HWND edit) { SendMessageA(edit, EM_SETSEL, 0, -1), SendMessageA(edit, WM_CHAR, VK_BACK, 0); }
+void Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
+bool Topmost(HWND h) { return GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_TOPMOST; }
+
+// While alive, hands every visible dialog box of this thread (message boxes,
+// the About box) to f every 10 ms, inside the box's own message loop.
+class Dialogs {
+ public:
+  explicit Dialogs(std::function<void(HWND)> f) : f_(std::move(f)), timer_(SetTimer(nullptr, 0, 10, &Poll)) { now_ = this; }
+  ~Dialogs() { KillTimer(nullptr, timer_), now_ = nullptr; }
+  std::set<HWND> seen;
+
+ private:
+  static void CALLBACK Poll(HWND, UINT, UINT_PTR, DWORD) {
+    if (!now_ || std::exchange(now_->busy_, true)) return;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM) -> BOOL {
+      char cls[16] = {};
+      GetClassNameA(h, cls, sizeof cls);
+      if (std::string(cls) == "#32770" && IsWindowVisible(h)) now_->seen.insert(h), now_->f_(h);
+      return TRUE;
+    }, 0);
+    now_->busy_ = false;
+  }
+  static inline Dialogs* now_ = nullptr;
+  std::function<void(HWND)> f_;
+  UINT_PTR timer_;
+  bool busy_ = false;
+};
+
+// The window with the Win32 Ui on the harness's fakes; tray calls recorded.
+struct Win32Window {
+  explicit Win32Window(const std::string& commandLine = "/NONID /STOP", bool hasTray = true) {
+    h.PutConfig(ShopConfig(h), h.appDir);
+    h.system.commandLine = commandLine;
+    ui.trayAvailable = [hasTray] { return hasTray; };
+    ui.notifyIcon = [this](DWORD m, NOTIFYICONDATAA* n) { return tray.push_back({m, n->szTip}), TRUE; };
+    d = std::make_unique<Dispatcher>(h.fs, h.clock, h.processes, h.system, ui);
+    ui.Attach(d.get());
+    b = std::make_unique<Binding>(w, *d, [this] { ui.ShowAbout(); });
+    w.onClose = [this] { d->RequestClose(); };
+    w.onPump = [this] { d->RunPending(), b->Refresh(); };
+    d->Form_Load();
+    b->Refresh();
+  }
+  DispatchState& st() { return d->State(); }
+  Controls& c() { return d->Ctl(); }
+
+  Harness h;
+  std::vector<std::pair<DWORD, std::string>> tray;  // the calls of Shell_NotifyIconA
+  MainWindow w;
+  Win32Ui ui{w};
+  std::unique_ptr<Dispatcher> d;
+  std::unique_ptr<Binding> b;
+};
+
+TEST(Win32Window, EveryControlHasItsCaptionToolTipColourAndLimit) {
+  Win32Window f;
+  struct Expected {
+    const char* name;
+    const char* caption;  // null: not checked
+    const char* tip;
+    Colour back = MainWindow::kNoColour;
+    int limit = 0;
+  };
+  const Colour none = MainWindow::kNoColour, path = 0xC0C0FF, set = 0xFFFF80;
+  const Expected controls[] = {
+      {"cboComSelect", "1", "Ports Seriale"},
+      {"txtFileFilter", "*.001", "Filtro selezione file di input", none, 8},
+      {"txtFilePrefix", "", "Eventuale prefisso per i nomi dei file di input", none, 12},
+      {"txtInputDir", f.h.kora1Dir.c_str(), "Indica la Path dei files di Input da trasmettere", path},
+      {"txtOutputDir", nullptr, "Indica la Path dei files di Output", path},
+      {"txtErrorDir", nullptr, "Indica la Path dei files di Errore", path},
+      {"txtOutExt", ".OUT", "Estensione relativa ai file di Output", none, 8},
+      {"txtErrExt", ".ERR", "Estensione relativa ai file di Errore", none, 8},
+      {"chbExitKora1", "Termina ZTK Kora1 in uscita", "Se attivo, chiude anche il programma ZTK Kora1 in uscita"},
+      {"chbLogEnable", "Abilita Log Eventi", "Abilita / Disabilita il file di Log degli eventi"},
+      {"chkCompatAdHoc", "Compatibilit\xE0 AdHoc", ""},
+      {"chkInversioneScontiSuReso", "Inverti Sconti su Reso",
+       "Opzione di inversione comandi di Sconto se successivi a comandi di Reso"},
+      {"chbOutUnitario", "Crea file BTO di risultato sessione", "Se abilitato, crea file .BTO con risultato sessione"},
+      {"chkErrorReset", "Auto Reset stato di errore", "Auto Reset stato di errore"},
+      {"OptionSL", "Sarema SL / XonXoff", "Selezione tracciato di input come \"Sarema Language\"  (default) o \"Xon-Xoff\""},
+      {"OptionFasyVola", "Fasy Vola", "Selezione tracciato di input come \"Fasy Vola\""},
+      {"OptionItinerisXml", "ItinerisXml", ""},
+      {"txtKora1PathDir", "", "Indica la Path dei files di esecuzione di ZTK_Kora1", path},
+      {"txtKora1ProcName", "", "", none, 12},
+      {"Drive1", nullptr, "Selezione del Drive", 0xC0FFFF},
+      {"Dir1", nullptr, "Selezione delle directory di I/O", 0xC0FFFF},
+      {"cmdSetInputDir", "Set", "Inserisce la Path selezionata per i files di Input", set},
+      {"cmdSetOutputDir", "Set", "Inserisce la Path selezionata per i files di Output", set},
+      {"cmdSetErrorDir", "Set", "Inserisce la Path selezionata per i files di Errore", set},
+      {"cmdSetKora1PathDir", "Set", "", set},
+      {"cmdSetKora1Proc", "Set", "", set},
+      {"cmdSaveConfig", "Salva Configurazione", "Salva le configurazioni su file", set},
+      {"txtTimerVal", "2", "Valore del timer in secondi", none, 2},
+      {"cmdChgTimer", "Set Timer", "Cliccare per settare il timer"},
+      {"cmdEnableTimer", "START", "Avvia o blocca il ciclo di analisi dei files da trasmettere", kGreen},
+      {"cmdResetError", "Reset Errore", "Resetta lo stato di blocco per errore", kGrey},
+      {"cmdKora1Connection", "Ricerca Kora1 ....", "Indica lo stato di connessione con il programma ZTK Kora1", kGrey},
+      {"txtKora1Result", "", "Indica il risultato della sessione di trasmissione di ZTK Kora1", none, 255},
+      {"txtSelectedFile", "", "Indica il file correntemente selezionato", 0xC0FFC0},
+      {"lblFilePrefix", "Filtro Prefisso File di Input:",
+       "Filtro agente sul Prefisso del nome del file per la selezione dei files da trasmettere"},
+      {"lblKora1ProcName", "Nome Proc.\"Kkora1.exe\":", ""},
+      {"fraTipoFile", "Tipo file di input", ""},
+  };
+  for (const Expected& e : controls) {
+    HWND c = f.w.Find(e.name);
+    ASSERT_NE(c, nullptr) << e.name;
+    if (e.caption) {
+      EXPECT_EQ(Text(c), e.caption) << e.name;
+    }
+    EXPECT_EQ(f.w.ToolTip(c), e.tip) << e.name;
+    if (e.back != none) {
+      Colour painted = f.w.Back(c);
+      char cls[16] = {};
+      GetClassNameA(c, cls, sizeof cls);
+      if (std::string(cls) == "Edit") {  // the colour the edit is painted with
+        HDC dc = GetDC(c);
+        SendMessageA(f.w.hwnd, (GetWindowLongA(c, GWL_STYLE) & ES_READONLY) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT,
+                     reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c));
+        painted = GetBkColor(dc);
+        ReleaseDC(c, dc);
+      }
+      if (c == f.w.Dir1.Hwnd()) painted = TreeView_GetBkColor(c);
+      EXPECT_EQ(painted, e.back) << e.name;
+    }
+    if (e.limit) {
+      Clear(c);
+      Type(c, std::string(300, '9'));
+      EXPECT_EQ(GetWindowTextLengthA(c), e.limit) << e.name << ": no more can be typed";
+    }
+  }
+  EXPECT_EQ(SendMessageA(f.w.cboComSelect, CB_GETCOUNT, 0, 0), 8);
+  EXPECT_EQ(SendMessageA(f.w.OptionSL, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_TRUE(IsWindowVisible(f.w.OptionItinerisXml)) << "shown by start-up";
+  EXPECT_FALSE(GetWindowLongA(f.w.txtInputDir, GWL_STYLE) & ES_READONLY) << "unlocked by start-up";
+  EXPECT_TRUE(GetWindowLongA(f.w.txtSelectedFile, GWL_STYLE) & ES_READONLY);
+  EXPECT_EQ(Text(f.w.hwnd), "ZTK DORVANE ");
+  // The menu bar, in order, and the tray's menu.
+  const std::pair<HMENU, std::vector<std::string>> menus[] = {{GetMenu(f.w.hwnd), {"&File", "&Manuale", "&?"}},
+                                                              {f.w.m_file, {"&Termina ZTK DORVANE"}},
+                                                              {f.w.m_help, {"&Informazioni  su ZTK DORVANE"}},
+                                                              {f.ui.TrayMenu(), {"&Termina ZTK DORVANE"}}};
+  for (const auto& [menu, entries] : menus) {
+    std::vector<std::string> texts(static_cast<size_t>(GetMenuItemCount(menu)), std::string(64, '\0'));
+    for (size_t i = 0; i < texts.size(); ++i)
+      texts[i].resize(static_cast<size_t>(GetMenuStringA(menu, static_cast<UINT>(i), texts[i].data(), 64, MF_BYPOSITION)));
+    EXPECT_EQ(texts, entries);
+  }
+  EXPECT_EQ(GetMenuDefaultItem(f.ui.TrayMenu(), FALSE, 0), static_cast<UINT>(MainWindow::m_esci));
+}
+
+TEST(Win32Window, TypingReachesTheModelAndRunsTheChangeHandler) {
+  Win32Window f;
+  using S = DispatchState;
+  const std::pair<HWND, std::string S::*> boxes[] = {{f.w.txtInputDir, &S::CurrInputFilePath},
+                                                     {f.w.txtOutputDir, &S::CurrOutputFilePath},
+                                                     {f.w.txtErrorDir, &S::CurrErrorFilePath},
+                                                     {f.w.txtKora1PathDir, &S::CurrKora1PathSet},
+                                                     {f.w.txtFileFilter, &S::CurrFileFilter}};
+  const std::string typed = "C:\\Out\xE8";
+  for (auto [box, field] : boxes) {
+    f.st().SomethingModified = false;
+    Clear(box);
+    EXPECT_EQ(f.st().*field, "") << Text(box);
+    for (size_t n = 1; n <= typed.size(); ++n) {
+      Type(box, typed.substr(n - 1, 1));
+      EXPECT_EQ(f.st().*field, typed.substr(0, n));
+    }
+    EXPECT_TRUE(f.st().SomethingModified);
+  }
+  // A text set by the program shows without firing anything.
+  f.st().SomethingModified = false;
+  f.c().txtKora1Result.Text = "Stampa interrotta: \x80 5,00";
+  f.b->Refresh();
+  EXPECT_EQ(Text(f.w.txtKora1Result), "Stampa interrotta: \x80 5,00");
+  EXPECT_FALSE(f.st().SomethingModified);
+}
+
+TEST(Win32Window, EachButtonRunsItsHandler) {
+  Win32Window f;
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  const std::string open = std::string(temp) + "dorvane-win32-test";
+  CreateDirectoryA(open.c_str(), nullptr);
+  ASSERT_TRUE(f.w.Dir1.OpenFolder(open));
+  auto& st = f.st();
+  struct Case { HWND button; std::function<void()> before; std::function<bool()> done; };
+  const Case cases[] = {
+      {f.w.cmdSetInputDir, nullptr, [&] { return st.CurrInputFilePath == open && Text(f.w.txtInputDir) == open; }},
+      {f.w.cmdSetOutputDir, nullptr, [&] { return st.CurrOutputFilePath == open; }},
+      {f.w.cmdSetErrorDir, nullptr, [&] { return st.CurrErrorFilePath == open; }},
+      {f.w.cmdSetKora1PathDir, nullptr, [&] { return st.CurrKora1PathSet == open; }},
+      {f.w.cmdSetKora1Proc, [&] { Type(f.w.txtKora1ProcName, "kora"); }, [&] { return st.CurrKora1ProcName == "kora.exe"; }},
+      {f.w.cmdChgTimer, [&] { Clear(f.w.txtTimerVal), Type(f.w.txtTimerVal, "5"); }, [&] { return st.iStdTimerVal == 5000; }},
+      {f.w.cmdEnableTimer, nullptr, [&] { return Text(f.w.cmdEnableTimer) == "STOP" && f.c().Timer1.Enabled(); }},
+      {f.w.cmdResetError, [&] { st.StatoEsecuzioneKora1 = 2; }, [&] { return st.StatoEsecuzioneKora1 == 0; }},
+      {f.w.cmdSaveConfig, nullptr, [&] { return !st.SomethingModified; }},
+      {f.w.chbLogEnable, nullptr, [&] { return f.c().chbLogEnable.Value == 0 && st.SomethingModified; }},
+      {f.w.OptionFasyVola, nullptr, [&] { return f.c().InputLayout() == 1 && !SendMessageA(f.w.OptionSL, BM_GETCHECK, 0, 0); }},
+  };
+  for (const Case& c : cases) {
+    if (c.before) c.before();
+    Click(c.button);
+    EXPECT_TRUE(c.done()) << Text(c.button);
+  }
+  SendMessageA(f.w.cboComSelect, CB_SETCURSEL, 2, 0);  // the user's choice of "3"
+  SendMessageA(f.w.hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(f.w.cboComSelect), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(f.w.cboComSelect));
+  EXPECT_EQ(st.CurrKora1ActiveCom, "3");
+  RemoveDirectoryA(open.c_str());
+}
+
+TEST(Win32Window, TrayIconFollowsTheConnectionAndTheCycleRunsUnderAMessageBox) {
+  Win32Window f("/NONID");  // the cycle runs
+  ASSERT_EQ(f.tray.size(), 1u);
+  EXPECT_EQ(f.tray[0], (std::pair<DWORD, std::string>(NIM_ADD, kTipWaiting)));
+  f.h.processes.Add(7, "kkora1.exe");
+  f.h.mem.Put(JoinPath(f.h.kora1Dir, "SR_MATR.001"), "1");
+  f.w.StartPump(10);
+  bool topmostWhileUp = true;
+  {
+    Dialogs boxes([&](HWND box) {
+      topmostWhileUp = Topmost(f.w.hwnd);
+      f.h.clock.AdvanceTo(f.h.clock.MonotonicMs() + 100);  // time passes for the window timer only
+      if (f.tray.back().second == kTipConnected) PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    f.ui.ShowMessage("Prova");
+  }
+  EXPECT_FALSE(topmostWhileUp);
+  EXPECT_TRUE(Topmost(f.w.hwnd));
+  EXPECT_EQ(f.tray.back(), (std::pair<DWORD, std::string>(NIM_MODIFY, kTipConnected)));
+  f.ui.TrayModify(std::string(80, 'x'));
+  EXPECT_EQ(f.tray.back().second, std::string(63, 'x'));
+
+  // Minimising hides; a double click on the icon restores.
+  ShowWindow(f.w.hwnd, SW_MINIMIZE);
+  EXPECT_FALSE(IsWindowVisible(f.w.hwnd));
+  SendMessageA(f.w.hwnd, kTrayMessage, 1, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(IsWindowVisible(f.w.hwnd) && !IsIconic(f.w.hwnd));
+  f.d->RequestClose();
+  EXPECT_TRUE(f.d->Ended());
+  EXPECT_EQ(f.tray.back().first, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_EQ(Text(GetDlgItem(f.ui.ClosingNotice(), 1)), kClosingNotice);
+}
+
+TEST(Win32Window, WithoutANotificationAreaNoIconAndTheWindowIsMinimised) {
+  Win32Window f("/STOP", false);
+  EXPECT_TRUE(f.tray.empty());
+  EXPECT_TRUE(IsWindowVisible(f.w.hwnd) && IsIconic(f.w.hwnd));
+}
+
+TEST(Win32Window, AboutBoxClosesWithEnterAndWithEsc) {
+  Win32Window f;
+  for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+    std::string caption;
+    Dialogs boxes([&](HWND box) {
+      caption = Text(box);
+      PostMessageA(GetDlgItem(box, IDOK), WM_KEYDOWN, key, 0);
+    });
+    SendMessageA(f.w.hwnd, WM_COMMAND, MainWindow::m_info, 0);
+    EXPECT_EQ(caption, "Informazioni su ZTK DORVANE");
+    EXPECT_EQ(boxes.seen.size(), 1u);
+    EXPECT_TRUE(Topmost(f.w.hwnd));
+  }
+}
+
+TEST(Win32Window, TheCloseQuestionComesOnceAfterAChange) {
+  for (bool change : {false, true}) {
+    Win32Window f;
+    if (change) Type(f.w.txtFilePrefix, "AB");
+    std::string asked;
+    Dialogs boxes([&](HWND box) {
+      asked = Text(GetDlgItem(box, 0xFFFF));
+      PostMessageA(box, WM_COMMAND, IDYES, 0);
+    });
+    SendMessageA(f.w.hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(f.d->Ended());
+    EXPECT_EQ(boxes.seen.size(), change ? 1u : 0u);
+    EXPECT_EQ(asked, change ? "Salvare i Parametri modificati ?" : "");
+  }
+}
+
+}  // namespace
+}  // namespace dorvane::test
