@@ -17,7 +17,9 @@ import sys
 
 # Calls and lines through which a text reaches the user.
 SINK = re.compile(r'\b(ShowMessage|AskYesNo|LogEvent|txtKora1Result\.Set|Status::Error|TrayModify|TrayAdd|'
-                  r'ShowClosingNotice|cmdKora1Connection\.Show)\s*\(|^\s*(case kErr\w+|default):\s*return "')
+                  r'ShowClosingNotice|cmdKora1Connection\.Show)\s*\(|^\s*(case [\w:]+|default):\s*return "')
+# A literal continued on the next line, as the compiler joins them.
+CONTINUED = re.compile(r'"[ \t]*\n\s*"')
 LITERAL = re.compile(r'"((?:[^"\\\n]|\\.)*)"')
 CONSTANT = re.compile(r'\b(k[A-Z]\w*)\s*=\s*"((?:[^"\\\n]|\\.)*)"')
 PLACEHOLDER = re.compile(r'<[^<>]*>')
@@ -58,7 +60,7 @@ def program_texts(src):
     files = [p for p in sorted(pathlib.Path(src).rglob('*')) if p.suffix in ('.cpp', '.h')]
     constants, every, shown, names = {}, set(), set(), set()
     for path in files:
-        for line in path.read_text(encoding='latin-1').splitlines():
+        for line in CONTINUED.sub('', path.read_text(encoding='latin-1')).splitlines():
             if line.lstrip().startswith('#include'):
                 continue
             for m in CONSTANT.finditer(line):
