@@ -105,9 +105,10 @@ std::int16_t Dispatcher::StateStep() {
 }
 
 void Dispatcher::WatchKora1Process() {
-  // KORA1 gone in the middle of a job: the next tick reconnects, and the
-  // job is settled from what KORA1 left before anything is cleaned.
-  if (!SearchProcess(st_.CurrKora1ProcName)) st_.StatoConnessioneKora1 = false;
+  // KORA1 gone, or started again, in the middle of a job: the next tick
+  // reconnects, and the job is settled from what KORA1 left before anything
+  // is cleaned.
+  if (Kora1RestartedSinceJob() || !SearchProcess(st_.CurrKora1ProcName)) st_.StatoConnessioneKora1 = false;
 }
 
 std::int16_t Dispatcher::PaperOutStep(std::int16_t r) {

@@ -161,6 +161,7 @@ class Dispatcher {
   // KORA1 left (true when the job stays with KORA1), closing it once filed.
   std::string JournalFolder();
   bool RecoverJob();
+  bool Kora1RestartedSinceJob();
   void SettleJob(bool printed);
   std::int16_t FailedJobHandling();
   bool DeleteInput();

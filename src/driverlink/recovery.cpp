@@ -46,6 +46,15 @@ void Dispatcher::SettleJob(bool printed) {
     LogEvent(kErr, "REGISTRO DEL LAVORO NON AGGIORNATO: " + JoinPath(JournalFolder(), JobJournal::kFileName));
 }
 
+bool Dispatcher::Kora1RestartedSinceJob() {
+  // A KORA1 started again since the job was recorded (its dump, SR_MATR, not
+  // done yet, or newer than the record) never resumes the job.
+  const std::optional<JobRecord>& job = journal_.Job();
+  LocalDateTime dumped;
+  return job && (!Present(st_.SR_Matr) ||
+                 (fs_.CreationTime(st_.SR_Matr, dumped) && dumped.Date() + " " + dumped.Time() > job->time));
+}
+
 bool Dispatcher::RecoverJob() {
   journal_.Open(JournalFolder());
   const std::optional<JobRecord>& job = journal_.Job();
@@ -65,7 +74,7 @@ bool Dispatcher::RecoverJob() {
   e.finished = Present(st_.SR_End);
   if (Present(st_.SR_Err)) ReadFirstLine(fs_, st_.SR_Err, e.errorLine);
   e.paperOut = IsPaperOutLine(e.errorLine);
-  e.kora1Running = SearchProcess(st_.CurrKora1ProcName);
+  e.kora1Running = !Kora1RestartedSinceJob() && SearchProcess(st_.CurrKora1ProcName);
   Settlement s = Settle(e);
   // Removing the start signal claims the job back; if KORA1 took it first,
   // it is KORA1's.
@@ -74,12 +83,16 @@ bool Dispatcher::RecoverJob() {
     s = Settle(e);
   }
 
+  const std::int16_t held = s == Settlement::kWatch ? 1 : s == Settlement::kPaperOut ? 3 : -1;
+  if (held == st_.StatoEsecuzioneKora1) return true;  // already watched in this run: nothing new to tell
+
   st_.CurrentSelectedFile = job->input;
   const std::string text = SettlementText(s);
   c_.txtKora1Result.Set(s == Settlement::kFailed ? e.errorLine : text);
-  // An unknown outcome is logged with the failed job's own lines.
-  if (s != Settlement::kUnknown)
-    LogEvent(s == Settlement::kResend || s == Settlement::kPrinted || s == Settlement::kWatch ? kOk : kErr, text);
+  // A printed or unknown outcome is told by the filing's own log lines,
+  // which show the result box.
+  if (s != Settlement::kUnknown && s != Settlement::kPrinted)
+    LogEvent(s == Settlement::kResend || s == Settlement::kWatch ? kOk : kErr, text);
   switch (s) {
     case Settlement::kForget:
     case Settlement::kResend:
@@ -90,7 +103,7 @@ bool Dispatcher::RecoverJob() {
     case Settlement::kPaperOut:
       // The next poll makes the paper-out copy, as for any paper-out.
       st_.isStatoErroreFineCarta = false;
-      st_.StatoEsecuzioneKora1 = s == Settlement::kWatch ? 1 : 3;
+      st_.StatoEsecuzioneKora1 = held;
       return true;
     case Settlement::kPrinted:
       st_.StatoEsecuzioneKora1 = OutputHandling();
@@ -99,8 +112,10 @@ bool Dispatcher::RecoverJob() {
       st_.StatoEsecuzioneKora1 = FailedJobHandling();
       return false;
     case Settlement::kUnknown:
-      // KORA1's report, if any, is stale: the job is filed with our own.
+      // KORA1's report, if any, is stale: the job is filed with our own. A
+      // job file not this job's is no copy of it: the input itself is filed.
       SubKillFile(st_.SR_Err);
+      if (!e.dataSame) SubKillFile(st_.SR_Dati);
       st_.StatoEsecuzioneKora1 = FailedJobHandling();
       return false;
   }

@@ -88,10 +88,14 @@ TEST(Crash, DorvaneKilledAtEveryOperationWithAndWithoutAPowerCut) {
 }
 
 TEST(Crash, Kora1EndedAtEveryMomentOfAJob) {
-  // Ended cleanly (SR_MATR removed) or killed (SR_MATR left behind).
+  // Ended cleanly (SR_MATR removed), killed (SR_MATR left behind), or killed
+  // and started again at once by someone else.
   for (int ms = 2000; ms <= 12000 && !HasFailure(); ms += 100) {
     CrashDay day;
-    day.h.clock.After(ms, [&day, ms] { day.kora1.Stop(ms % 200 == 0); });
+    day.h.clock.After(ms, [&day, ms] {
+      day.kora1.Stop(ms % 200 == 0);
+      if (ms % 300 == 0) day.kora1.Start(1000);
+    });
     day.Run(0, false);
     day.Check("with KORA1 ended at " + std::to_string(ms) + " ms");
   }
