@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "dispatch/dispatcher.h"
+#include "dispatch/early_tick.h"
 #include "ui/qt/binding.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/program_icon.h"
@@ -20,7 +21,8 @@ volatile std::sig_atomic_t g_closeSignal = 0;
 extern "C" void OnQtCloseSignal(int) { g_closeSignal = 1; }
 }  // namespace
 
-int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system) {
+int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system,
+                  FolderWatcher& watcher) {
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
   // One look on every desktop, and one that honours the controls' colours.
@@ -31,19 +33,22 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   QtUi ui(window);
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
+  EarlyTick earlyTick(dispatcher, watcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
   window.onClose = [&] {
     dispatcher.RequestClose();
     return dispatcher.Ended();
   };
 
-  // The pump: the window timer's ticks, the model shown in the window, signals.
+  // The pump: the window timer's ticks (early ones too), the model shown in
+  // the window, signals.
   QTimer pump;
   QObject::connect(&pump, &QTimer::timeout, [&] {
     if (g_closeSignal) {
       g_closeSignal = 0;
       dispatcher.RequestClose();
     }
+    earlyTick.Poll();
     dispatcher.RunPending();
     binding.Refresh();
     if (dispatcher.Ended()) app.quit();
