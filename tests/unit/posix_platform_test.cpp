@@ -225,10 +225,14 @@ TEST_F(PosixPlatformTest, ProgramExistsAsExeOrBareNameWhenExecutable) {
   EXPECT_FALSE(processes.ProgramExists(dir));
 }
 
-TEST_F(PosixPlatformTest, AFileWrittenWithinTheLastSecondIsHeldByItsWriter) {
-  PosixFileSystem files;
-  WriteFile(Path("r.001"), "receipt", false);
+TEST_F(PosixPlatformTest, AFileIsHeldWhileOpenForWritingOrByAgeWhereTheKernelIsNotAsked) {
+  PosixFileSystem files, byAge(false);
+  const int writer = ::open(Path("r.001").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(writer, 0);
   EXPECT_TRUE(files.HeldByWriter(Path("r.001")));
+  ::close(writer);
+  EXPECT_FALSE(files.HeldByWriter(Path("r.001")));  // closed: free at once, however new
+  EXPECT_TRUE(byAge.HeldByWriter(Path("r.001")));
   auto setAge = [&](double seconds) {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
@@ -238,10 +242,11 @@ TEST_F(PosixPlatformTest, AFileWrittenWithinTheLastSecondIsHeldByItsWriter) {
     ASSERT_EQ(::utimensat(AT_FDCWD, Path("r.001").c_str(), times, 0), 0);
   };
   setAge(2);
-  EXPECT_FALSE(files.HeldByWriter(Path("r.001")));
+  EXPECT_FALSE(byAge.HeldByWriter(Path("r.001")));
   setAge(-10);  // written "in the future" by a clock set back: not held for ever
-  EXPECT_FALSE(files.HeldByWriter(Path("r.001")));
+  EXPECT_FALSE(byAge.HeldByWriter(Path("r.001")));
   EXPECT_FALSE(files.HeldByWriter(Path("absent")));
+  EXPECT_FALSE(byAge.HeldByWriter(Path("absent")));
 }
 
 TEST_F(PosixPlatformTest, DocumentsGoToXdgOpenAndItsAbsenceIsAFailure) {

@@ -59,6 +59,7 @@ Status MemFileSystem::WriteAll(const std::string& path, const std::string& bytes
   auto it = files_.find(path);
   if (it != files_.end()) {
     it->second.bytes = bytes;
+    Changed(path);
   } else {
     Put(path, bytes);
   }
@@ -70,6 +71,7 @@ Status MemFileSystem::Append(const std::string& path, const std::string& bytes) 
   auto it = files_.find(path);
   if (it == files_.end()) return WriteAll(path, bytes);
   it->second.bytes += bytes;
+  Changed(path);
   return Status::Ok();
 }
 
@@ -91,6 +93,7 @@ Status MemFileSystem::Rename(const std::string& from, const std::string& to) {
   File f = it->second;
   files_.erase(it);
   files_[to] = f;
+  Changed(to);
   return Status::Ok();
 }
 
@@ -102,6 +105,7 @@ void MemFileSystem::Put(const std::string& path, const std::string& bytes) {
   f.seq = nextSeq_++;
   if (clock_) f.created = clock_->Now();
   files_[path] = f;
+  Changed(path);
 }
 
 void MemFileSystem::SetCreationTime(const std::string& path, const LocalDateTime& when) { files_[path].created = when; }

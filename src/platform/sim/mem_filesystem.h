@@ -2,6 +2,7 @@
 // under the test's control.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -44,6 +45,8 @@ class MemFileSystem : public FileSystem {
   std::string Content(const std::string& path) const;  // empty when missing
   bool Has(const std::string& path) const { return files_.count(path) != 0; }
   std::vector<std::string> FilesIn(const std::string& dir) const;
+  // Called with the path of every file written, created or renamed in.
+  std::function<void(const std::string&)> onChange;
 
  private:
   struct File {
@@ -53,6 +56,9 @@ class MemFileSystem : public FileSystem {
     bool hidden = false;
   };
   Status CheckParent(const std::string& path) const;
+  void Changed(const std::string& path) {
+    if (onChange) onChange(path);
+  }
 
   Clock* clock_;
   std::map<std::string, File> files_;

@@ -84,6 +84,8 @@ int ConsoleUi::Run(bool exitWhenDone) {
       dispatcher_->RequestClose();
       continue;
     }
+    // A wake-up that came during a tick makes the next tick due now.
+    if (earlyTick_) earlyTick_->Poll();
     const std::int64_t due = dispatcher_->Ctl().Timer1.MsUntilDue();
     // Waiting on the folders, the loop wakes for a change, the next tick,
     // or a signal; the cap bounds a signal that lands just before the wait.
