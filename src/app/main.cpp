@@ -87,7 +87,6 @@ int main(int argc, char** argv) {
   // POSIX by its age); for comparisons.
   const char* timerOnlyVar = std::getenv("DORVANE_TIMER_ONLY");
   const bool timerOnly = timerOnlyVar && std::strcmp(timerOnlyVar, "1") == 0;
-  dorvane::NoFolderWatcher noWatcher;
 #ifdef _WIN32
   dorvane::Win32FolderWatcher folderWatcher;
   dorvane::Win32Platform platform(args);
@@ -100,7 +99,7 @@ int main(int argc, char** argv) {
   dorvane::PosixProcesses processes;
   dorvane::PosixSystemInfo system(args);
 #endif
-  dorvane::FolderWatcher& watcher = timerOnly ? static_cast<dorvane::FolderWatcher&>(noWatcher) : folderWatcher;
+  dorvane::FolderWatcher* watcher = timerOnly ? nullptr : &folderWatcher;
   dorvane::SystemClock clock;
 
 #ifdef DORVANE_WITH_QT
@@ -111,7 +110,7 @@ int main(int argc, char** argv) {
 #endif
   dorvane::ConsoleUi ui(clock, std::cout);
   dorvane::Dispatcher dispatcher(fs, clock, processes, system, ui);
-  ui.Attach(&dispatcher, timerOnly ? nullptr : &watcher);
+  ui.Attach(&dispatcher, watcher);
   dorvane::ConsoleUi::InstallSignalHandlers();
   if (!dispatcher.Form_Load()) return 0;  // another instance runs
   return ui.Run(exitWhenDone);

@@ -21,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/posix/inotify_watcher.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/posix/posix_systeminfo.h"
@@ -247,6 +248,22 @@ TEST_F(PosixPlatformTest, AFileIsHeldWhileOpenForWritingOrByAgeWhereTheKernelIsN
   EXPECT_FALSE(byAge.HeldByWriter(Path("r.001")));
   EXPECT_FALSE(files.HeldByWriter(Path("absent")));
   EXPECT_FALSE(byAge.HeldByWriter(Path("absent")));
+}
+
+TEST_F(PosixPlatformTest, TheWatcherReportsFilesClosedAfterWritingOrRenamedIn) {
+  fs::create_directory(Path("in"));
+  InotifyWatcher watcher;
+  ASSERT_TRUE(watcher.Watch({Path("in"), ""}));
+  const int writer = ::open(Path("in/open.001").c_str(), O_WRONLY | O_CREAT, 0644);
+  WriteFile(Path("renamed.tmp"), "x", false);
+  ASSERT_EQ(::rename(Path("renamed.tmp").c_str(), Path("in/renamed.001").c_str()), 0);
+  fs::create_directory(Path("in/sub"));
+  EXPECT_EQ(watcher.TakeChanges(), std::vector<std::string>{Path("in/renamed.001")});
+  ::close(writer);
+  EXPECT_EQ(watcher.TakeChanges(), std::vector<std::string>{Path("in/open.001")});
+  EXPECT_FALSE(watcher.Watch({Path("absent")}));
+  WriteFile(Path("in/late.001"), "x", false);
+  EXPECT_TRUE(watcher.TakeChanges().empty());  // the old folder is watched no more
 }
 
 TEST_F(PosixPlatformTest, DocumentsGoToXdgOpenAndItsAbsenceIsAFailure) {

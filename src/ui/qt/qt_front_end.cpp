@@ -1,6 +1,7 @@
 #include "ui/qt/qt_front_end.h"
 
 #include <csignal>
+#include <optional>
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -22,7 +23,7 @@ extern "C" void OnQtCloseSignal(int) { g_closeSignal = 1; }
 }  // namespace
 
 int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system,
-                  FolderWatcher& watcher) {
+                  FolderWatcher* watcher) {
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
   // One look on every desktop, and one that honours the controls' colours.
@@ -33,7 +34,8 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   QtUi ui(window);
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
-  EarlyTick earlyTick(dispatcher, watcher);
+  std::optional<EarlyTick> earlyTick;
+  if (watcher) earlyTick.emplace(dispatcher, *watcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
   window.onClose = [&] {
     dispatcher.RequestClose();
@@ -48,7 +50,7 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
       g_closeSignal = 0;
       dispatcher.RequestClose();
     }
-    earlyTick.Poll();
+    if (earlyTick) earlyTick->Poll();
     dispatcher.RunPending();
     binding.Refresh();
     if (dispatcher.Ended()) app.quit();

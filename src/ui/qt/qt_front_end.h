@@ -10,8 +10,8 @@
 
 namespace dorvane {
 
-// The watcher's changes run early ticks of the cycle.
+// With a watcher, its changes run early ticks of the cycle.
 int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system,
-                  FolderWatcher& watcher);
+                  FolderWatcher* watcher);
 
 }  // namespace dorvane
