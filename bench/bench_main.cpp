@@ -1,7 +1,7 @@
 // Runs every registered benchmark with the usual console table, then prints a
-// summary: one line per ratio a benchmark file asked for (AddRatio), then the
-// rates (MB/s and any other per-second counter) of every benchmark that
-// reports one. Exit status 1 when a benchmark stopped with an error.
+// summary: one line per ratio a benchmark file asked for (AddRatio), one per
+// goal (AddGoal), then the rates (MB/s and any other per-second counter) of
+// every benchmark that reports one. Exit status 1 when a benchmark stopped with an error.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -68,9 +68,21 @@ void PrintSummary(const SummaryReporter& r) {
       continue;
     }
     double value = Seconds(num->second.realTime, num->second.unit) / Seconds(den->second.realTime, den->second.unit);
-    std::printf("ratio %s: %.2f", ratio.label.c_str(), value);
+    std::printf("ratio %s: %.3g", ratio.label.c_str(), value);
     if (ratio.goal > 0) std::printf("  (goal <= %.2f: %s)", ratio.goal, value <= ratio.goal ? "met" : "MISSED");
     std::printf("\n");
+  }
+  for (const dorvane::bench::Goal& goal : dorvane::bench::Goals()) {
+    auto f = r.figures.find(goal.name);
+    auto c = f == r.figures.end() ? nullptr : &f->second.counters;
+    if (!c || !c->count(goal.counter)) {
+      std::printf("goal %s: not measured\n", goal.label.c_str());
+      continue;
+    }
+    const double value = c->at(goal.counter).value;
+    const bool met = goal.atMost ? value <= goal.goal : value >= goal.goal;
+    std::printf("goal %s: %.4g  (goal %s %.4g: %s)\n", goal.label.c_str(), value, goal.atMost ? "<=" : ">=", goal.goal,
+                met ? "met" : "MISSED");
   }
   // Rates in registration order: the run order is shuffled.
   std::vector<std::pair<std::int64_t, std::string>> order;

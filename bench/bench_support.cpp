@@ -226,4 +226,18 @@ bool AddRatio(std::string label, std::string numerator, std::string denominator,
 
 const std::vector<Ratio>& Ratios() { return RatioList(); }
 
+namespace {
+std::vector<Goal>& GoalList() {
+  static std::vector<Goal> goals;
+  return goals;
+}
+}  // namespace
+
+bool AddGoal(std::string label, std::string name, std::string counter, double goal, bool atMost) {
+  GoalList().push_back({std::move(label), std::move(name), std::move(counter), goal, atMost});
+  return true;
+}
+
+const std::vector<Goal>& Goals() { return GoalList(); }
+
 }  // namespace dorvane::bench

@@ -76,4 +76,16 @@ struct Ratio {
 };
 const std::vector<Ratio>& Ratios();
 
+// Asks the summary for one line "<label>: <value>", the value being counter
+// `counter` of benchmark `name`, and whether it is at most (atMost) or at
+// least `goal`. Returns true, as AddRatio does.
+bool AddGoal(std::string label, std::string name, std::string counter, double goal, bool atMost);
+
+struct Goal {
+  std::string label, name, counter;
+  double goal;
+  bool atMost;
+};
+const std::vector<Goal>& Goals();
+
 }  // namespace dorvane::bench

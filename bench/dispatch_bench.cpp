@@ -2,18 +2,10 @@
 // folder, and receipts per minute through the real print-driver simulator
 // against the floor the cycle's own waits allow.
 #include <benchmark/benchmark.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fcntl.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <map>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -24,8 +16,7 @@
 #include "dispatch/dispatcher.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/system_clock.h"
-
-extern char** environ;
+#include "real_programs.h"
 
 namespace {
 
@@ -85,81 +76,32 @@ void Listing(benchmark::State& state) {
 
 constexpr int kReceipts = 40;
 constexpr int kIntervalMs = 100;
-// Per job the cycle needs one interval before the tick that hands it over
-// has finished and the next one watches it, the 300 ms wait on FINESCO, and
-// one interval before the next hand-off.
-constexpr double kFloorSeconds = (2 * kIntervalMs + 300) / 1000.0;
-
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& output) {
-  std::vector<std::string> environment(env);
-  for (char** e = environ; *e; ++e) environment.emplace_back(*e);
-  std::vector<char*> args, envp;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-bool WaitUntil(double seconds, const std::function<bool()>& cond) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
+// Per job the cycle itself waits 300 ms once FINESCO is there; early ticks
+// spare it the waits for the timer, before the verdict is read and before
+// the next hand-off.
+constexpr double kFloorSeconds = 0.3;
 
 // Arguments: 1 for a folder on disk (else the RAM file system), 1 for a run
 // without the flushes that make each step durable.
 void ThroughKora1(benchmark::State& state) {
-  namespace fs = std::filesystem;
-  const bench::Place disk{"tmp", fs::temp_directory_path().string(), "disk"};
+  const bench::Place disk{"tmp", std::filesystem::temp_directory_path().string(), "disk"};
   for (auto _ : state) {
-    TempDir tree(state.range(0) ? disk : bench::Places().front());
-    for (const char* dir : {"app", "data/ZTKKORA1", "config", "run", "in", "out", "err"})
-      fs::create_directories(tree.File(dir));
-    std::vector<std::string> env{"DORVANE_HOME=" + tree.File("app"), "XDG_DATA_HOME=" + tree.File("data"),
-                                 "XDG_CONFIG_HOME=" + tree.File("config"), "XDG_RUNTIME_DIR=" + tree.File("run")};
-    if (state.range(1)) env.push_back("DORVANE_BENCH_NO_FLUSH=1");
-    std::string config;
-    for (const std::string& line : {std::string("1"), std::string("*.001"), std::string("  "), tree.File("in"),
-                                    tree.File("out"), tree.File("err"), std::string(".OUT"), std::string(" 0 "),
-                                    std::string(" 0 "), std::string(".ERR"), std::to_string(kIntervalMs)})
-      config += line + "\r\n";
-    bench::WriteFile(tree.File("app/DORVCONF.txt"), config);
-
-    pid_t kora1 = Spawn({KKORA1_EXE, "0", "--dump-ms", "50", "--poll-ms", "5"}, env, tree.File("kkora1.txt"));
-    if (kora1 < 0 || !WaitUntil(10, [&] { return fs::exists(tree.File("data/ZTKKORA1/SR_MATR.001")); })) {
+    bench::RealShop shop(std::to_string(kIntervalMs), state.range(0) ? disk : bench::Places().front());
+    if (!shop.StartKora1()) {
       state.SkipWithError("kkora1 did not start");
       break;
     }
     for (int i = 0; i < kReceipts; ++i)
-      bench::WriteFile(tree.File("in/R" + std::to_string(1000 + i) + ".001"), "PLUD,C1,N1,P100,:A;\r\nCASH,V100,:C;\r\n");
+      bench::WriteFile(shop.File("in/R" + std::to_string(1000 + i) + ".001"), "PLUD,C1,N1,P100,:A;\r\nCASH,V100,:C;\r\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // no longer being written
 
-    pid_t dorvane = Spawn({DORVANE_EXE, "--exit-when-done"}, env, tree.File("dorvane.txt"));
-    auto outputs = [&] {
-      int n = 0;
-      for (const auto& entry : fs::directory_iterator(tree.File("out"))) n += entry.path().extension() == ".OUT";
-      return n;
-    };
-    const bool first = WaitUntil(30, [&] { return outputs() >= 1; });
+    std::vector<std::string> env;
+    if (state.range(1)) env.push_back("DORVANE_BENCH_NO_FLUSH=1");
+    shop.StartDorvane(env, true);
+    const bool first = bench::WaitUntil(30, [&] { return shop.Outputs() >= 1; });
     const auto start = std::chrono::steady_clock::now();
-    const bool all = first && WaitUntil(120, [&] { return outputs() >= kReceipts; });
+    const bool all = first && bench::WaitUntil(120, [&] { return shop.Outputs() >= kReceipts; });
     const double span = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    int status = 0;
-    ::kill(dorvane, SIGTERM);
-    ::waitpid(dorvane, &status, 0);
-    ::kill(kora1, SIGTERM);
-    ::waitpid(kora1, &status, 0);
     if (!all) {
       state.SkipWithError("not every receipt was filed");
       break;

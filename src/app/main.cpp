@@ -10,8 +10,10 @@
 #include "ui/console/console_ui.h"
 
 #ifdef _WIN32
+#include "platform/win32/win32_folder_watcher.h"
 #include "platform/win32/win32_platform.h"
 #else
+#include "platform/posix/inotify_watcher.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/posix/posix_systeminfo.h"
@@ -111,30 +113,38 @@ int main(int argc, char** argv) {
     }
     args.push_back(a);
   }
+  // DORVANE_TIMER_ONLY=1: the cycle runs on its timer alone, as before
+  // folder notifications, and a file's writer is judged as before (on
+  // POSIX by its age); for comparisons.
+  const char* timerOnlyVar = std::getenv("DORVANE_TIMER_ONLY");
+  const bool timerOnly = timerOnlyVar && std::strcmp(timerOnlyVar, "1") == 0;
 #ifdef _WIN32
+  dorvane::Win32FolderWatcher folderWatcher;
   dorvane::Win32Platform platform(args);
   dorvane::FileSystem& fs = platform.Files();
   dorvane::Processes& processes = platform.Procs();
   dorvane::SystemInfo& system = platform.System();
 #else
-  dorvane::PosixFileSystem fs;
+  dorvane::PosixFileSystem fs(!timerOnly);
+  dorvane::InotifyWatcher folderWatcher;
   dorvane::PosixProcesses processes;
   dorvane::PosixSystemInfo system(args);
 #endif
+  dorvane::FolderWatcher* watcher = timerOnly ? nullptr : &folderWatcher;
   dorvane::SystemClock clock;
 
 #if defined(DORVANE_WITH_WIN32)
   (void)HasDisplay;
-  if (!headless) return dorvane::RunWin32FrontEnd(fs, clock, processes, system);
+  if (!headless) return dorvane::RunWin32FrontEnd(fs, clock, processes, system, watcher);
 #elif defined(DORVANE_WITH_QT)
-  if (!headless && HasDisplay()) return dorvane::RunQtFrontEnd(argc, argv, fs, clock, processes, system);
+  if (!headless && HasDisplay()) return dorvane::RunQtFrontEnd(argc, argv, fs, clock, processes, system, watcher);
 #else
   (void)HasDisplay;
   (void)headless;
 #endif
   dorvane::ConsoleUi ui(clock, std::cout);
   dorvane::Dispatcher dispatcher(fs, clock, processes, system, ui);
-  ui.Attach(&dispatcher);
+  ui.Attach(&dispatcher, watcher);
   dorvane::ConsoleUi::InstallSignalHandlers();
   if (!dispatcher.Form_Load()) return 0;  // another instance runs
   return ui.Run(exitWhenDone);

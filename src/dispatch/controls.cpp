@@ -12,6 +12,8 @@ void WindowTimer::SetInterval(int ms) {
   Restart();
 }
 
+void WindowTimer::FireNow() { startedMs_ = clock_.MonotonicMs() - (interval_ < 1 ? 1 : interval_); }
+
 bool WindowTimer::Due() const { return enabled_ && MsUntilDue() == 0; }
 
 std::int64_t WindowTimer::MsUntilDue() const {

@@ -87,6 +87,8 @@ class WindowTimer {
   // Milliseconds until the next tick (-1 when disabled).
   std::int64_t MsUntilDue() const;
   void Restart() { startedMs_ = clock_.MonotonicMs(); }
+  // Makes the next tick due now, as if the interval had just passed.
+  void FireNow();
 
  private:
   Clock& clock_;

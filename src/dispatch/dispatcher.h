@@ -200,6 +200,7 @@ class Dispatcher {
   bool closing_ = false;
   bool resumeAfterTick_ = true;  // the start/stop button's word, pressed during a tick
   int idleTicks_ = 0;
+  std::int32_t foundPid_ = 0;  // the process SearchProcess found last
   std::string selectedKey_;  // selection key of the file FindNewestFile chose
   // The last hand-off failed on KORA1's exchange files: the input is fine
   // and stays for the next tick.

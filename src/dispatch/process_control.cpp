@@ -38,8 +38,15 @@ bool NameMatches(const ProcessInfoC& info, const std::string& wantedUpper) {
 
 bool Dispatcher::SearchProcess(const std::string& processName) {
   const std::string wanted = UpperAnsi(processName);
-  for (std::int32_t pid : processes_.EnumerateIds())
-    if (NameMatches(ProcessInfo(pid), wanted)) return true;
+  // Idle ticks ask every interval: the process found last time is asked
+  // first, which spares reading every other process.
+  if (foundPid_ != 0 && NameMatches(ProcessInfo(foundPid_), wanted)) return true;
+  for (std::int32_t pid : processes_.EnumerateIds()) {
+    if (NameMatches(ProcessInfo(pid), wanted)) {
+      foundPid_ = pid;
+      return true;
+    }
+  }
   return false;
 }
 

@@ -1,6 +1,7 @@
 // The real dorvane (console front end) with the real kkora1: receipts
 // dropped into the input folder come out printed once each, in order, and
 // filed; errors, paper-outs and a slow driver on the way.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -164,6 +165,31 @@ TEST_F(Shop, ADriverThatTakesJobsLateStillFilesEachWithItsOwnResult) {
     const std::string result = tree.Read("out/L" + std::to_string(n) + ".001.OUT");
     EXPECT_EQ(Field(result, "TOTALE"), Total(200 + n)) << n;
     EXPECT_EQ(Field(result, "LAVORO"), std::to_string(n + 1)) << n;
+  }
+}
+
+TEST_F(Shop, AReceiptStillBeingWrittenOrRenamedInReachesKora1Whole) {
+  Configure(false);
+  StartKora1({});
+  StartDorvane(false);
+  ASSERT_TRUE(WaitFor(10000, [&] { return tree.Read("dorvane.txt").find("KORA1 CONNESSO") != std::string::npos; }));
+  // Two sales and the payment, with pauses longer than a tick and than a
+  // second: half a receipt would print a smaller total.
+  const std::vector<std::string> chunks{"PLUD,C1,N1,P100,:A;\r\n", "PLUD,C1,N1,P200,:B;\r\n", "CASH,V300,:C;\r\n"};
+  const int open = ::open(tree.Path("in/OPEN.001").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int renamed = ::open(tree.Path("in/RENAMED.tmp").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_TRUE(open >= 0 && renamed >= 0);
+  for (const std::string& chunk : chunks) {
+    ASSERT_EQ(::write(open, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+    ASSERT_EQ(::write(renamed, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+    ::usleep(1500 * 1000);
+  }
+  ::close(open);
+  ::close(renamed);
+  ASSERT_EQ(::rename(tree.Path("in/RENAMED.tmp").c_str(), tree.Path("in/RENAMED.001").c_str()), 0);
+  for (const char* name : {"OPEN.001", "RENAMED.001"}) {
+    ASSERT_TRUE(WaitFor(30000, [&] { return tree.Exists(std::string("out/") + name + ".OUT"); })) << name;
+    EXPECT_EQ(Field(tree.Read(std::string("out/") + name + ".OUT"), "TOTALE"), Total(300)) << name;
   }
 }
 

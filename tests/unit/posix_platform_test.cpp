@@ -21,6 +21,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/posix/inotify_watcher.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/posix/posix_systeminfo.h"
@@ -225,10 +226,14 @@ TEST_F(PosixPlatformTest, ProgramExistsAsExeOrBareNameWhenExecutable) {
   EXPECT_FALSE(processes.ProgramExists(dir));
 }
 
-TEST_F(PosixPlatformTest, AFileWrittenWithinTheLastSecondIsHeldByItsWriter) {
-  PosixFileSystem files;
-  WriteFile(Path("r.001"), "receipt", false);
+TEST_F(PosixPlatformTest, AFileIsHeldWhileOpenForWritingOrByAgeWhereTheKernelIsNotAsked) {
+  PosixFileSystem files, byAge(false);
+  const int writer = ::open(Path("r.001").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(writer, 0);
   EXPECT_TRUE(files.HeldByWriter(Path("r.001")));
+  ::close(writer);
+  EXPECT_FALSE(files.HeldByWriter(Path("r.001")));  // closed: free at once, however new
+  EXPECT_TRUE(byAge.HeldByWriter(Path("r.001")));
   auto setAge = [&](double seconds) {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
@@ -238,10 +243,27 @@ TEST_F(PosixPlatformTest, AFileWrittenWithinTheLastSecondIsHeldByItsWriter) {
     ASSERT_EQ(::utimensat(AT_FDCWD, Path("r.001").c_str(), times, 0), 0);
   };
   setAge(2);
-  EXPECT_FALSE(files.HeldByWriter(Path("r.001")));
+  EXPECT_FALSE(byAge.HeldByWriter(Path("r.001")));
   setAge(-10);  // written "in the future" by a clock set back: not held for ever
-  EXPECT_FALSE(files.HeldByWriter(Path("r.001")));
+  EXPECT_FALSE(byAge.HeldByWriter(Path("r.001")));
   EXPECT_FALSE(files.HeldByWriter(Path("absent")));
+  EXPECT_FALSE(byAge.HeldByWriter(Path("absent")));
+}
+
+TEST_F(PosixPlatformTest, TheWatcherReportsFilesClosedAfterWritingOrRenamedIn) {
+  fs::create_directory(Path("in"));
+  InotifyWatcher watcher;
+  ASSERT_TRUE(watcher.Watch({Path("in"), ""}));
+  const int writer = ::open(Path("in/open.001").c_str(), O_WRONLY | O_CREAT, 0644);
+  WriteFile(Path("renamed.tmp"), "x", false);
+  ASSERT_EQ(::rename(Path("renamed.tmp").c_str(), Path("in/renamed.001").c_str()), 0);
+  fs::create_directory(Path("in/sub"));
+  EXPECT_EQ(watcher.TakeChanges(), std::vector<std::string>{Path("in/renamed.001")});
+  ::close(writer);
+  EXPECT_EQ(watcher.TakeChanges(), std::vector<std::string>{Path("in/open.001")});
+  EXPECT_FALSE(watcher.Watch({Path("absent")}));
+  WriteFile(Path("in/late.001"), "x", false);
+  EXPECT_TRUE(watcher.TakeChanges().empty());  // the old folder is watched no more
 }
 
 TEST_F(PosixPlatformTest, DocumentsGoToXdgOpenAndItsAbsenceIsAFailure) {

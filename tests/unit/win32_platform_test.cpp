@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/win32/win32_filesystem.h"
+#include "platform/win32/win32_folder_watcher.h"
 #include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_systeminfo.h"
 #include "support/fakes.h"
@@ -491,6 +492,24 @@ TEST(Win32Files, AFileHeldByItsWriterIsRefusedWithPermissionDenied) {
   EXPECT_EQ(files.Remove(dir.Path("held")).number, kErrPermissionDenied);
   CloseHandle(h);
   EXPECT_TRUE(files.Remove(dir.Path("held")));
+}
+
+TEST(Win32Files, TheWatcherReportsFilesWrittenOrRenamedIn) {
+  TempDir dir;
+  Win32FileSystem files;
+  Win32FolderWatcher watcher;
+  ASSERT_TRUE(watcher.Watch({dir.Dir(), ""}));
+  ASSERT_TRUE(files.WriteAll(dir.Path("a.001"), "x"));
+  ASSERT_TRUE(files.WriteAll(dir.Path("b.tmp"), "x"));
+  ASSERT_TRUE(files.Rename(dir.Path("b.tmp"), dir.Path("b.001")));
+  std::vector<std::string> seen;
+  auto saw = [&](const std::string& path) { return std::find(seen.begin(), seen.end(), path) != seen.end(); };
+  EXPECT_TRUE(WaitUntil(5000, [&] {
+    watcher.Wait(100);
+    for (const std::string& path : watcher.TakeChanges()) seen.push_back(path);
+    return saw(dir.Path("a.001")) && saw(dir.Path("b.001"));
+  }));
+  EXPECT_FALSE(watcher.Watch({dir.Path("absent")}));
 }
 
 }  // namespace

@@ -7,6 +7,9 @@ namespace dorvane {
 // The real file system on POSIX. Hidden means a name starting with ".".
 class PosixFileSystem : public FileSystem {
  public:
+  // askKernel false: the writer test goes by age alone.
+  explicit PosixFileSystem(bool askKernel = true) : askKernel_(askKernel) {}
+
   bool Exists(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;
   Status ListFiles(const std::string& dir, std::vector<std::string>& names) override;
@@ -21,9 +24,13 @@ class PosixFileSystem : public FileSystem {
   Status FlushFolder(const std::string& dir) override;
   Status ListLinks(const std::string& dir, std::vector<std::string>& names) override;
   bool IsLink(const std::string& path) override;
-  // Nothing stops a copy of a file still being written here, so a file
+  // Nothing stops a copy of a file still being written here, so the kernel
+  // is asked whether a writer has it open; where it will not say, a file
   // written within the last second counts as held by its writer.
   bool HeldByWriter(const std::string& path) override;
+
+ private:
+  bool askKernel_;
 };
 
 // Maps an errno value onto the run-time error numbering.

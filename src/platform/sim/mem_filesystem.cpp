@@ -92,12 +92,14 @@ Status MemFileSystem::WriteAll(const std::string& path, const std::string& bytes
   auto it = files_.find(path);
   if (it != files_.end()) {
     it->second.bytes = bytes;
+    Changed(path);
   } else {
     File f;
     f.bytes = bytes;
     f.seq = nextSeq_++;
     if (clock_) f.created = clock_->Now();
     files_[path] = f;
+    Changed(path);
   }
   return Status::Ok();
 }
@@ -107,6 +109,7 @@ Status MemFileSystem::Append(const std::string& path, const std::string& bytes) 
   auto it = files_.find(path);
   if (it == files_.end()) return WriteAll(path, bytes);
   it->second.bytes += bytes;
+  Changed(path);
   return Status::Ok();
 }
 
@@ -128,6 +131,7 @@ Status MemFileSystem::Rename(const std::string& from, const std::string& to) {
   File f = it->second;
   files_.erase(it);
   files_[to] = f;
+  Changed(to);
   return Status::Ok();
 }
 
@@ -139,11 +143,13 @@ void MemFileSystem::Put(const std::string& path, const std::string& bytes) {
   f.seq = nextSeq_++;
   if (clock_) f.created = clock_->Now();
   disk_[path] = files_[path] = f;
+  Changed(path);
 }
 
 void MemFileSystem::Erase(const std::string& path) {
   files_.erase(path);
   disk_.erase(path);
+  Changed(path);
 }
 
 void MemFileSystem::SetCreationTime(const std::string& path, const LocalDateTime& when) {

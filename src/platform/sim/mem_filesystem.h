@@ -4,6 +4,7 @@
 // Put and Erase (other programs, the test itself) are durable at once.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -55,6 +56,8 @@ class MemFileSystem : public FileSystem {
   std::string Content(const std::string& path) const;  // empty when missing
   bool Has(const std::string& path) const { return files_.count(path) != 0; }
   std::vector<std::string> FilesIn(const std::string& dir) const;
+  // Called with the path of every file written, created or renamed in.
+  std::function<void(const std::string&)> onChange;
 
  private:
   struct File {
@@ -65,6 +68,9 @@ class MemFileSystem : public FileSystem {
     std::string flushed;  // the bytes that are on disk
   };
   Status CheckParent(const std::string& path) const;
+  void Changed(const std::string& path) {
+    if (onChange) onChange(path);
+  }
 
   Clock* clock_;
   std::map<std::string, File> files_;

@@ -13,6 +13,12 @@ extern "C" void OnCloseSignal(int) { g_closeSignal = 1; }
 
 ConsoleUi::ConsoleUi(Clock& clock, std::ostream& out) : clock_(clock), out_(out) {}
 
+void ConsoleUi::Attach(Dispatcher* dispatcher, FolderWatcher* watcher) {
+  dispatcher_ = dispatcher;
+  watcher_ = watcher;
+  earlyTick_.reset(watcher ? new EarlyTick(*dispatcher, *watcher) : nullptr);
+}
+
 void ConsoleUi::InstallSignalHandlers() {
   std::signal(SIGINT, OnCloseSignal);
   std::signal(SIGTERM, OnCloseSignal);
@@ -48,6 +54,7 @@ void ConsoleUi::ProcessEvents() {
     g_closeSignal = 0;
     dispatcher_->RequestClose();
   }
+  if (earlyTick_) earlyTick_->Poll();
   dispatcher_->RunPending();
   Mirror();
 }
@@ -77,8 +84,13 @@ int ConsoleUi::Run(bool exitWhenDone) {
       dispatcher_->RequestClose();
       continue;
     }
-    std::int64_t wait = dispatcher_->Ctl().Timer1.MsUntilDue();
-    clock_.Sleep(static_cast<int>(wait < 0 || wait > 50 ? 50 : wait));
+    // A wake-up that came during a tick makes the next tick due now.
+    if (earlyTick_) earlyTick_->Poll();
+    const std::int64_t due = dispatcher_->Ctl().Timer1.MsUntilDue();
+    // Waiting on the folders, the loop wakes for a change, the next tick,
+    // or a signal; the cap bounds a signal that lands just before the wait.
+    if (watcher_ && watcher_->Wait(static_cast<int>(due < 0 || due > 1000 ? 1000 : due))) continue;
+    clock_.Sleep(static_cast<int>(due < 0 || due > 50 ? 50 : due));
   }
   return 0;
 }

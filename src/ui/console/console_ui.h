@@ -4,8 +4,10 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 
 #include "dispatch/dispatcher.h"
+#include "dispatch/early_tick.h"
 #include "platform/quiet_ports.h"
 
 namespace dorvane {
@@ -13,7 +15,8 @@ namespace dorvane {
 class ConsoleUi : public QuietUi {
  public:
   ConsoleUi(Clock& clock, std::ostream& out);
-  void Attach(Dispatcher* dispatcher) { dispatcher_ = dispatcher; }
+  // With a watcher the loop waits on it, and its changes run early ticks.
+  void Attach(Dispatcher* dispatcher, FolderWatcher* watcher = nullptr);
 
   void ShowMessage(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
@@ -38,6 +41,8 @@ class ConsoleUi : public QuietUi {
   Clock& clock_;
   std::ostream& out_;
   Dispatcher* dispatcher_ = nullptr;
+  FolderWatcher* watcher_ = nullptr;
+  std::unique_ptr<EarlyTick> earlyTick_;
   std::string lastTip_;
   std::string lastConnection_, lastSelected_, lastResult_;
 };

@@ -1,12 +1,14 @@
 #include "ui/qt/qt_front_end.h"
 
 #include <csignal>
+#include <optional>
 
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTimer>
 
 #include "dispatch/dispatcher.h"
+#include "dispatch/early_tick.h"
 #include "ui/qt/binding.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/program_icon.h"
@@ -20,7 +22,8 @@ volatile std::sig_atomic_t g_closeSignal = 0;
 extern "C" void OnQtCloseSignal(int) { g_closeSignal = 1; }
 }  // namespace
 
-int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system) {
+int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system,
+                  FolderWatcher* watcher) {
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
   // One look on every desktop, and one that honours the controls' colours.
@@ -31,19 +34,23 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   QtUi ui(window);
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
+  std::optional<EarlyTick> earlyTick;
+  if (watcher) earlyTick.emplace(dispatcher, *watcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
   window.onClose = [&] {
     dispatcher.RequestClose();
     return dispatcher.Ended();
   };
 
-  // The pump: the window timer's ticks, the model shown in the window, signals.
+  // The pump: the window timer's ticks (early ones too), the model shown in
+  // the window, signals.
   QTimer pump;
   QObject::connect(&pump, &QTimer::timeout, [&] {
     if (g_closeSignal) {
       g_closeSignal = 0;
       dispatcher.RequestClose();
     }
+    if (earlyTick) earlyTick->Poll();
     dispatcher.RunPending();
     binding.Refresh();
     if (dispatcher.Ended()) app.quit();

@@ -4,11 +4,14 @@
 
 #include "platform/clock.h"
 #include "platform/filesystem.h"
+#include "platform/folder_watcher.h"
 #include "platform/processes.h"
 #include "platform/systeminfo.h"
 
 namespace dorvane {
 
-int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system);
+// With a watcher, its changes run early ticks of the cycle.
+int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system,
+                  FolderWatcher* watcher);
 
 }  // namespace dorvane

@@ -2,23 +2,31 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "dispatch/dispatcher.h"
+#include "dispatch/early_tick.h"
 #include "ui/win32/binding.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/win32_ui.h"
 
 namespace dorvane {
 
-int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system) {
+int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system,
+                     FolderWatcher* watcher) {
   MainWindow window;
   Win32Ui ui(window);
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
+  // A receipt or a verdict that lands makes the next tick due at once.
+  std::optional<EarlyTick> earlyTick;
+  if (watcher) earlyTick.emplace(dispatcher, *watcher);
   window.onClose = [&] { dispatcher.RequestClose(); };
   // The pump: the window timer's ticks and the model shown in the window,
   // also while a message box or the About box runs its own loop.
   window.onPump = [&] {
+    if (earlyTick) earlyTick->Poll();
     dispatcher.RunPending();
     binding.Refresh();
   };

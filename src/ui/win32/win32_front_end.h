@@ -4,11 +4,13 @@
 
 #include "platform/clock.h"
 #include "platform/filesystem.h"
+#include "platform/folder_watcher.h"
 #include "platform/processes.h"
 #include "platform/systeminfo.h"
 
 namespace dorvane {
 
-int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system);
+// watcher: the input and KORA1's folders for early ticks; null for the timer alone.
+int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system, FolderWatcher* watcher);
 
 }  // namespace dorvane

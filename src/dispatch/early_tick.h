@@ -1,0 +1,41 @@
+// Early ticks: the cycle runs at once, instead of at its next timer tick,
+// when what it waits for has come: a new input while no job is in flight,
+// KORA1's verdict (FINESCO or SR_ERR) while a job runs or is held, or a job
+// just filed (more receipts may wait). Only the moment of a tick changes:
+// the tick itself is the timer's, and the timer still paces connection
+// checks, resets and everything else, alone where folders cannot be watched.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dispatch/dispatcher.h"
+#include "platform/folder_watcher.h"
+
+namespace dorvane {
+
+class EarlyTick {
+ public:
+  EarlyTick(Dispatcher& dispatcher, FolderWatcher& watcher) : d_(dispatcher), watcher_(watcher) {}
+
+  // The front end's loop calls this before Dispatcher::RunPending(): it
+  // keeps the watch on the folders of the moment and, when a wake-up has
+  // come and the cycle is waiting for its timer, makes the tick due now.
+  void Poll();
+
+ private:
+  void Retarget();
+  void Collect();
+
+  Dispatcher& d_;
+  FolderWatcher& watcher_;
+  std::vector<std::string> watched_;
+  bool wasConnected_ = false;
+  std::int16_t lastState_ = 0;
+  bool inputArrived_ = false;    // a receipt landed in the input folder
+  bool verdictArrived_ = false;  // FINESCO or SR_ERR written
+  bool jobFiled_ = false;
+};
+
+}  // namespace dorvane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/folder_watcher.h"
+
+namespace dorvane {
+
+// Folder changes from ReadDirectoryChangesW, one overlapped read per folder.
+// A folder whose watch fails (removed, a share that gives no notifications)
+// is left to the timer until the next Watch().
+class Win32FolderWatcher : public FolderWatcher {
+ public:
+  Win32FolderWatcher();
+  ~Win32FolderWatcher() override;
+  Win32FolderWatcher(const Win32FolderWatcher&) = delete;
+  Win32FolderWatcher& operator=(const Win32FolderWatcher&) = delete;
+
+  bool Watch(const std::vector<std::string>& dirs) override;
+  std::vector<std::string> TakeChanges() override;
+  bool Wait(int ms) override;
+
+ private:
+  struct Folder;
+  void CloseAll();
+  std::vector<std::unique_ptr<Folder>> folders_;
+};
+
+}  // namespace dorvane

@@ -1,0 +1,71 @@
+// Early ticks on the virtual clock: each wake-up runs the cycle at once;
+// without notifications the timer alone still runs it, an interval later.
+#include "dispatch/early_tick.h"
+#include "platform/sim/sim_folder_watcher.h"
+#include "scenario/scenario.h"
+
+namespace dorvane::test {
+namespace {
+
+using Outcome = SimKora1::Outcome;
+
+class EarlyTicks : public Shop, public ::testing::WithParamInterface<std::tuple<int, bool>> {
+ protected:
+  // Virtual milliseconds until done holds, pumping as a front end does; -1 after maxMs.
+  std::int64_t MsUntil(const std::function<bool()>& done, std::int64_t maxMs) {
+    for (std::int64_t ms = 0; ms <= maxMs; ms += 10) {
+      if (done()) return ms;
+      h.RunFor(10);
+    }
+    return -1;
+  }
+  SimFolderWatcher watcher{h.mem};
+  EarlyTick early{d(), watcher};
+};
+
+TEST_P(EarlyTicks, EachWakeUpRunsTheCycleAtOnceAndTheTimerAloneStillDoes) {
+  struct WakeUp {
+    const char* what;
+    Outcome outcome;
+    std::function<bool()> from;  // the moment the wake-up comes
+    std::function<bool()> to;    // what the cycle then does
+    bool notified;               // the wake-up comes from the watcher
+  };
+  auto filed = [&] { return !h.mem.Has(In("A.001")); };
+  const WakeUp kWakeUps[] = {
+      {"a new input", Outcome::kPrint, [] { return true; }, [&] { return kora1.taken.size() == 1; }, true},
+      {"FINESCO", Outcome::kPrint, [&] { return h.mem.Has(kora1.File("FINESCO")); }, filed, true},
+      {"SR_ERR", Outcome::kFail, [&] { return h.mem.Has(kora1.File("SR_ERR")); }, filed, true},
+      {"a job filed, one more waiting", Outcome::kPrint, filed, [&] { return kora1.taken.size() == 2; }, false},
+  };
+  const auto [row, notifying] = GetParam();
+  const WakeUp& w = kWakeUps[row];
+  SCOPED_TRACE(std::string(w.what) + (notifying ? "" : ", no notifications"));
+  watcher.notifying = notifying;
+  // Pumps come every 10 ms, and every 50 ms inside a tick's waits.
+  bool dropped = false;
+  std::int64_t fromMs = -1, toMs = -1;
+  h.ui.onPump = [&] {
+    if (fromMs < 0 && dropped && w.from()) fromMs = h.clock.MonotonicMs();
+    if (fromMs >= 0 && toMs < 0 && w.to()) toMs = h.clock.MonotonicMs();
+    early.Poll();
+  };
+  kora1.plan = {w.outcome};
+  kora1.Start();
+  Open();
+  // Connected, and a timer tick has just run: the next is an interval away.
+  ASSERT_GE(MsUntil([&] { return st().StatoConnessioneKora1 && c().Timer1.MsUntilDue() > 1900; }, 6000), 0);
+  Drop("A.001", Receipt(1));
+  Drop("B.001", Receipt(2));
+  dropped = true;
+  h.RunFor(12000);
+  ASSERT_GE(toMs, 0);
+  // A verdict is read after the cycle's own 300 ms wait.
+  if (notifying || !w.notified) EXPECT_LE(toMs - fromMs, 400);
+  if (!notifying && w.notified) EXPECT_GE(toMs - fromMs, 1000);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, EarlyTicks, ::testing::Combine(::testing::Range(0, 4), ::testing::Bool()));
+
+}  // namespace
+}  // namespace dorvane::test
