@@ -70,7 +70,9 @@ struct CrashDay {
       EXPECT_EQ(inOut + inErr, 1) << name << " " << how;
       const auto printed = std::count_if(kora1.printed.begin(), kora1.printed.end(),
                                          [&](const std::string& job) { return job.find(name) != std::string::npos; });
-      if (inOut) EXPECT_EQ(printed, 1) << name << " filed as printed " << how;
+      if (inOut) {
+        EXPECT_EQ(printed, 1) << name << " filed as printed " << how;
+      }
     }
   }
 };
