@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "e2e/process_helpers.h"
+#include "support/process.h"
 
-namespace dorvane::e2e {
+namespace dorvane::test {
 namespace {
 
 std::string Which(const std::string& program) {
@@ -45,17 +45,15 @@ std::vector<std::string> Words(const std::string& text) {
 
 TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
   const std::string xvfb = Which("Xvfb"), icewm = Which("icewm"), xdotool = Which("xdotool");
-  if (xvfb.empty() || icewm.empty() || xdotool.empty())
-    GTEST_SKIP() << "Xvfb, icewm or xdotool is not installed (scripts/deps.sh screenshots installs them)";
+  ASSERT_FALSE(xvfb.empty() || icewm.empty() || xdotool.empty())
+      << "Xvfb, icewm or xdotool is missing: scripts/deps.sh desktop installs them";
 
   int number = 70 + ::getpid() % 100;
   while (::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0) ++number;
   const std::string display = ":" + std::to_string(number);
-  TempTree tree;
-  for (const char* dir : {"app", "data/ZTKKORA1", "config", "run", "home"}) tree.MakeDir(dir);
-  tree.Write("app/DORVCONF.txt", "1\r\n*.001\r\n  \r\n" + tree.Path("data/ZTKKORA1") + "\r\n" +
-                                     tree.Path("data/ZTKKORA1") + "\r\n" + tree.Path("data/ZTKKORA1") +
-                                     "\r\n.OUT\r\n 0 \r\n 1 \r\n.ERR\r\n1\r\n0\r\n");
+  Installation inst;
+  const TempDir& tree = inst.tree;
+  tree.MakeDir("home");
 
   Child server({xvfb, display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, tree.Path("xvfb.txt"));
   ASSERT_TRUE(WaitFor(10000, [&] { return ::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0; }));
@@ -64,11 +62,9 @@ TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
   ASSERT_TRUE(WaitFor(10000, [&] { return !XRun(display, xdotool + " search --onlyvisible --name '^TaskBar$'").empty(); }));
   ::usleep(500 * 1000);
 
-  Child dorvane({DORVANE_EXE, "/NONID", "/STOP"},
-                {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=disabled:",
-                 "DORVANE_HOME=" + tree.Path("app"), "XDG_DATA_HOME=" + tree.Path("data"),
-                 "XDG_CONFIG_HOME=" + tree.Path("config"), "XDG_RUNTIME_DIR=" + tree.Path("run")},
-                tree.Path("dorvane.txt"));
+  auto env = inst.Env();
+  env.insert(env.end(), {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=disabled:"});
+  Child dorvane({DORVANE_EXE, "/NONID", "/STOP"}, env, tree.Path("dorvane.txt"));
   const std::string pid = std::to_string(dorvane.Pid());
   std::string window;
   ASSERT_TRUE(WaitFor(15000, [&] {
@@ -101,4 +97,4 @@ TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
 }
 
 }  // namespace
-}  // namespace dorvane::e2e
+}  // namespace dorvane::test
