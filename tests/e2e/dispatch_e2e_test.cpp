@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <map>
 #include <memory>
 
@@ -109,6 +110,14 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarker) {
   T().Write("in/DORVRETRY.DVN", "");
   ASSERT_TRUE(Filed("out/C.001.OUT"));
   EXPECT_TRUE(WaitFor(5000, [&] { return !T().Exists("in/DORVRETRY.DVN") && !T().Exists("in/C.001"); }));
+  // Ctrl+C at the console closes normally; the log carries today's date.
+  dorvane->Signal(SIGINT);
+  EXPECT_EQ(dorvane->Wait(15000), 0);
+  char today[16];
+  const std::time_t now = std::time(nullptr);
+  std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
+  EXPECT_NE(inst.Log().find("OK:  |CHIUSURA ZTK DORVANE|"), std::string::npos) << inst.Log();
+  EXPECT_NE(inst.Log().find(std::string("|") + today + " "), std::string::npos) << inst.Log();
 }
 
 TEST_F(Shop, APaperOutIsHeldUntilPaperIsLoaded) {

@@ -19,7 +19,9 @@ TEST(DorvaneProcess, SigtermRunsTheNormalShutdown) {
     EXPECT_EQ(dorvane.Wait(15000), 0) << window;
     EXPECT_EQ(Count(inst.Log(), "OK:  |AVVIO di ZTK DORVANE||"), 1) << window;
     EXPECT_EQ(Count(inst.Log(), "OK:  |CHIUSURA ZTK DORVANE||"), 1) << window;
-    if (!window) EXPECT_NE(inst.tree.Read("out.txt").find("Chiusura di ZTK DORVANE in corso"), std::string::npos);
+    if (!window) {
+      EXPECT_NE(inst.tree.Read("out.txt").find("Chiusura di ZTK DORVANE in corso"), std::string::npos);
+    }
   }
 }
 

@@ -36,6 +36,8 @@ void Harness::PutConfig(const std::vector<std::string>& lines, const std::string
   mem.Put(JoinPath(dir, "DORVCONF.txt"), JoinLines(lines));
 }
 
+std::string Harness::LogPath() const { return JoinPath(kora1Dir, "DORVLOG.txt"); }
+
 void Harness::RunFor(std::int64_t ms) {
   const std::int64_t end = clock.MonotonicMs() + ms;
   while (clock.MonotonicMs() < end && !d->Ended()) {

@@ -117,7 +117,7 @@ TEST_F(Config, SaveWritesTheExactLayoutAndLoadGivesEverySettingBack) {
   EXPECT_EQ(h.mem.Content(OwnConfig()),
             "1\r\n*.00X\r\n  \r\n" + h.kora1Dir + "\r\n" + h.kora1Dir + "\r\n" + h.kora1Dir +
                 "\r\n.OUT\r\n 0 \r\n 1 \r\n.ERR\r\n2.5\r\n0\r\n 0 \r\n \r\n  \r\n 0 \r\n 0 \r\n 1 \r\n");
-  EXPECT_EQ(h.mem.Content(JoinPath(h.kora1Dir, "DORVLOG.txt")), "OK:  |SALVATAGGIO PARAMETRI ||2026-03-05 09:00:00\r\n");
+  EXPECT_EQ(h.Log(), "OK:  |SALVATAGGIO PARAMETRI ||2026-03-05 09:00:00\r\n");
 
   c().cboComSelect.Select(4);
   const std::pair<TextBox*, const char*> texts[] = {
@@ -136,6 +136,7 @@ TEST_F(Config, SaveWritesTheExactLayoutAndLoadGivesEverySettingBack) {
     d().Form_Load();
     EXPECT_EQ(d().State().iStdTimerVal, ms);
     EXPECT_EQ(d().State().CurrentKora1AppPathDir, "K1APP");
+    EXPECT_EQ(d().State().CurrKora1ProcName, "kk.exe");
     EXPECT_FALSE(d().State().SomethingModified);
     d().cmdSaveConfig_Click();
     EXPECT_EQ(h.mem.Content(OwnConfig()), saved) << "every setting read back";
@@ -157,7 +158,7 @@ TEST_F(Config, AFailedSaveLeavesThePreviousFileIntact) {
     f.d->SaveConfig();
     if (n > f.fs.Operations()) break;  // every operation has failed once
     const std::string now = f.mem.Content(JoinPath(f.appDir, "DORVCONF.txt"));
-    const bool failed = f.mem.Content(JoinPath(f.kora1Dir, "DORVLOG.txt")).find("ERR: |SALVATAGGIO PARAMETRI |") !=
+    const bool failed = f.Log().find("ERR: |SALVATAGGIO PARAMETRI |") !=
                         std::string::npos;
     if (SplitLines(now).size() == 18 && SplitLines(now)[2] == "NEW") {
       // Saved: the fault hit the log line or the dump, never reported as a failure.

@@ -13,12 +13,11 @@ class EventLog : public ::testing::Test {
     h.d->State().CurrentKora1DataDir = h.kora1Dir;
     h.d->Ctl().chbLogEnable.Value = 1;
   }
-  std::string LogPath() { return JoinPath(h.kora1Dir, "DORVLOG.txt"); }
   Harness h;
 };
 
 TEST_F(EventLog, LinesAreAppendedOnlyWhileTheBoxIsTicked) {
-  h.mem.Put(LogPath(), "earlier\r\n");
+  h.mem.Put(h.LogPath(), "earlier\r\n");
   h.d->LogEvent(kOk, "SALVATAGGIO PARAMETRI ");
   h.clock.Sleep(3723 * 1000);
   h.d->State().CurrentSelectedFile = "IN|A.001";
@@ -28,7 +27,7 @@ TEST_F(EventLog, LinesAreAppendedOnlyWhileTheBoxIsTicked) {
     h.d->Ctl().chbLogEnable.Value = value;
     h.d->LogEvent(kOk, "NOT LOGGED");
   }
-  EXPECT_EQ(h.mem.Content(LogPath()),
+  EXPECT_EQ(h.Log(),
             "earlier\r\n"
             "OK:  |SALVATAGGIO PARAMETRI ||2026-03-05 09:00:00\r\n"
             "ERR: |A|B|IN|A.001|2026-03-05 10:02:03\r\n"

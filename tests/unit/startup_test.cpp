@@ -19,12 +19,7 @@ class Startup : public ::testing::Test {
   DispatchState& st() { return h.d->State(); }
   Controls& c() { return h.d->Ctl(); }
   std::string DorvaneDir() const { return JoinPath(h.commonDir, "ZTKDORVANE"); }
-  int CountInLog(const std::string& text) {
-    int n = 0;
-    for (const auto& line : SplitLines(h.mem.Content(JoinPath(h.kora1Dir, "DORVLOG.txt"))))
-      n += line.find(text) != std::string::npos;
-    return n;
-  }
+  int CountInLog(const std::string& text) { return Count(h.Log(), text); }
   Harness h;
 };
 
@@ -66,7 +61,7 @@ TEST_F(Startup, SecondInstanceEndsSilently) {
   EXPECT_TRUE(d().Ended());
   EXPECT_FALSE(h.ui.trayPresent);
   EXPECT_TRUE(h.ui.messages.empty());
-  EXPECT_FALSE(h.mem.Has(JoinPath(h.kora1Dir, "DORVLOG.txt")));
+  EXPECT_FALSE(h.mem.Has(h.LogPath()));
 }
 
 TEST_F(Startup, RegistryValuesFillTheKora1Folders) {
