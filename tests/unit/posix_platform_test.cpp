@@ -127,7 +127,9 @@ TEST_F(Posix, Kora1StartsDetachedFromTheExeOrTheBareName) {
   EXPECT_FALSE(processes.ProgramExists(dir.Root()));
   EXPECT_FALSE(processes.ShellOpen(Path("absent.exe"), "0", 2));
 
+  const pid_t self = ::getpid();
   ASSERT_TRUE(processes.ShellOpen(Path("kkora1.exe"), "0", 2));
+  ASSERT_EQ(::getpid(), self) << "the program that started KORA1 must go on as itself";
   ASSERT_TRUE(WaitFor(5000, [&] { return !dir.Read("kkora1.ran").empty(); }));
   std::istringstream ran(dir.Read("kkora1.ran"));
   std::string arg;

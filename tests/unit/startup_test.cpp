@@ -254,6 +254,7 @@ TEST_F(Startup, CloseQuestionOnlyAfterAnUnsavedChange) {
 }
 
 TEST_F(Startup, CloseRequestedInsideATickWaitsForTheTickToEnd) {
+  h.processes.Add(20, "kkora1.exe");  // found, so only the close can keep the timer off
   d().Form_Load();
   bool requested = false, endedInsideTick = false;
   // A close arriving while the tick lets events run (a menu click, a signal).

@@ -60,7 +60,8 @@ TEST(Text, FormatNumberPrintsLikeTheSystem) {
 TEST(Text, FilePatternsAndPaths) {
   const std::tuple<const char*, const char*, bool> cases[] = {
       {"abc.001", "*.001", true}, {"ABC.002", "*.001", false}, {"ABC.00X", "*.00?", true}, {"NOEXT", "*.*", true},
-      {"A", "*", true},           {"A.001.TMP", "*.001", false}, {"AB", "A**B", true},    {"AXB", "A**", true}};
+      {"A", "*", true},           {"A.001.TMP", "*.001", false}, {"AB", "A**B", true},    {"AXB", "A**", true},
+      {"ABC.001", "ABC.001**", true}};
   for (auto [name, pattern, match] : cases) EXPECT_EQ(MatchesPattern(name, pattern), match) << name << " " << pattern;
   EXPECT_FALSE(MatchesPattern(std::string(5000, 'a') + "b", std::string(50, '*') + "c"));
   EXPECT_EQ(BaseName(std::string("dir") + kPathSep + "f.txt"), "f.txt");
