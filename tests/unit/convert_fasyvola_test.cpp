@@ -2,7 +2,7 @@
 // for every record kind, and what happens to a file with a bad record.
 #include <gtest/gtest.h>
 
-#include "convert/ModConvFasyVolaToSL.h"
+#include "convert/fasyvola.h"
 #include "support/fakes.h"
 #include "text/paths.h"
 #include "text/text.h"

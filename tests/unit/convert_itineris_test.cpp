@@ -2,7 +2,7 @@
 // passes, the printed lines and the error log.
 #include <gtest/gtest.h>
 
-#include "convert/ModXmlConversion.h"
+#include "convert/itineris.h"
 #include "support/fakes.h"
 #include "text/paths.h"
 #include "text/text.h"
