@@ -68,7 +68,7 @@ TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
   ASSERT_TRUE(WaitFor(20000, [&] {
     return !XRun(display, xdotool + " search --onlyvisible --name '^TaskBar$'").empty() &&
            !XRun(display, xdotool + " search --name '^YXTrayProxy$'").empty();
-  }));
+  })) << tree.Read("icewm.txt");
   ::usleep(500 * 1000);
 
   auto env = inst.Env();
