@@ -18,7 +18,9 @@ build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The tray test drives the real program on an X server with a notification area.
 test: package-deps build
+	@scripts/deps.sh desktop
 	@QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 demo: build

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "bench_support.h"
-#include "convert/ModConvFasyVolaToSL.h"
-#include "convert/ModXmlConversion.h"
+#include "convert/fasyvola.h"
+#include "convert/itineris.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/system_clock.h"
 

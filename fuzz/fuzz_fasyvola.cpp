@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "convert/ModConvFasyVolaToSL.h"
+#include "convert/fasyvola.h"
 #include "fuzz_check.h"
 #include "fuzz_ui.h"
 #include "platform/sim/mem_filesystem.h"

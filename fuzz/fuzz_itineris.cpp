@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "convert/ModXmlConversion.h"
+#include "convert/itineris.h"
 #include "fuzz_check.h"
 #include "platform/sim/mem_filesystem.h"
 #include "platform/sim/virtual_clock.h"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs. Usage: scripts/deps.sh [set...]
-# Sets: build (default), qt, windows, screenshots, fuzz, bench, manual, package,
+# Sets: build (default), qt, desktop (an X server with a notification area
+# for the tray test), windows, screenshots, fuzz, bench, manual, package,
 # package-windows.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ for set in "${@:-build}"; do
   case "$set" in
     build) ;;
     qt) packages+=(qt6-base-dev) ;;
+    desktop) packages+=(xvfb xauth icewm xdotool) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 wine) ;;
     screenshots) packages+=(qt6-base-dev xvfb xauth icewm xdotool fonts-dejavu-core imagemagick) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;

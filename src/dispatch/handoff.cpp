@@ -1,7 +1,7 @@
 // Handing one input file to KORA1: the job file SR_DATI first, then the
 // start signal SR_START, so KORA1 never starts a job still being written.
-#include "convert/ModConvFasyVolaToSL.h"
-#include "convert/ModXmlConversion.h"
+#include "convert/fasyvola.h"
+#include "convert/itineris.h"
 #include "dispatch/dispatcher.h"
 #include "driverlink/job_journal.h"
 #include "text/paths.h"

@@ -15,10 +15,10 @@
 #include <random>
 #include <sstream>
 
-#include "e2e/process_helpers.h"
+#include "support/process.h"
 #include "platform/posix/posix_filesystem.h"
 
-namespace dorvane::e2e {
+namespace dorvane::test {
 namespace {
 
 #ifdef KKORA1_EXE
@@ -28,26 +28,15 @@ int Knob(const char* name, int fallback) {
   return v && *v ? std::atoi(v) : fallback;
 }
 
-int Count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 class RealShop : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* dir : {"app", "data/ZTKKORA1", "config", "run", "in", "out", "err"}) tree.MakeDir(dir);
+    for (const char* dir : {"in", "out", "err"}) tree.MakeDir(dir);
     // A driver of its own name, so that no other kkora1 on the machine is
-    // taken for it.
+    // taken for it. A 50 ms cycle, errors reset by themselves.
     std::filesystem::copy_file(KKORA1_EXE, tree.Path("app/kkcrash"));
-    // Port 1, "*.001", the shop's folders, log on, a 50 ms cycle, errors reset by themselves.
-    const std::vector<std::string> lines{
-        "1", "*.001", "  ", tree.Path("in"), tree.Path("out"), tree.Path("err"), ".OUT", " 0 ", " 1 ", ".ERR",
-        "0.05", "0", " 0 ", " ", "kkcrash.exe", " 1 ", " 0 ", " 0 "};
-    std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
-    tree.Write("app/DORVCONF.txt", text);
+    inst.Configure("0.05", tree.Path("in"), tree.Path("out"), tree.Path("err"),
+                   {" 0 ", " ", "kkcrash.exe", " 1 ", " 0 ", " 0 "});
   }
   void TearDown() override {
     if (dorvane && dorvane->Running()) dorvane->Signal(SIGKILL), dorvane->Wait(5000);
@@ -56,9 +45,9 @@ class RealShop : public ::testing::Test {
   // kkora1 reads its options from the environment, so that the one DORVANE
   // starts again after a kill prints as slowly as the first.
   std::vector<std::string> Env() const {
-    return {"DORVANE_HOME=" + tree.Path("app"), "XDG_DATA_HOME=" + tree.Path("data"),
-            "XDG_CONFIG_HOME=" + tree.Path("config"), "XDG_RUNTIME_DIR=" + tree.Path("run"),
-            "KKORA1_LINE_MS=120", "KKORA1_DUMP_MS=100", "KKORA1_POLL_MS=10"};
+    std::vector<std::string> env = inst.Env();
+    env.insert(env.end(), {"KKORA1_LINE_MS=120", "KKORA1_DUMP_MS=100", "KKORA1_POLL_MS=10"});
+    return env;
   }
   // The kkora1 processes of this run, started by the test or by DORVANE.
   std::vector<int> Kora1Pids() const {
@@ -96,7 +85,8 @@ class RealShop : public ::testing::Test {
            !tree.Exists(dir + "FINESCO.001") && !tree.Exists(dir + "SR_ERR.001");
   }
 
-  TempTree tree;
+  Installation inst;
+  const TempDir& tree = inst.tree;
   std::unique_ptr<Child> dorvane;
 };
 
@@ -177,4 +167,4 @@ TEST_F(RealShop, LinksInTheInputFolderAreNeverReadThrough) {
 #endif  // KKORA1_EXE
 
 }  // namespace
-}  // namespace dorvane::e2e
+}  // namespace dorvane::test

@@ -45,10 +45,7 @@ QtUiWindow::QtUiWindow(bool trayAvailable, const std::string& commandLine) {
 }
 
 int QtUiWindow::LogLines(const std::string& part) {
-  const std::string log = h.mem.Content(JoinPath(h.kora1Dir, "DORVLOG.txt"));
-  int n = 0;
-  for (auto at = log.find(part); at != std::string::npos; at = log.find(part, at + 1)) ++n;
-  return n;
+  return Count(h.Log(), part);
 }
 
 }  // namespace dorvane::test

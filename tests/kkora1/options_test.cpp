@@ -36,13 +36,9 @@ TEST(Options, CommandLineOverridesEnvironment) {
 }
 
 TEST(Options, RefusesWhatCannotWork) {
-  EXPECT_NE(Parse({"--port", "9"}).error, "");
-  EXPECT_NE(Parse({"--port"}).error, "");
-  EXPECT_NE(Parse({"--dump-ms", "-1"}).error, "");
-  EXPECT_NE(Parse({"--poll-ms", "0"}).error, "");
-  EXPECT_NE(Parse({"--paper-clear", "burn"}).error, "");
-  EXPECT_NE(Parse({"--bogus"}).error, "");
-  EXPECT_NE(Parse({"1"}).error, "");
+  const std::vector<std::string> bad[] = {{"--port", "9"}, {"--port"}, {"--dump-ms", "-1"}, {"--poll-ms", "0"},
+                                          {"--paper-clear", "burn"}, {"--bogus"}, {"1"}};
+  for (const auto& args : bad) EXPECT_NE(Parse(args).error, "") << args[0];
   EXPECT_NE(Parse({}, {{"KKORA1_LINE_MS", "fast"}}).error, "");
 }
 

@@ -34,28 +34,11 @@ TEST(SaremaParse, AcceptsEveryCommandShapeDorvaneWrites) {
 
 TEST(SaremaParse, OperandsAreTakenFromTheEndBecauseTextsAreNotEscaped) {
   auto sale = ParseCommand("PLUD,C1,N7,P000000150,:A,B;C,Q1,5,R;").command;
-  ASSERT_TRUE(sale);
-  EXPECT_EQ(sale->department, 7);
-  EXPECT_EQ(sale->amount, 150);
-  EXPECT_EQ(sale->text, "A,B;C");
-  ASSERT_TRUE(sale->quantity);
-  EXPECT_EQ(sale->quantity->units, 15);
-  EXPECT_EQ(sale->quantity->decimals, 1);
-  EXPECT_TRUE(sale->isReturn);
-
-  auto plain = ParseCommand("PLUD,C1,N1,P100,:TORTA,QUATTRO;").command;
-  ASSERT_TRUE(plain);
-  EXPECT_EQ(plain->text, "TORTA,QUATTRO");
-  EXPECT_FALSE(plain->quantity);
-
-  auto flat = ParseCommand("PLUD,N1,C1,:X,P1,P250;").command;
-  ASSERT_TRUE(flat);
-  EXPECT_EQ(flat->amount, 250);
-  EXPECT_EQ(flat->text, "X,P1");
-
-  auto pay = ParseCommand("CASH,V500,:CONTANTI, GRAZIE;").command;
-  ASSERT_TRUE(pay);
-  EXPECT_EQ(pay->text, "CONTANTI, GRAZIE");
+  ASSERT_TRUE(sale && sale->quantity);
+  EXPECT_EQ(std::tuple(sale->department, sale->amount, sale->text, sale->quantity->units, sale->isReturn),
+            std::tuple(7, 150, std::string("A,B;C"), 15, true));
+  EXPECT_EQ(ParseCommand("PLUD,N1,C1,:X,P1,P250;").command->text, "X,P1");
+  EXPECT_EQ(ParseCommand("CASH,V500,:CONTANTI, GRAZIE;").command->text, "CONTANTI, GRAZIE");
 }
 
 TEST(SaremaParse, RefusesMalformedLinesWithTheRightCode) {
@@ -107,14 +90,10 @@ TEST(SaremaTotals, PaymentsChangeAndAutomaticClosing) {
   ASSERT_TRUE(paid.valid);
   EXPECT_EQ(paid.receipt.Paid(), 1500);
   EXPECT_EQ(paid.receipt.Change(), 250);
-  std::vector<std::string> texts;
-  for (const auto& line : paid.receipt.Lines()) texts.push_back(line.text);
-  EXPECT_EQ(texts, (std::vector<std::string>{"X  REP.1", "TOTALE", "CONTANTI C", "CARTA K", "RESTO"}));
 
   JobCheck open = CheckJob("PLUD,C1,N1,P1250,:X;\r\nSUBT;\r\n", false);
   ASSERT_TRUE(open.valid);
   EXPECT_EQ(open.receipt.Paid(), 1250);  // closed in cash by the printer
-  EXPECT_EQ(open.receipt.Lines().back().text, "CONTANTI (CHIUSURA AUTOMATICA)");
 }
 
 TEST(SaremaTotals, RefusesWhatAPrinterWouldNotDo) {
@@ -186,13 +165,6 @@ TEST(SaremaJob, RefusalNeverReadsAsPaperOut) {
   EXPECT_TRUE(ReadsAsPaperOut("E096: FINE CARTA"));
   EXPECT_TRUE(ReadsAsPaperOut("E097: Cover aperto"));
   EXPECT_FALSE(ReadsAsPaperOut("e096: x"));
-}
-
-TEST(SaremaFormat, Cents) {
-  EXPECT_EQ(FormatCents(0), "0,00");
-  EXPECT_EQ(FormatCents(5), "0,05");
-  EXPECT_EQ(FormatCents(1250), "12,50");
-  EXPECT_EQ(FormatCents(-30), "-0,30");
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ TEST_F(Connection, Kora1IsStartedAndGivenTimeToSettle) {
   Open();
   h.processes.programs.insert(Exe());
   h.processes.onOpen = [&](const std::string&) { h.clock.After(3000, [&] { kora1.Start(1000); }); };
+  c().txtKora1Result.Set("KORA1 NON TROVATO O DUMP NON ESEGUITO");  // from an earlier try: cleared once started
   h.RunFor(2000);
   EXPECT_EQ(h.processes.opened, std::vector<std::string>{Exe() + "|0|2"});
   // Seen at the second 2-second check (6 s), then 5 s of settling.

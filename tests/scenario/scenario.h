@@ -41,7 +41,7 @@ class Shop : public ::testing::Test {
 
   std::vector<std::string> LogLines() {
     std::vector<std::string> lines;
-    ReadLines(h.mem, JoinPath(h.kora1Dir, "DORVLOG.txt"), lines);
+    ReadLines(h.mem, h.LogPath(), lines);
     return lines;
   }
   // Log lines without their date and time.

@@ -41,6 +41,8 @@ std::vector<std::string> ShopConfig(const Harness& h) {
           ".ERR", "2", "0", " 0 ", " ", "  ", " 0 ", " 0 ", " 0 "};
 }
 
+std::string Harness::LogPath() const { return JoinPath(kora1Dir, "DORVLOG.txt"); }
+
 void Harness::RunFor(std::int64_t ms) {
   const std::int64_t end = clock.MonotonicMs() + ms;
   while (clock.MonotonicMs() < end && !d->Ended()) {

@@ -14,6 +14,7 @@
 #include "platform/sim/faulty_filesystem.h"
 #include "platform/sim/mem_filesystem.h"
 #include "platform/sim/virtual_clock.h"
+#include "support/files.h"
 
 namespace dorvane::test {
 
@@ -132,6 +133,9 @@ struct Harness {
   // Lets the program run for this much virtual time, pumping events as a
   // front end's loop does.
   void RunFor(std::int64_t ms);
+  // The event log, DORVLOG.txt in KORA1's data folder; empty when missing.
+  std::string LogPath() const;
+  std::string Log() const { return mem.Content(LogPath()); }
 
   std::string root;
   std::string appDir, commonDir, kora1Dir;

@@ -2,7 +2,7 @@
 // for every record kind, and what happens to a file with a bad record.
 #include <gtest/gtest.h>
 
-#include "convert/ModConvFasyVolaToSL.h"
+#include "convert/fasyvola.h"
 #include "support/fakes.h"
 #include "text/paths.h"
 #include "text/text.h"
@@ -42,119 +42,74 @@ std::string Convert(const std::vector<std::string>& lines, bool invert = false) 
   return result.output;
 }
 
-TEST(FasyVola, WorkedExamples) {
-  EXPECT_EQ(Convert({kHeader, Sale("01", "0000001,50", "001", "PANE", "2"), Sale("03", "0000001,50", "001", "PANE"),
-                     Payment("12,50", "CONTANTI", "001")}),
-            "PLUD,C1,N1,P000000150,:PANE,Q2;\r\n"
-            "PLUD,C1,N1,P000000150,:PANE,R;\r\n"
-            "CASH,V1250,:CONTANTI;\r\n");
-}
+struct Case {
+  std::vector<std::string> records;
+  std::string job;
+  bool invert = false;
+};
 
-TEST(FasyVola, SaleColumns) {
-  std::string text42(42, 'T');
-  // Price keeps its leading zeros and loses every separator; the department
-  // loses its leading zeros; the text stops at column 82.
-  EXPECT_EQ(Convert({kHeader, Sale("1", "  1.234,50", "010", text42, "7")}),
-            "PLUD,C1,N10,P123450,:" + text42 + ",Q7;\r\n");
-  // Text is written as it stands, commas and semicolons included.
-  EXPECT_EQ(Convert({kHeader, Sale("1", "100", "2", "  LATTE, 1L; INTERO  ")}), "PLUD,C1,N2,P100,:LATTE, 1L; INTERO;\r\n");
-  // A blank department is department 0; a record ending before column 41 has an empty text.
-  EXPECT_EQ(Convert({kHeader, Sale("1", "100", "", "")}), "PLUD,C1,N0,P100,:;\r\n");
-  EXPECT_EQ(Convert({kHeader, At("1", 28, "100")}), "PLUD,C1,N0,P100,:;\r\n");
-  EXPECT_EQ(Convert({kHeader, "1"}), "PLUD,C1,N0,P,:;\r\n");
-}
-
-TEST(FasyVola, QuantityIsLeftOutWhenZeroAndOtherwiseWrittenAsItStands) {
-  for (const char* none : {"0", "000", "          ", "ABC"})
-    EXPECT_EQ(Convert({kHeader, Sale("01", "150", "1", "PANE", none)}), "PLUD,C1,N1,P150,:PANE;\r\n") << none;
-  EXPECT_EQ(Convert({kHeader, Sale("01", "150", "1", "PANE", "3")}), "PLUD,C1,N1,P150,:PANE,Q3;\r\n");
-  EXPECT_EQ(Convert({kHeader, Sale("03", "150", "1", "PANE", "3")}), "PLUD,C1,N1,P150,:PANE,Q3,R;\r\n");
-  EXPECT_EQ(Convert({kHeader, Sale("01", "150", "1", "PANE", "  1.500   ")}), "PLUD,C1,N1,P150,:PANE,Q1.500;\r\n");
-  // A line shorter than column 83 has no quantity.
-  EXPECT_EQ(Convert({kHeader, Sale("01", "150", "1", std::string(41, 'X'))}),
-            "PLUD,C1,N1,P150,:" + std::string(41, 'X') + ";\r\n");
-}
-
-TEST(FasyVola, ReceiptOpensAtTheFirstHeader) {
-  std::vector<std::string> before = {Sale("01", "150", "1", "PANE"), Discount("SC", "000", "001", "10"),
-                                     Text("CIAO"), Payment("100", "CONTANTI", "1")};
-  std::vector<std::string> lines = before;
-  EXPECT_EQ(Convert(lines), "");
-  lines.push_back(kHeader);
-  lines.push_back(Text("DOPO"));
-  lines.push_back("00 SECOND HEADER CHANGES NOTHING");
-  lines.push_back(Text("ANCORA"));
-  EXPECT_EQ(Convert(lines), "PRNT,:DOPO;\r\nPRNT,:ANCORA;\r\n");
-  // A header alone gives an empty job, and that is a success.
-  EXPECT_EQ(Convert({kHeader}), "");
-  EXPECT_EQ(Convert({}), "");
-}
-
-TEST(FasyVola, RecordKinds) {
-  // A line of blanks or letters in the kind columns is a header; an empty
-  // line is skipped; kinds 2, 7 and 10 write nothing.
-  EXPECT_EQ(Convert({"     ", Text("A"), "", Text("B")}), "PRNT,:A;\r\nPRNT,:B;\r\n");
-  EXPECT_EQ(Convert({"XYZ", Text("A")}), "PRNT,:A;\r\n");
-  EXPECT_EQ(Convert({"", Text("A")}), "");  // skipped, so no header either
-  EXPECT_EQ(Convert({kHeader, At("2", 5, "DUE"), At("07", 5, "SETTE"), At("10", 5, "DIECI"), Text("FINE")}),
-            "PRNT,:FINE;\r\n");
-  // The kind is read from the first two characters as they stand.
-  EXPECT_EQ(Convert({kHeader, At(" 5", 5, "CINQUE")}), "PRNT,:CINQUE;\r\n");
-  // Text line: columns 5 to 54.
-  EXPECT_EQ(Convert({kHeader, "5XXX" + std::string(50, 'T') + "OVER"}), "PRNT,:" + std::string(50, 'T') + ";\r\n");
-}
-
-TEST(FasyVola, LineEnds) {
+TEST(FasyVola, RecordsBecomeSaremaLanguage) {
+  const std::string t42(42, 'T'), x41(41, 'X'), ret = "PLUD,C1,N1,P150,:PANE,R;\r\n";
+  const std::string r = Sale("03", "150", "1", "PANE"), pct = Discount("SC", "000", "001", "10"),
+                    amt = Discount("SC", "000", "002", "1");
+  const Case cases[] = {
+      {{kHeader, Sale("01", "0000001,50", "001", "PANE", "2"), Sale("03", "0000001,50", "001", "PANE"),
+        Payment("12,50", "CONTANTI", "001")},
+       "PLUD,C1,N1,P000000150,:PANE,Q2;\r\nPLUD,C1,N1,P000000150,:PANE,R;\r\nCASH,V1250,:CONTANTI;\r\n"},
+      // Price keeps its zeros and loses separators; department loses its zeros; text stops at column 82.
+      {{kHeader, Sale("1", "  1.234,50", "010", t42, "7")}, "PLUD,C1,N10,P123450,:" + t42 + ",Q7;\r\n"},
+      {{kHeader, Sale("1", "100", "2", "  LATTE, 1L; INTERO  ")}, "PLUD,C1,N2,P100,:LATTE, 1L; INTERO;\r\n"},
+      {{kHeader, Sale("1", "100", "", "")}, "PLUD,C1,N0,P100,:;\r\n"},
+      {{kHeader, At("1", 28, "100")}, "PLUD,C1,N0,P100,:;\r\n"},
+      {{kHeader, "1"}, "PLUD,C1,N0,P,:;\r\n"},
+      // Quantity: left out when zero or not a number, otherwise as it stands; none before column 83.
+      {{kHeader, Sale("01", "150", "1", "PANE", "000"), Sale("01", "150", "1", "PANE", "ABC"),
+        Sale("01", "150", "1", "PANE", "          ")},
+       "PLUD,C1,N1,P150,:PANE;\r\nPLUD,C1,N1,P150,:PANE;\r\nPLUD,C1,N1,P150,:PANE;\r\n"},
+      {{kHeader, Sale("03", "150", "1", "PANE", "3"), Sale("01", "150", "1", "PANE", "  1.500   ")},
+       "PLUD,C1,N1,P150,:PANE,Q3,R;\r\nPLUD,C1,N1,P150,:PANE,Q1.500;\r\n"},
+      {{kHeader, Sale("01", "150", "1", x41)}, "PLUD,C1,N1,P150,:" + x41 + ";\r\n"},
+      // Nothing before the first header; a second header changes nothing; a header alone is an empty job.
+      {{Sale("01", "150", "1", "PANE"), pct, Text("CIAO"), kHeader, Text("DOPO"), "00 SECOND", Text("ANCORA")},
+       "PRNT,:DOPO;\r\nPRNT,:ANCORA;\r\n"},
+      {{kHeader}, ""},
+      {{}, ""},
+      // Blanks or letters in the kind columns make a header; an empty line is skipped; 2, 7, 10 write nothing.
+      {{"     ", Text("A"), "", Text("B")}, "PRNT,:A;\r\nPRNT,:B;\r\n"},
+      {{"XYZ", Text("A")}, "PRNT,:A;\r\n"},
+      {{"", Text("A")}, ""},
+      {{kHeader, At("2", 5, "DUE"), At("07", 5, "SETTE"), At("10", 5, "DIECI"), At(" 5", 5, "CINQUE")},
+       "PRNT,:CINQUE;\r\n"},
+      {{kHeader, "5XXX" + std::string(50, 'T') + "OVER"}, "PRNT,:" + std::string(50, 'T') + ";\r\n"},
+      // Discounts: on the last line commas in the text become points; on the subtotal the text stays.
+      {{kHeader, Discount("SCONTO", "000", "001", "10"), Discount("SC,1", "000", "001", "7,5"),
+        Discount("SU,BT", "001", "001", "10")},
+       "DISC,%10,:SCONTO 10.00%;\r\nDISC,%7,5,:SC.1 7.50%;\r\nDOST,%10,:SU,BT;\r\n"},
+      {{kHeader, Discount("B", "000", "002", "2,50"), Discount("B", "009", "000", "2.50"), Discount("B", "000", "", "3")},
+       "COUP,V250,:B;\r\nCOST,V250,:B;\r\nCOUP,V300,:B;\r\n"},
+      {{kHeader, r, pct, r, amt}, ret + "DISC,%10,:SC 10.00%;\r\n" + ret + "COUP,V100,:SC;\r\n"},  // no inversion
+      // Inversion: only the first discount after a return, and only until a sale or a subtotal discount.
+      {{kHeader, r, pct, pct}, ret + "MAGG,%10,:SC 10.00%;\r\nDISC,%10,:SC 10.00%;\r\n", true},
+      {{kHeader, r, amt}, ret + "ADDI,V100,:SC;\r\n", true},
+      {{kHeader, r, Sale("01", "150", "1", "PANE"), pct}, ret + "PLUD,C1,N1,P150,:PANE;\r\nDISC,%10,:SC 10.00%;\r\n", true},
+      {{kHeader, r, Text("X"), Payment("1", "C", "1"), amt}, ret + "PRNT,:X;\r\nCASH,V1,:C;\r\nADDI,V100,:SC;\r\n", true},
+      {{kHeader, r, Discount("ST", "001", "002", "1"), amt}, ret + "COST,V100,:ST;\r\nCOUP,V100,:SC;\r\n", true},
+      {{kHeader, r, Discount("ST", "001", "001", "5")}, ret + "DOST,%5,:ST;\r\n", true},
+      // Up to the 32-bit operand; decimals past the cents rounded half to even.
+      {{kHeader, Discount("A", "000", "002", "21474836,4"), Discount("A", "000", "002", "2,505"),
+        Discount("B", "000", "002", "2,515"), Discount("C", "000", "002", "-1,5"), Discount("D", "000", "001", ",5"),
+        Discount("E", "000", "001", "0")},
+       "COUP,V2147483640,:A;\r\nCOUP,V250,:A;\r\nCOUP,V252,:B;\r\nCOUP,V-150,:C;\r\nDISC,%,5,:D 0.50%;\r\n"
+       "DISC,%0,:E 0.00%;\r\n"},
+      // Payment codes; text in columns 13 to 48.
+      {{kHeader, Payment("1.012,50", "P", "1"), Payment("1", "P", "2"), Payment("1", "P", "3"), Payment("1", "P", "4"),
+        Payment("1", "P", "005"), Payment("1", "P", " 40"), Payment("100", std::string(36, 'T') + "1", "1")},
+       "CASH,V101250,:P;\r\nCHEQ,V1,:P;\r\nCARD,V1,:P;\r\nTEND,N4,V1,:P;\r\nCASH,V1,:P;\r\nTEND,N4,V1,:P;\r\n"
+       "CASH,V100,:" + std::string(36, 'T') + ";\r\n"},
+  };
+  for (const Case& k : cases) EXPECT_EQ(Convert(k.records, k.invert), k.job) << k.job;
   // CR alone ends a record as CR LF does; a last record without a line end still counts.
   EXPECT_EQ(ConvertFasyVolaText("00\r" + Text("A") + "\r\n" + Text("B"), false).output, "PRNT,:A;\r\nPRNT,:B;\r\n");
-}
-
-TEST(FasyVola, DiscountKeywordsWithoutTheOption) {
-  EXPECT_EQ(Convert({kHeader, Discount("SCONTO", "000", "001", "10")}), "DISC,%10,:SCONTO 10.00%;\r\n");
-  // On the last line every comma of the whole text becomes a point; the rate operand stays as written.
-  EXPECT_EQ(Convert({kHeader, Discount("SC,1", "000", "001", "7,5")}), "DISC,%7,5,:SC.1 7.50%;\r\n");
-  // On the subtotal the text stays as it is.
-  EXPECT_EQ(Convert({kHeader, Discount("SU,BT", "001", "001", "10")}), "DOST,%10,:SU,BT;\r\n");
-  // Amounts are hundredths, with either decimal separator.
-  EXPECT_EQ(Convert({kHeader, Discount("BUONO", "000", "002", "2,50")}), "COUP,V250,:BUONO;\r\n");
-  EXPECT_EQ(Convert({kHeader, Discount("BUONO", "009", "000", "2.50")}), "COST,V250,:BUONO;\r\n");
-  EXPECT_EQ(Convert({kHeader, Discount("BUONO", "000", "", "3")}), "COUP,V300,:BUONO;\r\n");
-  // Even after a return, without the option.
-  EXPECT_EQ(Convert({kHeader, Sale("03", "150", "1", "PANE"), Discount("SC", "000", "001", "10"),
-                     Sale("03", "150", "1", "PANE"), Discount("SC", "000", "002", "1")}),
-            "PLUD,C1,N1,P150,:PANE,R;\r\nDISC,%10,:SC 10.00%;\r\n"
-            "PLUD,C1,N1,P150,:PANE,R;\r\nCOUP,V100,:SC;\r\n");
-}
-
-TEST(FasyVola, InversionTurnsADiscountOnAReturnedLineIntoASurcharge) {
-  std::string ret = Sale("03", "150", "1", "PANE");
-  std::string pct = Discount("SC", "000", "001", "10");
-  std::string amt = Discount("SC", "000", "002", "1");
-  const std::string retOut = "PLUD,C1,N1,P150,:PANE,R;\r\n";
-  // Only the first discount after the return is inverted.
-  EXPECT_EQ(Convert({kHeader, ret, pct, pct}, true), retOut + "MAGG,%10,:SC 10.00%;\r\nDISC,%10,:SC 10.00%;\r\n");
-  EXPECT_EQ(Convert({kHeader, ret, amt}, true), retOut + "ADDI,V100,:SC;\r\n");
-  // A sale between return and discount ends the return; text and payment lines do not.
-  EXPECT_EQ(Convert({kHeader, ret, Sale("01", "150", "1", "PANE"), pct}, true),
-            retOut + "PLUD,C1,N1,P150,:PANE;\r\nDISC,%10,:SC 10.00%;\r\n");
-  EXPECT_EQ(Convert({kHeader, ret, Text("X"), Payment("1", "C", "1"), amt}, true),
-            retOut + "PRNT,:X;\r\nCASH,V1,:C;\r\nADDI,V100,:SC;\r\n");
-  // A subtotal discount is never inverted, and it still ends the return.
-  EXPECT_EQ(Convert({kHeader, ret, Discount("ST", "001", "002", "1"), amt}, true),
-            retOut + "COST,V100,:ST;\r\nCOUP,V100,:SC;\r\n");
-  EXPECT_EQ(Convert({kHeader, ret, Discount("ST", "001", "001", "5")}, true), retOut + "DOST,%5,:ST;\r\n");
-}
-
-TEST(FasyVola, PaymentCodes) {
-  std::vector<std::pair<const char*, const char*>> codes = {
-      {"1", "CASH,V"}, {"2", "CHEQ,V"}, {"3", "CARD,V"}, {"4", "TEND,N4,V"}, {"5", "CASH,V"}, {"40", "TEND,N4,V"},
-      {"005", "CASH,V"}, {" 40", "TEND,N4,V"}};
-  for (auto [code, keyword] : codes)
-    EXPECT_EQ(Convert({kHeader, Payment("1.012,50", "PAGATO", code)}), std::string(keyword) + "101250,:PAGATO;\r\n")
-        << code;
-  // Text in columns 13 to 48; the code's columns are not part of it.
-  EXPECT_EQ(Convert({kHeader, Payment("100", std::string(36, 'T') + "1", "1")}),
-            "CASH,V100,:" + std::string(36, 'T') + ";\r\n");
 }
 
 TEST(FasyVola, UnknownPaymentCodeFailsTheJob) {
@@ -180,14 +135,9 @@ TEST(FasyVola, BadDiscountValueFailsButTheRestIsWritten) {
   EXPECT_EQ(r.failures[2].number, kErrOverflow);
 }
 
-TEST(FasyVola, DiscountNumbers) {
-  // Amounts up to the 32-bit operand, and decimals past the cents rounded half to even.
-  EXPECT_EQ(Convert({kHeader, Discount("A", "000", "002", "21474836,4")}), "COUP,V2147483640,:A;\r\n");
+TEST(FasyVola, DiscountValuesThatAreNoNumberFail) {
   EXPECT_EQ(ConvertFasyVolaText(JoinLines({kHeader, Discount("A", "000", "002", "21474837")}), false).failures.at(0).number,
             kErrOverflow);
-  EXPECT_EQ(Convert({kHeader, Discount("A", "000", "002", "2,505"), Discount("B", "000", "002", "2,515"),
-                     Discount("C", "000", "002", "-1,5"), Discount("D", "000", "001", ",5")}),
-            "COUP,V250,:A;\r\nCOUP,V252,:B;\r\nCOUP,V-150,:C;\r\nDISC,%,5,:D 0.50%;\r\n");
   for (const char* bad : {"1,2,3", "1 2", "1e3", "-", ",", "2,50EUR"})
     EXPECT_FALSE(ConvertFasyVolaText(JoinLines({kHeader, Discount("A", "000", "002", bad)}), false).ok()) << bad;
 }

@@ -2,7 +2,7 @@
 // passes, the printed lines and the error log.
 #include <gtest/gtest.h>
 
-#include "convert/ModXmlConversion.h"
+#include "convert/itineris.h"
 #include "support/fakes.h"
 #include "text/paths.h"
 #include "text/text.h"
@@ -98,39 +98,34 @@ TEST(ItinerisConvert, ADroppedLineLeavesTheReaderInsideALine) {
                 "PRNT,:;\r\nPRNT,:;\r\nPLUD,N1,C1,: ,P100,R;\r\n" + kEnd);
 }
 
-TEST(ItinerisConvert, ReceiptsWithoutLines) {
-  EXPECT_EQ(Job(Receipt("")), kEnd);
-  EXPECT_EQ(Job("<SCONTRINO></SCONTRINO>"), kEnd);
-  EXPECT_EQ(Job("\r\n"), kEnd);
-  // A line not closed before the receipt ends is lost.
-  EXPECT_EQ(Job("<SCONTRINO><DETTAGLIO><CODICE>1</CODICE><IMPORTO>1.00</IMPORTO></SCONTRINO>"), kEnd);
+TEST(ItinerisConvert, EmptyReceiptsAndWhatFollowsAReceipt) {
+  const std::string a = "OPER,C1;\r\n" + kSep + "PRNT,:A;\r\nPRNT,:X;\r\nPLUD,N1,C1,: ,P100;\r\n" + kEnd;
+  const std::string first = Receipt(Line("A", "x", "1", "1.00", "1.00"));
+  const std::pair<std::string, std::string> cases[] = {
+      {Receipt(""), kEnd}, {"<SCONTRINO></SCONTRINO>", kEnd}, {"\r\n", kEnd},
+      // A line not closed before the receipt ends is lost.
+      {"<SCONTRINO><DETTAGLIO><CODICE>1</CODICE><IMPORTO>1.00</IMPORTO></SCONTRINO>", kEnd},
+      // Nothing after the receipt is read, not even a broken field whose value would run past the end.
+      {first + Receipt(Line("B", "y", "1", "2.00", "2.00")), a}, {first + "<CODICE>", a},
+      // Empty elements, and values holding a "<".
+      {Receipt("<DETTAGLIO><CODICE></CODICE><DESCRIZIONE>a<b</DESCRIZIONE><IMPORTO>1.00</IMPORTO>"
+               "<PREZZO>1.00</PREZZO></DETTAGLIO>"),
+       "OPER,C1;\r\n" + kSep + "PRNT,:;\r\nPRNT,:;\r\nPLUD,N1,C1,: ,P100;\r\n" + kEnd}};
+  for (const auto& [xml, job] : cases) EXPECT_EQ(Job(xml), job) << xml;
 }
 
-TEST(ItinerisConvert, NothingAfterTheReceiptIsRead) {
-  std::string first = Receipt(Line("A", "x", "1", "1.00", "1.00"));
-  std::string second = Receipt(Line("B", "y", "1", "2.00", "2.00"));
-  std::string expected = "OPER,C1;\r\n" + kSep + "PRNT,:A;\r\nPRNT,:X;\r\nPLUD,N1,C1,: ,P100;\r\n" + kEnd;
-  EXPECT_EQ(Job(first + second), expected);
-  // Not even a broken field after it: the value read would run past the end.
-  EXPECT_EQ(Job(first + "<CODICE>"), expected);
-}
-
-TEST(ItinerisConvert, ListPriceLine) {
-  auto listLine = [](const std::string& qta, const std::string& price, const std::string& amount) {
+TEST(ItinerisConvert, ListPriceLineWhenQuantityOrPriceDiffer) {
+  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+      {"1", "1.50", "1.50", "none"}, {"", "1.50", "1.50", "none"}, {"1", "2,00", "1,80", "PR.LIST. 1 X 2.00"},
+      {"1", "1.5", "1.50", "PR.LIST. 1 X 1.5"} /* compared as texts */, {"2", "1.50", "1.50", "PR.LIST. 2 X 1.50"},
+      // Quantities rounded half to even.
+      {"2,5", "1.00", "2.50", "PR.LIST. 2 X 1.00"}, {"3.5", "1.00", "3.50", "PR.LIST. 4 X 1.00"},
+      {"1.5", "1.00", "1.00", "PR.LIST. 2 X 1.00"}, {"0,5", "1.00", "1.00", "none"}};
+  for (auto [qta, price, amount, line] : cases) {
     std::string job = Job(Receipt(Line("C", "D", qta, price, amount)));
     std::size_t at = job.find("PR.LIST.");
-    return at == std::string::npos ? std::string("none") : job.substr(at, job.find(";", at) - at);
-  };
-  EXPECT_EQ(listLine("1", "1.50", "1.50"), "none");
-  EXPECT_EQ(listLine("", "1.50", "1.50"), "none");
-  EXPECT_EQ(listLine("1", "2,00", "1,80"), "PR.LIST. 1 X 2.00");
-  EXPECT_EQ(listLine("1", "1.5", "1.50"), "PR.LIST. 1 X 1.5");  // compared as texts
-  EXPECT_EQ(listLine("2", "1.50", "1.50"), "PR.LIST. 2 X 1.50");
-  // Quantities rounded half to even.
-  EXPECT_EQ(listLine("2,5", "1.00", "2.50"), "PR.LIST. 2 X 1.00");
-  EXPECT_EQ(listLine("3.5", "1.00", "3.50"), "PR.LIST. 4 X 1.00");
-  EXPECT_EQ(listLine("1.5", "1.00", "1.00"), "PR.LIST. 2 X 1.00");
-  EXPECT_EQ(listLine("0,5", "1.00", "1.00"), "none");
+    EXPECT_EQ(at == std::string::npos ? "none" : job.substr(at, job.find(";", at) - at), line) << qta << " " << price;
+  }
 }
 
 TEST(ItinerisConvert, DiscountLines) {
@@ -155,27 +150,15 @@ TEST(ItinerisConvert, CaseAndIndentationDoNotMatter) {
   EXPECT_EQ(Job(lf), expected);
 }
 
-TEST(ItinerisConvert, EmptyElementsAndValuesHoldingALessThanSign) {
-  EXPECT_EQ(Job(Receipt("<DETTAGLIO><CODICE></CODICE><DESCRIZIONE>a<b</DESCRIZIONE><IMPORTO>1.00</IMPORTO>"
-                        "<PREZZO>1.00</PREZZO></DETTAGLIO>")),
-            "OPER,C1;\r\n" + kSep + "PRNT,:;\r\nPRNT,:;\r\nPLUD,N1,C1,: ,P100;\r\n" + kEnd);
-}
-
 TEST(ItinerisConvert, AmountIsAlwaysSentInHundredths) {
-  auto operand = [](const std::string& amount) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"3,00", "300"}, {"3", "300"},           {"3.5", "350"},                {"3.", "300"},    {",5", "50"},
+      {"3.000", "300"}, {"1.234,50", "123450"}, {"1.234.567,00", "123456700"}, {"-2,00", "-200"}};
+  for (auto [amount, operand] : cases) {
     std::string job = Job(Receipt(Line("C", "D", "1", amount, amount)));
     std::size_t at = job.find(",P");
-    return job.substr(at + 2, job.find(';', at) - at - 2);
-  };
-  EXPECT_EQ(operand("3,00"), "300");
-  EXPECT_EQ(operand("3"), "300");
-  EXPECT_EQ(operand("3.5"), "350");
-  EXPECT_EQ(operand("3."), "300");
-  EXPECT_EQ(operand(",5"), "50");
-  EXPECT_EQ(operand("3.000"), "300");
-  EXPECT_EQ(operand("1.234,50"), "123450");
-  EXPECT_EQ(operand("1.234.567,00"), "123456700");
-  EXPECT_EQ(operand("-2,00"), "-200");
+    EXPECT_EQ(job.substr(at + 2, job.find(';', at) - at - 2), operand) << amount;
+  }
 }
 
 TEST(ItinerisConvert, FailuresKeepWhatWasWritten) {
@@ -281,6 +264,7 @@ TEST_F(ItinerisFiles, AbsurdlyLargeInputIsRefused) {
   EXPECT_FALSE(Prepare(xml + std::string(kMaxItinerisInputBytes + 1 - xml.size(), ' ')));
   EXPECT_EQ(Log(), "260305_090703 -> 2: File di input troppo grande: 16777217 byte (massimo 16777216) - 6\r\n");
   EXPECT_FALSE(fs.Has(Path("xout1.tmp")));
+  EXPECT_FALSE(SplitXmlTags(fs, log, Path("R.xml"), Path("xout1.tmp")));
 }
 
 }  // namespace

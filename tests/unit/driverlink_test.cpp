@@ -52,32 +52,31 @@ TEST_F(DriverLink, SelectionSkipsReservedOwnAndForeignNames) {
   EXPECT_TRUE(h.ui.messages.empty());
 }
 
-TEST_F(DriverLink, SelectionKeyIsTheCreationTimeAsFifteenCharacters) {
-  Drop("A.001", "x");
-  h.mem.SetCreationTime(In("A.001"), {2026, 3, 5, 7, 8, 9});
-  EXPECT_EQ(d().FindFileInfo(In("A.001")), "20260305_070809");
-  EXPECT_EQ(d().FindFileInfo(In("gone.001")), "");
-}
-
-TEST_F(DriverLink, SaremaInputIsCopiedByteForByteThenStarted) {
-  const std::string bytes = std::string("VEND,1,\"A\",100;\r\n\x11\x80\0CHIU;\r\n", 22);
-  Drop("S.001", bytes);
-  EXPECT_TRUE(d().SendFileToKora1("S.001"));
-  EXPECT_EQ(h.mem.Content(st().SR_Dati), bytes);
-  EXPECT_TRUE(h.mem.Has(st().SR_Start));
-  EXPECT_EQ(st().CurrentSelectedFile, In("S.001"));
-  EXPECT_TRUE(h.mem.Has(In("S.001")));
-}
-
-TEST_F(DriverLink, FasyVolaInputIsConvertedIntoTheJob) {
-  c().SelectLayout(1);
+TEST_F(DriverLink, EachLayoutBecomesTheJobAndItsStartSignal) {
   std::string sale = "01";
   sale.resize(27, ' ');
   sale += "0000001,50" "001" "PANE";
-  Drop("F.001", "00HEADER\r\n" + sale + "\r\n");
-  EXPECT_TRUE(d().SendFileToKora1("F.001"));
-  EXPECT_EQ(h.mem.Content(st().SR_Dati), "PLUD,C1,N1,P000000150,:PANE;\r\n");
-  EXPECT_EQ(h.mem.Content(In("FASYCONV.TXT")), h.mem.Content(st().SR_Dati));
+  const std::string sarema = std::string("VEND,1,\"A\",100;\r\n\x11\x80\0CHIU;\r\n", 22);
+  const std::string itineris =
+      "<SCONTRINO><DETTAGLIO><CODICE>1</CODICE><DESCRIZIONE>pane</DESCRIZIONE><QTA>1</QTA>"
+      "<PREZZO>1,00</PREZZO><IMPORTO>1,00</IMPORTO></DETTAGLIO></SCONTRINO>";
+  const std::tuple<int, std::string, std::string, const char*> cases[] = {
+      {0, sarema, sarema, ""},  // copied byte for byte
+      {1, "00HEADER\r\n" + sale + "\r\n", "PLUD,C1,N1,P000000150,:PANE;\r\n", "FASYCONV.TXT"},
+      {2, itineris, "PLUD,N1,C1,: ,P100;\r\n", "xout2.tmp"}};
+  for (auto [layout, input, job, workFile] : cases) {
+    c().SelectLayout(layout);
+    Drop("R.001", input);
+    h.mem.Remove(st().SR_Start);
+    EXPECT_TRUE(d().SendFileToKora1("R.001")) << layout;
+    const std::string sent = h.mem.Content(st().SR_Dati);
+    EXPECT_NE(sent.find(job), std::string::npos) << layout << ": " << sent;
+    if (*workFile) {
+      EXPECT_EQ(h.mem.Content(In(workFile)), sent) << layout;
+    }
+    EXPECT_TRUE(h.mem.Has(st().SR_Start)) << layout;
+    EXPECT_TRUE(h.mem.Has(In("R.001"))) << "the input stays until its result is filed";
+  }
 }
 
 TEST_F(DriverLink, ItinerisInputWhoseFirstStepFailsLeavesNoJob) {
@@ -86,20 +85,8 @@ TEST_F(DriverLink, ItinerisInputWhoseFirstStepFailsLeavesNoJob) {
   h.mem.Put(st().SR_Dati, "previous job");
   EXPECT_FALSE(d().SendFileToKora1("X.001"));
   EXPECT_EQ(c().txtKora1Result.Text, "FILE DI INPUT NON DISPONIBILE: ");
-  EXPECT_FALSE(h.mem.Has(st().SR_Dati));
-  EXPECT_FALSE(h.mem.Has(st().SR_Start));
-  EXPECT_FALSE(h.mem.Has(In("xout2.tmp")));
+  for (const std::string& path : {st().SR_Dati, st().SR_Start, In("xout2.tmp")}) EXPECT_FALSE(h.mem.Has(path)) << path;
   EXPECT_EQ(st().CurrentSelectedFile, In("X.001"));
-}
-
-TEST_F(DriverLink, ItinerisInputIsConvertedIntoTheJob) {
-  c().SelectLayout(2);
-  Drop("X.001",
-       "<SCONTRINO>\r\n<DETTAGLIO>\r\n<CODICE>1</CODICE>\r\n<DESCRIZIONE>pane</DESCRIZIONE>\r\n<QTA>1</QTA>\r\n"
-       "<PREZZO>1,00</PREZZO>\r\n<IMPORTO>1,00</IMPORTO>\r\n</DETTAGLIO>\r\n</SCONTRINO>\r\n");
-  EXPECT_TRUE(d().SendFileToKora1("X.001"));
-  EXPECT_EQ(h.mem.Content(st().SR_Dati), h.mem.Content(In("xout2.tmp")));
-  EXPECT_NE(h.mem.Content(st().SR_Dati).find("PLUD,N1,C1,: ,P100;\r\n"), std::string::npos);
 }
 
 TEST_F(DriverLink, MonitorCodesAndThePaperOutCopy) {

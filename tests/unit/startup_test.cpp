@@ -1,4 +1,6 @@
-// Start-up and shutdown of the dispatcher on fakes and a virtual clock.
+// Start-up and shutdown of the dispatcher on fakes and a virtual clock: the
+// switches, where DORVANE and KORA1 keep their files, the KORA1 buttons, the
+// manual, and closing.
 #include <gtest/gtest.h>
 
 #include "support/fakes.h"
@@ -8,204 +10,211 @@
 namespace dorvane::test {
 namespace {
 
+using Registry = std::map<std::string, std::string>;
 const std::vector<std::string> kLogOnConfig = {"1", "*.001", "  ", "", "", "", ".OUT", " 0 ", " 1 ", ".ERR", "2", "0"};
 
-class StartupTest : public ::testing::Test {
+class Startup : public ::testing::Test {
  protected:
   Dispatcher& d() { return *h.d; }
   DispatchState& st() { return h.d->State(); }
   Controls& c() { return h.d->Ctl(); }
-  std::string Log() { return h.mem.Content(JoinPath(h.kora1Dir, "DORVLOG.txt")); }
-  int CountInLog(const std::string& text) {
-    int n = 0;
-    for (const auto& line : SplitLines(Log())) n += line.find(text) != std::string::npos;
-    return n;
-  }
+  std::string DorvaneDir() const { return JoinPath(h.commonDir, "ZTKDORVANE"); }
+  int CountInLog(const std::string& text) { return Count(h.Log(), text); }
   Harness h;
 };
 
-TEST_F(StartupTest, PlainStartHidesTheWindowAndStartsTheCycle) {
+TEST_F(Startup, PlainStartHidesTheWindowAndStartsTheCycleOnKora1sDataFolder) {
   ASSERT_TRUE(d().Form_Load());
-  EXPECT_EQ(st().CurrKora1ActiveCom, "1");
-  EXPECT_EQ(c().cboComSelect.ListIndex, 0);
-  EXPECT_EQ(st().iStdTimerVal, 2000);
   EXPECT_EQ(c().Timer1.Interval(), 2000);
   EXPECT_TRUE(c().Timer1.Enabled());
-  EXPECT_EQ(c().cmdEnableTimer.Caption, "STOP");
-  EXPECT_EQ(c().cmdEnableTimer.BackColor, kLightRed);
   EXPECT_FALSE(h.ui.windowShown);
   EXPECT_TRUE(h.ui.topmost);
   EXPECT_TRUE(h.ui.trayPresent);
-  EXPECT_EQ(h.ui.trayTip, " DORVANE in attesa di connessione con KORA1 ...");
   EXPECT_FALSE(st().SomethingModified);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
-  EXPECT_EQ(st().CurrFileFilter, "*.00X");
   EXPECT_EQ(st().CurrKora1ProcName, "kkora1.exe");
-  EXPECT_TRUE(c().OptionItinerisXml.Visible);
   EXPECT_FALSE(c().txtInputDir.Locked);
-  EXPECT_FALSE(c().txtKora1PathDir.Locked);
-  // Without configuration every directory is KORA1's data directory.
-  EXPECT_EQ(st().CurrentKora1DataDir, h.kora1Dir);
   EXPECT_EQ(st().CurrentKora1AppPathDir, h.appDir);
-  EXPECT_EQ(st().CurrentDorvaneDataDir, JoinPath(h.commonDir, "ZTKDORVANE"));
-  EXPECT_EQ(st().CurrInputFilePath, h.kora1Dir);
-  EXPECT_EQ(st().CurrOutputFilePath, h.kora1Dir);
-  EXPECT_EQ(st().CurrErrorFilePath, h.kora1Dir);
-  // Start-up does not touch KORA1.
-  EXPECT_TRUE(st().SR_Matr.empty());
-  EXPECT_FALSE(st().StatoConnessioneKora1);
+  EXPECT_EQ(st().CurrentDorvaneDataDir, DorvaneDir());
+  for (const std::string* dir : {&st().CurrentKora1DataDir, &st().CurrInputFilePath, &st().CurrErrorFilePath})
+    EXPECT_EQ(*dir, h.kora1Dir);
+  EXPECT_TRUE(st().SR_Matr.empty()) << "start-up does not touch KORA1";
 }
 
-TEST_F(StartupTest, SwitchesAreFoundAnywhereInAnyCase) {
-  struct Case {
-    const char* line;
-    bool shown, running;
-  } cases[] = {
-      {"", false, true},
-      {"/nonid", true, true},
-      {"/STOP", false, false},
-      {"/stop /NonId", true, false},
-      {"xx/NONID/sToPyy", true, false},
-      {"/NON ID /ST OP", false, true},
-  };
-  for (const Case& k : cases) {
+TEST_F(Startup, SwitchesAreFoundAnywhereInAnyCase) {
+  const std::tuple<const char*, bool, bool> cases[] = {
+      {"", false, true},          {"/nonid", true, true},           {"/STOP", false, false},
+      {"/stop /NonId", true, false}, {"xx/NONID/sToPyy", true, false}, {"/NON ID /ST OP", false, true}};
+  for (auto [line, shown, running] : cases) {
     Harness fresh;
-    fresh.system.commandLine = k.line;
-    ASSERT_TRUE(fresh.d->Form_Load()) << k.line;
-    EXPECT_EQ(fresh.ui.windowShown, k.shown) << k.line;
-    EXPECT_EQ(fresh.d->Ctl().Timer1.Enabled(), k.running) << k.line;
-    EXPECT_EQ(fresh.d->Ctl().cmdEnableTimer.Caption, k.running ? "STOP" : "START") << k.line;
-    EXPECT_EQ(fresh.ui.trayTip, kTipWaiting) << k.line;
+    fresh.system.commandLine = line;
+    ASSERT_TRUE(fresh.d->Form_Load()) << line;
+    EXPECT_EQ(fresh.ui.windowShown, shown) << line;
+    EXPECT_EQ(fresh.d->Ctl().Timer1.Enabled(), running) << line;
+    EXPECT_EQ(fresh.d->Ctl().cmdEnableTimer.Caption, running ? "STOP" : "START") << line;
   }
 }
 
-TEST_F(StartupTest, SecondInstanceEndsSilently) {
+TEST_F(Startup, SecondInstanceEndsSilently) {
   h.PutConfig(kLogOnConfig, h.appDir);
   h.system.otherInstance = true;
   EXPECT_FALSE(d().Form_Load());
   EXPECT_TRUE(d().Ended());
   EXPECT_FALSE(h.ui.trayPresent);
   EXPECT_TRUE(h.ui.messages.empty());
-  EXPECT_EQ(Log(), "");
+  EXPECT_FALSE(h.mem.Has(h.LogPath()));
 }
 
-TEST_F(StartupTest, ProcessNameGetsExeUnlessItHasOne) {
+TEST_F(Startup, RegistryValuesFillTheKora1Folders) {
   struct Case {
-    const char* configured;
-    const char* expected;
+    Registry registry;
+    std::string data, app;
   } cases[] = {
-      {"kkora1", "kkora1.exe"},
-      {"KKORA1.EXE", "KKORA1.EXE"},
-      {"k.ExE.bak", "k.ExE.bak"},
-      {"  ", "kkora1.exe"},
-      {"   ", "kkora1.exe"},
+      {{{"ZTKKora1", "C:\\K1\\DATA"}, {"CustomPathDataDir", ""}, {"AppPath", "C:\\K1"}}, "C:\\K1\\DATA", "C:\\K1"},
+      {{{"ZTKKora1", "C:\\K1\\DATA"}, {"CustomPathDataDir", "D:\\X"}, {"AppPath", ""}}, "D:\\X", ""},
+      {{{"ZTKKora1", "C:\\K1\\DATA"}}, "C:\\K1\\DATA", "OLD APP"},
+      // Without the data folder the other two are not even read.
+      {{{"CustomPathDataDir", "D:\\X"}, {"AppPath", "C:\\K1"}}, "OLD DATA", "OLD APP"},
   };
   for (const Case& k : cases) {
-    Harness fresh;
-    auto lines = kLogOnConfig;
-    lines.resize(15, " 0 ");
-    lines[12] = " 0 ";
-    lines[13] = " ";
-    lines[14] = k.configured;
-    fresh.PutConfig(lines, fresh.appDir);
-    ASSERT_TRUE(fresh.d->Form_Load());
-    EXPECT_EQ(fresh.d->State().CurrKora1ProcName, k.expected) << k.configured;
+    h.system.registry = k.registry;
+    st().CurrentKora1DataDir = "OLD DATA";
+    st().CurrentKora1AppPathDir = "OLD APP";
+    d().VerifyAndSetPathFromRegistry();
+    EXPECT_EQ(st().CurrentKora1DataDir, k.data);
+    EXPECT_EQ(st().CurrentKora1AppPathDir, k.app);
   }
 }
 
-TEST_F(StartupTest, Kora1DirectoriesFromTheRegistry) {
-  h.system.registry = {{"ZTKKora1", "K1DATA"}, {"CustomPathDataDir", ""}, {"AppPath", h.appDir}};
-  d().Form_Load();
-  EXPECT_EQ(st().CurrentKora1DataDir, "K1DATA");
-  EXPECT_EQ(st().CurrentKora1AppPathDir, h.appDir);
-
-  Harness custom;
-  custom.system.registry = {{"ZTKKora1", "K1DATA"}, {"CustomPathDataDir", "XDATA"}, {"AppPath", "K1APP"}};
-  custom.d->Form_Load();
-  EXPECT_EQ(custom.d->State().CurrentKora1DataDir, "XDATA");
-  EXPECT_EQ(custom.d->State().CurrentKora1AppPathDir, "K1APP");
+TEST_F(Startup, FoldersAtStartUpFromRegistryConfigurationAndSystem) {
+  struct Case {
+    const char* name;
+    bool nt6;
+    Registry registry;
+    std::string typedApp;  // line 14 of the configuration
+    std::string data, app;
+  } cases[] = {
+      {"registry: no fallback, even for a missing program folder", true,
+       {{"ZTKKora1", "C:\\K1\\DATA"}, {"AppPath", "C:\\K1"}}, "", "C:\\K1\\DATA", "C:\\K1"},
+      {"registry without data folder", true, {{"AppPath", "K1APP"}}, "", h.kora1Dir, h.appDir},
+      {"before Vista, empty data folder", false, {{"ZTKKora1", ""}, {"AppPath", "C:\\K1"}}, "", h.appDir, h.appDir},
+      {"typed program folder, data elsewhere", true, {}, "TYPEDAPP", h.kora1Dir, "TYPEDAPP"},
+      {"typed program folder, data the fallback before Vista", false, {}, "TYPEDAPP", "TYPEDAPP", "TYPEDAPP"},
+  };
+  for (const Case& k : cases) {
+    Harness fresh;
+    fresh.system.nt6 = k.nt6;
+    fresh.system.registry = k.registry;
+    auto lines = kLogOnConfig;
+    lines.resize(14, " 0 ");
+    lines[13] = k.typedApp;
+    fresh.PutConfig(lines, fresh.appDir);
+    ASSERT_TRUE(fresh.d->Form_Load()) << k.name;
+    EXPECT_EQ(fresh.d->State().CurrentKora1DataDir, k.data) << k.name;
+    EXPECT_EQ(fresh.d->State().CurrentKora1AppPathDir, k.app) << k.name;
+  }
 }
 
-TEST_F(StartupTest, RegistryWithoutDataDirectoryFallsBack) {
-  h.system.registry = {{"AppPath", "K1APP"}};
-  d().Form_Load();
+TEST_F(Startup, DataFolderDecisions) {
+  const std::string k1app = h.Path("k1app");
+  struct Case {
+    const char* name;
+    bool nt6, common;
+    std::string appBefore, dataBefore, app, data, dorvane;
+  } cases[] = {
+      {"vista, no program folder", true, true, "", "", h.appDir, h.kora1Dir, DorvaneDir()},
+      {"vista, program folder kept, data replaced", true, true, k1app, "REG", k1app, h.kora1Dir, DorvaneDir()},
+      {"vista, no common folder", true, false, k1app, "REG", h.appDir, h.appDir, h.appDir},
+      {"before vista", false, true, k1app, "REG", h.appDir, h.appDir, h.appDir},
+  };
+  for (const Case& k : cases) {
+    Harness fresh;
+    fresh.mem.AddDir(k1app);
+    fresh.system.nt6 = k.nt6;
+    if (!k.common) fresh.system.commonAppData = "";
+    DispatchState& s = fresh.d->State();
+    s.CurrentKora1AppPathDir = k.appBefore;
+    s.CurrentKora1DataDir = k.dataBefore;
+    fresh.d->CheckKora1DataDir();
+    fresh.d->CheckDorvaneDataDir();
+    EXPECT_EQ(s.CurrentKora1AppPathDir, k.app) << k.name;
+    EXPECT_EQ(s.CurrentKora1DataDir, k.data) << k.name;
+    EXPECT_EQ(s.CurrentDorvaneDataDir, k.dorvane) << k.name;
+    // Asked for the common folder only from Vista on, and told when it is missing.
+    EXPECT_EQ(fresh.ui.messages.size(), k.nt6 && !k.common ? 2u : 0u) << k.name;
+  }
+  // A program folder that is not there ends the program, from Vista on.
+  st().CurrentKora1AppPathDir = "C:\\NOPE";
+  EXPECT_THROW(d().CheckKora1DataDir(), ProgramEnded);
+  EXPECT_EQ(h.ui.messages, std::vector<std::string>{"C:\\NOPE : DIR NON ESISTENTE"});
+}
+
+TEST_F(Startup, ChoosingTheProgramFolderMovesOnlyAFallbackDataFolder) {
+  const std::string k1 = h.Path("k1");
+  const std::tuple<bool, bool, std::string> cases[] = {
+      {false, true, k1}, {true, true, h.kora1Dir}, {true, false, h.appDir} /* no common folder now either */};
+  for (auto [nt6, common, data] : cases) {
+    Harness fresh;
+    fresh.system.nt6 = nt6;
+    if (!common) fresh.system.commonAppData = "";
+    DispatchState& s = fresh.d->State();
+    s.CurrentDorvaneDataDir = s.CurrentKora1DataDir = fresh.appDir;
+    fresh.d->Ctl().Dir1Path = k1;
+    fresh.d->cmdSetKora1PathDir_Click();
+    EXPECT_EQ(s.CurrentKora1AppPathDir, k1) << nt6 << common;
+    EXPECT_EQ(s.CurrentKora1DataDir, data) << nt6 << common;
+  }
+  // Data elsewhere: only the program folder changes, and nothing is saved.
+  ASSERT_TRUE(d().Form_Load());
+  c().Dir1Path = k1;
+  d().cmdSetKora1PathDir_Click();
+  EXPECT_EQ(c().txtKora1PathDir.Text, k1);
+  EXPECT_EQ(st().CurrentKora1AppPathDir, k1);
   EXPECT_EQ(st().CurrentKora1DataDir, h.kora1Dir);
-  EXPECT_EQ(st().CurrentKora1AppPathDir, h.appDir);
+  EXPECT_TRUE(st().SomethingModified);
+  EXPECT_FALSE(h.mem.Has(JoinPath(h.appDir, "DORVCONF.txt")));
+  // A blank one is shown but not adopted.
+  c().Dir1Path = "   ";
+  d().cmdSetKora1PathDir_Click();
+  EXPECT_EQ(st().CurrKora1PathSet, "   ");
+  EXPECT_EQ(st().CurrentKora1AppPathDir, k1);
 }
 
-TEST_F(StartupTest, TypedProgramDirectoryChangesOnlyTheProgramDirectoryWhenDataDiffers) {
-  auto lines = kLogOnConfig;
-  lines.resize(14, " 0 ");
-  lines[13] = "TYPEDAPP";
-  h.PutConfig(lines, h.appDir);
-  d().Form_Load();
-  EXPECT_EQ(st().CurrentKora1AppPathDir, "TYPEDAPP");
-  EXPECT_EQ(st().CurrKora1PathSet, "TYPEDAPP");
-  EXPECT_EQ(st().CurrentKora1DataDir, h.kora1Dir);
+TEST_F(Startup, Kora1ButtonsNormaliseTheNameAndPutTheTimerBackAsItWas) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"kkora1", "kkora1.exe"}, {"KKORA1.EXE", "KKORA1.EXE"}, {"k.Exe.old", "k.Exe.old"}, {"   ", "kkora1.exe"}, {" k2", " k2.exe"}};
+  ASSERT_TRUE(d().Form_Load());
+  for (bool running : {true, false}) {
+    if (!running) d().cmdEnableTimer_Click();  // a cycle the user stopped stays stopped
+    for (auto [typed, name] : cases) {
+      c().txtKora1ProcName.Set(typed);
+      d().cmdSetKora1Proc_Click();
+      EXPECT_EQ(st().CurrKora1ProcName, name) << typed;
+      EXPECT_EQ(c().Timer1.Enabled(), running);
+    }
+    d().cmdSetKora1PathDir_Click();
+    EXPECT_EQ(c().Timer1.Enabled(), running);
+  }
 }
 
-TEST_F(StartupTest, TypedProgramDirectoryBecomesTheDataDirectoryBeforeVistaWhenDataIsTheFallback) {
-  h.system.nt6 = false;
-  auto lines = kLogOnConfig;
-  lines.resize(14, " 0 ");
-  lines[13] = "TYPEDAPP";
-  h.PutConfig(lines, h.appDir);
-  d().Form_Load();
-  EXPECT_EQ(st().CurrentKora1AppPathDir, "TYPEDAPP");
-  EXPECT_EQ(st().CurrentKora1DataDir, "TYPEDAPP");
+TEST_F(Startup, ManualHasThreeOutcomesAndFallsBackToTheInstalledDocumentation) {
+  st().CurrentDorvaneDataDir = DorvaneDir();
+  const std::string manual = JoinPath(DorvaneDir(), "ManDorvane.pdf");
+  h.system.docDir = h.Path("doc");
+  const std::string installed = JoinPath(h.system.docDir, "ManDorvane.pdf");
+  d().m_manual_Click();
+  h.mem.Put(installed, "%PDF");
+  d().m_manual_Click();
+  h.mem.Put(manual, "%PDF");
+  d().m_manual_Click();  // the data folder's own copy comes first
+  EXPECT_EQ(h.processes.opened, (std::vector<std::string>{installed + "|0|1", manual + "|0|1"}));
+  h.processes.shellOpenWorks = false;
+  d().m_manual_Click();
+  EXPECT_EQ(h.ui.messages, (std::vector<std::string>{"File: " + manual + " non trovato",
+                                                     "Operazione non eseguita: verificare presenza Reader "}));
 }
 
-TEST_F(StartupTest, StartAndCloseEachLogOneLine) {
+TEST_F(Startup, CloseWaitsForTheCycleLogsAndAsksTheFirstKora1ToClose) {
   h.PutConfig(kLogOnConfig, h.appDir);
-  d().Form_Load();
-  d().m_esci_Click();
-  EXPECT_TRUE(d().Ended());
-  EXPECT_EQ(CountInLog("OK:  |AVVIO di ZTK DORVANE|"), 1);
-  EXPECT_EQ(CountInLog("OK:  |CHIUSURA ZTK DORVANE|"), 1);
-  EXPECT_TRUE(h.ui.closingNoticeShown);
-  EXPECT_FALSE(h.ui.trayPresent);
-  EXPECT_FALSE(h.ui.windowShown);
-  EXPECT_FALSE(c().Timer1.Enabled());
-}
-
-TEST_F(StartupTest, ClosingWaitsForTheRunningCycleAndShowsTheNoticeForTwoSeconds) {
-  d().Form_Load();
-  const std::int64_t before = h.clock.MonotonicMs();
-  d().m_esci_Click();
-  // The next tick came inside the wait and left the timer off.
-  EXPECT_GE(h.clock.MonotonicMs() - before, 2000 + 2000);
-  EXPECT_TRUE(st().InChiusura);
-  EXPECT_TRUE(d().Ended());
-}
-
-TEST_F(StartupTest, CloseQuestionOnlyAfterAnUnsavedChange) {
-  d().Form_Load();
-  d().m_esci_Click();
-  EXPECT_TRUE(h.ui.questions.empty());
-
-  Harness changed;
-  changed.d->Form_Load();
-  changed.d->Ctl().txtOutputDir.Set("OUT");
-  changed.d->m_esci_Click();
-  EXPECT_EQ(changed.ui.questions, std::vector<std::string>{"Salvare i Parametri modificati ?"});
-  EXPECT_FALSE(changed.mem.Has(JoinPath(changed.appDir, "DORVCONF.txt")));  // answered No
-
-  Harness saved;
-  saved.d->Form_Load();
-  saved.d->Ctl().chbLogEnable.Set(1);
-  saved.d->cmdSaveConfig_Click();
-  saved.d->m_esci_Click();
-  EXPECT_TRUE(saved.ui.questions.empty());
-
-  Harness yes;
-  yes.ui.answerYes = true;
-  yes.d->Form_Load();
-  yes.d->Ctl().txtOutputDir.Set("OUT");
-  yes.d->m_esci_Click();
-  EXPECT_EQ(SplitLines(yes.mem.Content(JoinPath(yes.appDir, "DORVCONF.txt")))[4], "OUT");
-}
-
-TEST_F(StartupTest, ClosingAsksOnlyTheFirstKora1ToClose) {
   h.processes.Add(10, "other.exe");
   h.processes.Add(20, "KKORA1.EXE");
   h.processes.Add(30, "kkora1.exe");
@@ -213,7 +222,15 @@ TEST_F(StartupTest, ClosingAsksOnlyTheFirstKora1ToClose) {
   c().chbExitKora1.Set(1);
   st().SomethingModified = false;
   d().m_esci_Click();
+  EXPECT_TRUE(d().Ended());
+  // The next tick came inside the wait and left the timer off; then the notice's two seconds.
+  EXPECT_GE(h.clock.MonotonicMs(), 2000 + 2000);
   EXPECT_EQ(h.processes.closeRequests, std::vector<std::int32_t>{20});
+  EXPECT_EQ(CountInLog("OK:  |AVVIO di ZTK DORVANE|"), 1);
+  EXPECT_EQ(CountInLog("OK:  |CHIUSURA ZTK DORVANE|"), 1);
+  EXPECT_TRUE(h.ui.closingNoticeShown);
+  EXPECT_FALSE(h.ui.trayPresent);
+  EXPECT_TRUE(h.ui.questions.empty());
 
   Harness untouched;
   untouched.processes.Add(20, "kkora1.exe");
@@ -222,7 +239,26 @@ TEST_F(StartupTest, ClosingAsksOnlyTheFirstKora1ToClose) {
   EXPECT_TRUE(untouched.processes.closeRequests.empty());
 }
 
-TEST_F(StartupTest, CloseRequestedInsideATickWaitsForTheTickToEnd) {
+TEST_F(Startup, CloseQuestionOnlyAfterAnUnsavedChange) {
+  for (bool saveFirst : {false, true}) {
+    Harness f;
+    f.ui.answerYes = true;
+    f.d->Form_Load();
+    f.d->Ctl().txtOutputDir.Set("OUT");
+    if (saveFirst) f.d->cmdSaveConfig_Click();
+    f.d->m_esci_Click();
+    EXPECT_EQ(f.ui.questions.size(), saveFirst ? 0u : 1u);
+    EXPECT_EQ(SplitLines(f.mem.Content(JoinPath(f.appDir, "DORVCONF.txt")))[4], "OUT");
+  }
+  d().Form_Load();
+  c().txtOutputDir.Set("OUT");
+  d().m_esci_Click();
+  EXPECT_EQ(h.ui.questions, std::vector<std::string>{"Salvare i Parametri modificati ?"});
+  EXPECT_FALSE(h.mem.Has(JoinPath(h.appDir, "DORVCONF.txt"))) << "answered No";
+}
+
+TEST_F(Startup, CloseRequestedInsideATickWaitsForTheTickToEnd) {
+  h.processes.Add(20, "kkora1.exe");  // found, so only the close can keep the timer off
   d().Form_Load();
   bool requested = false, endedInsideTick = false;
   // A close arriving while the tick lets events run (a menu click, a signal).
@@ -237,7 +273,6 @@ TEST_F(StartupTest, CloseRequestedInsideATickWaitsForTheTickToEnd) {
   d().RunPending();
   ASSERT_TRUE(requested);
   EXPECT_FALSE(endedInsideTick);
-  EXPECT_FALSE(d().InTick());
   EXPECT_FALSE(c().Timer1.Enabled());  // the tick saw the close and did not re-arm
   d().RunPending();
   EXPECT_TRUE(d().Ended());

@@ -10,15 +10,14 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "platform/win32/win32_filesystem.h"
 #include "platform/win32/win32_folder_watcher.h"
 #include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_systeminfo.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "text/paths.h"
 #include "text/text.h"
 
@@ -27,15 +26,6 @@ namespace {
 
 using namespace modRegistry;
 
-bool WaitUntil(int timeoutMs, const std::function<bool()>& cond) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
 std::string OwnExe() {
   char buf[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
@@ -43,30 +33,6 @@ std::string OwnExe() {
 }
 
 std::string Unique(const std::string& stem) { return stem + std::to_string(GetCurrentProcessId()); }
-
-// A fresh folder under the temporary directory, removed at the end.
-class TempDir {
- public:
-  TempDir() {
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    path_ = std::string(base) + Unique("dorvane-w32-") + "-" + std::to_string(GetTickCount());
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~TempDir() {
-    std::string from = path_ + std::string(2, '\0');
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationA(&op);
-  }
-  std::string Path(const std::string& name) const { return path_ + "\\" + name; }
-  const std::string& Dir() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 // ---- modRegistry ----
 
@@ -94,107 +60,48 @@ class RegistryTest : public ::testing::Test {
   HKEY key = nullptr;
 };
 
-TEST_F(RegistryTest, TextAndNumbersReadBack) {
+TEST_F(RegistryTest, ValuesReadAsTextAndFailuresLeaveTheResultAsItWas) {
   SetText("Data", "C:\\K1\\DATA \xe8");  // bytes above 127 come back unchanged
   SetText("Empty", "");
+  SetText("Expand", "%TEMP%\\x", REG_EXPAND_SZ);  // other types read as empty text
   SetDword("Port", 3);
   SetDword("Negative", 0xFFFFFFFEu);
-  std::string v;
-  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Data", v));
-  EXPECT_EQ(v, "C:\\K1\\DATA \xe8");
-  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "data", v)) << "value names ignore letter case";
-  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Empty", v));
-  EXPECT_EQ(v, "");
-  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Port", v));
-  EXPECT_EQ(v, "3");
-  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Negative", v));
-  EXPECT_EQ(v, "-2");
-}
-
-TEST_F(RegistryTest, OtherTypesReadAsEmptyText) {
-  SetText("Expand", "%TEMP%\\x", REG_EXPAND_SZ);
-  const BYTE bin[] = {1, 2, 3};
-  ASSERT_EQ(RegSetValueExA(key, "Binary", 0, REG_BINARY, bin, sizeof bin), ERROR_SUCCESS);
-  std::string v = "x";
-  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Expand", v));
-  EXPECT_EQ(v, "");
-  v = "x";
-  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Binary", v));
-  EXPECT_EQ(v, "");
-}
-
-TEST_F(RegistryTest, FailuresLeaveTheResultAsItWas) {
   SetText("Long", std::string(kValueBufferBytes, 'L'));  // with its NUL, one byte too many
   SetText("Fits", std::string(kValueBufferBytes - 1, 'F'));
-  std::string v = "before";
-  EXPECT_FALSE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Missing", v));
-  EXPECT_FALSE(QueryRegValue(HKEY_CURRENT_USER, keyPath + "\\Missing", "Data", v));
-  EXPECT_FALSE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Long", v));
-  EXPECT_EQ(v, "before");
-  EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, "Fits", v));
-  EXPECT_EQ(v, std::string(kValueBufferBytes - 1, 'F'));
-}
-
-TEST_F(RegistryTest, InvalidKeyPathsAreRejectedBeforeAnyRegistryCall) {
-  SetText("Data", "D");
-  for (const std::string& bad : {"\\" + keyPath, keyPath + "\\", std::string("Software\\\\DORVANE tests")}) {
-    EXPECT_FALSE(IsValidRegKeyPath(bad)) << bad;
+  const std::pair<const char*, std::string> found[] = {
+      {"data", "C:\\K1\\DATA \xe8"}, {"Empty", ""}, {"Expand", ""}, {"Port", "3"}, {"Negative", "-2"},
+      {"Fits", std::string(kValueBufferBytes - 1, 'F')}};
+  for (const auto& [name, value] : found) {
+    std::string v = "x";
+    EXPECT_TRUE(QueryRegValue(HKEY_CURRENT_USER, keyPath, name, v)) << name;
+    EXPECT_EQ(v, value) << name;
+  }
+  const std::pair<std::string, const char*> missing[] = {
+      {keyPath, "Missing"}, {keyPath + "\\Missing", "Data"}, {keyPath, "Long"},
+      // Refused before any registry call: the registry itself would open some of these.
+      {"\\" + keyPath, "Data"}, {keyPath + "\\", "Data"}, {"Software\\\\DORVANE tests", "Data"}};
+  for (const auto& [path, name] : missing) {
     std::string v = "before";
-    EXPECT_FALSE(QueryRegValue(HKEY_CURRENT_USER, bad, "Data", v)) << bad;
-    EXPECT_EQ(v, "before") << bad;
-  }
-  EXPECT_TRUE(IsValidRegKeyPath(keyPath));
-  EXPECT_TRUE(IsValidRegKeyPath("SOFTWARE"));
-  EXPECT_TRUE(IsValidRegKeyPath(""));
-
-  // The registry itself opens the path with a trailing "\", so only the
-  // check in front of it can have refused it.
-  HKEY k;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, (keyPath + "\\").c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
-    RegCloseKey(k);
-  } else {
-    GTEST_LOG_(INFO) << "this registry refuses a trailing backslash by itself";
+    EXPECT_FALSE(QueryRegValue(HKEY_CURRENT_USER, path, name, v)) << path << " " << name;
+    EXPECT_EQ(v, "before") << path << " " << name;
   }
 }
 
-// KORA1's own key, as KORA1 leaves it, read by the start-up path.
-class Kora1KeyTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKora1RegistryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-  }
-  void TearDown() override {
-    RegCloseKey(key);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
-  }
-  void Set(const char* name, const std::string& text) {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1));
-  }
+// KORA1's own key, as KORA1 leaves it.
+TEST(Kora1Key, ValuesComeFromKora1sKey) {
+  RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
   HKEY key = nullptr;
-};
-
-TEST_F(Kora1KeyTest, StartUpPathsComeFromKora1sKey) {
-  Set("ZTKKora1", "C:\\K1\\DATA");
-  Set("CustomPathDataDir", "D:\\X");
-  Set("AppPath", "C:\\K1");
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKora1RegistryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const std::string data = "C:\\K1\\DATA";
+  RegSetValueExA(key, "ZTKKora1", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), static_cast<DWORD>(data.size() + 1));
   Win32SystemInfo system({"dorvane.exe"}, Unique("Local\\dorvane-test-"));
-  Harness h;
-  Dispatcher d(h.fs, h.clock, h.processes, system, h.ui);
-  d.VerifyAndSetPathFromRegistry();
-  EXPECT_EQ(d.State().CurrentKora1DataDir, "D:\\X");
-  EXPECT_EQ(d.State().CurrentKora1AppPathDir, "C:\\K1");
-
-  Set("CustomPathDataDir", "");
-  d.VerifyAndSetPathFromRegistry();
-  EXPECT_EQ(d.State().CurrentKora1DataDir, "C:\\K1\\DATA");
-
-  RegDeleteValueA(key, "ZTKKora1");
-  d.State().CurrentKora1DataDir = "kept";
-  d.VerifyAndSetPathFromRegistry();
-  EXPECT_EQ(d.State().CurrentKora1DataDir, "kept");
+  std::string v;
+  EXPECT_TRUE(system.QueryKora1Value("ZTKKora1", v));
+  EXPECT_EQ(v, data);
+  EXPECT_FALSE(system.QueryKora1Value("AppPath", v));
+  RegCloseKey(key);
+  RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
 }
 
 // ---- System information ----
@@ -211,12 +118,6 @@ TEST(Win32System, CommonApplicationDataAndVersion) {
   EXPECT_TRUE(IsNt6OrLaterVersion(VER_PLATFORM_WIN32_NT, 6));
   EXPECT_TRUE(IsNt6OrLaterVersion(VER_PLATFORM_WIN32_NT, 10));
   EXPECT_FALSE(IsNt6OrLaterVersion(VER_PLATFORM_WIN32_WINDOWS, 6));
-
-  Harness h;
-  Dispatcher d(h.fs, h.clock, h.processes, system, h.ui);
-  d.CheckDorvaneDataDir();
-  EXPECT_EQ(d.State().CurrentDorvaneDataDir, common + "\\ZTKDORVANE");
-  EXPECT_TRUE(h.ui.messages.empty());
 }
 
 TEST(Win32System, OwnDirectoryOrDorvaneHome) {
@@ -240,27 +141,6 @@ TEST(Win32System, OnlyOneInstanceHoldsTheMutex) {
 }
 
 // ---- Processes ----
-
-TEST(Win32Process, OwnProcessIsFoundByItsName) {
-  Win32Processes processes;
-  const DWORD self = GetCurrentProcessId();
-  std::vector<std::int32_t> ids = processes.EnumerateIds();
-  EXPECT_NE(std::find(ids.begin(), ids.end(), static_cast<std::int32_t>(self)), ids.end());
-
-  ProcessModule m = processes.ReadModule(static_cast<std::int32_t>(self));
-  EXPECT_EQ(m.openError, 0);
-  EXPECT_EQ(m.modulesError, 0);
-  const std::string exe = OwnExe();
-  EXPECT_TRUE(EqualsNoCase(m.fileName, exe)) << m.fileName;
-  EXPECT_TRUE(EqualsNoCase(m.name, BaseName(exe))) << m.name;
-
-  Harness h;
-  Dispatcher d(h.fs, h.clock, processes, h.system, h.ui);
-  EXPECT_TRUE(d.SearchProcess(BaseName(exe)));
-  EXPECT_TRUE(d.SearchProcess(UpperAnsi(BaseName(exe))));
-  EXPECT_FALSE(d.SearchProcess(BaseName(exe).substr(0, BaseName(exe).size() - 4)));
-  EXPECT_TRUE(h.ui.messages.empty()) << h.ui.messages.front();
-}
 
 TEST(Win32Process, EnumerationGrowsItsBufferUntilEveryProcessFits) {
   auto has = [](const std::vector<std::int32_t>& ids, std::int32_t id) {
@@ -357,7 +237,7 @@ class Win32ChildTest : public ::testing::Test {
     PROCESS_INFORMATION pi{};
     EXPECT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     children.push_back(pi);
-    EXPECT_TRUE(WaitUntil(20000, [&] { return HasWindow(pi.dwProcessId); })) << "the child shows no window";
+    EXPECT_TRUE(WaitFor(20000, [&] { return HasWindow(pi.dwProcessId); })) << "the child shows no window";
     return children.back();
   }
   static bool HasWindow(DWORD pid) {
@@ -413,7 +293,7 @@ TEST_F(Win32ChildTest, ShellOpenStartsAProgramWithItsParameters) {
   ASSERT_TRUE(processes.ShellOpen(childExe, ChildArgs("DISABLED_RecordCommandLine") + " 0", SW_SHOWMINNOACTIVE));
   Win32FileSystem files;
   std::string ran;
-  EXPECT_TRUE(WaitUntil(20000, [&] { return files.ReadAll(out, ran).ok() && !ran.empty(); }));
+  EXPECT_TRUE(WaitFor(20000, [&] { return files.ReadAll(out, ran).ok() && !ran.empty(); }));
   EXPECT_TRUE(EndsWith(Trim(ran), " 0")) << ran;
 
   EXPECT_FALSE(processes.ShellOpen(dir.Path("absent.exe"), "0", SW_SHOWMINNOACTIVE));
@@ -422,63 +302,6 @@ TEST_F(Win32ChildTest, ShellOpenStartsAProgramWithItsParameters) {
 }
 
 // ---- Files ----
-
-TEST(Win32Files, HiddenAndSystemFilesAndDirectoriesAreNeitherFoundNorListed) {
-  TempDir dir;
-  Win32FileSystem files;
-  ASSERT_TRUE(files.WriteAll(dir.Path("A.001"), "a"));
-  ASSERT_TRUE(files.WriteAll(dir.Path("H.001"), "h"));
-  ASSERT_TRUE(files.WriteAll(dir.Path("S.001"), "s"));
-  SetFileAttributesA(dir.Path("H.001").c_str(), FILE_ATTRIBUTE_HIDDEN);
-  SetFileAttributesA(dir.Path("S.001").c_str(), FILE_ATTRIBUTE_SYSTEM);
-  CreateDirectoryA(dir.Path("D.001").c_str(), nullptr);
-  EXPECT_TRUE(files.Exists(dir.Path("A.001")));
-  EXPECT_TRUE(files.Exists(dir.Path("a.001"))) << "names ignore letter case";
-  EXPECT_FALSE(files.Exists(dir.Path("H.001")));
-  EXPECT_FALSE(files.Exists(dir.Path("S.001")));
-  EXPECT_FALSE(files.Exists(dir.Path("D.001")));
-  EXPECT_FALSE(files.Exists(""));
-  EXPECT_TRUE(files.IsDirectory(dir.Path("D.001")));
-  std::vector<std::string> names;
-  ASSERT_TRUE(files.ListFiles(dir.Dir(), names));
-  EXPECT_EQ(names, std::vector<std::string>{"A.001"});
-  EXPECT_EQ(files.ListFiles(dir.Path("none"), names).number, kErrPathNotFound);
-  CreateDirectoryA(dir.Path("empty").c_str(), nullptr);
-  EXPECT_TRUE(files.ListFiles(dir.Path("empty"), names));
-  EXPECT_TRUE(names.empty());
-}
-
-TEST(Win32Files, OperationsKeepBytesAndReportRunTimeNumbers) {
-  TempDir dir;
-  Win32FileSystem files;
-  const std::string bytes = "caff\xe8\r\nriga\r\n\x80";
-  ASSERT_TRUE(files.WriteAll(dir.Path("a"), bytes));
-  ASSERT_TRUE(files.Append(dir.Path("a"), "+"));
-  std::string read;
-  ASSERT_TRUE(files.ReadAll(dir.Path("a"), read));
-  EXPECT_EQ(read, bytes + "+");
-
-  ASSERT_TRUE(files.WriteAll(dir.Path("b"), "old"));
-  ASSERT_TRUE(files.Copy(dir.Path("a"), dir.Path("b")));
-  ASSERT_TRUE(files.ReadAll(dir.Path("b"), read));
-  EXPECT_EQ(read, bytes + "+");
-  ASSERT_TRUE(files.WriteAll(dir.Path("c"), "new"));
-  ASSERT_TRUE(files.Rename(dir.Path("c"), dir.Path("b")));
-  ASSERT_TRUE(files.ReadAll(dir.Path("b"), read));
-  EXPECT_EQ(read, "new");
-  EXPECT_FALSE(files.Exists(dir.Path("c")));
-
-  LocalDateTime when;
-  ASSERT_TRUE(files.CreationTime(dir.Path("a"), when));
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  EXPECT_EQ(when.year, now.wYear);
-
-  EXPECT_EQ(files.ReadAll(dir.Path("missing"), read).number, kErrFileNotFound);
-  EXPECT_EQ(files.ReadAll(dir.Path("none\\x"), read).number, kErrPathNotFound);
-  EXPECT_EQ(files.Remove(dir.Path("missing")).number, kErrFileNotFound);
-  EXPECT_EQ(files.CreationTime(dir.Path("missing"), when).number, kErrFileNotFound);
-}
 
 TEST(Win32Files, AFileHeldByItsWriterIsRefusedWithPermissionDenied) {
   TempDir dir;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/ModConvFasyVolaToSL.h"
-#include "convert/ModXmlConversion.h"
+#include "convert/fasyvola.h"
+#include "convert/itineris.h"
 #include "platform/system_clock.h"
 #include "platform/quiet_ports.h"
 #include "text/paths.h"

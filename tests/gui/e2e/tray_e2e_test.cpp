@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "e2e/process_helpers.h"
+#include "support/process.h"
 
-namespace dorvane::e2e {
+namespace dorvane::test {
 namespace {
 
 std::string Which(const std::string& program) {
@@ -45,30 +45,35 @@ std::vector<std::string> Words(const std::string& text) {
 
 TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
   const std::string xvfb = Which("Xvfb"), icewm = Which("icewm"), xdotool = Which("xdotool");
-  if (xvfb.empty() || icewm.empty() || xdotool.empty())
-    GTEST_SKIP() << "Xvfb, icewm or xdotool is not installed (scripts/deps.sh screenshots installs them)";
+  ASSERT_FALSE(xvfb.empty() || icewm.empty() || xdotool.empty())
+      << "Xvfb, icewm or xdotool is missing: scripts/deps.sh desktop installs them";
 
-  int number = 70 + ::getpid() % 100;
-  while (::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0) ++number;
-  const std::string display = ":" + std::to_string(number);
-  TempTree tree;
-  for (const char* dir : {"app", "data/ZTKKORA1", "config", "run", "home"}) tree.MakeDir(dir);
-  tree.Write("app/DORVCONF.txt", "1\r\n*.001\r\n  \r\n" + tree.Path("data/ZTKKORA1") + "\r\n" +
-                                     tree.Path("data/ZTKKORA1") + "\r\n" + tree.Path("data/ZTKKORA1") +
-                                     "\r\n.OUT\r\n 0 \r\n 1 \r\n.ERR\r\n1\r\n0\r\n");
-
-  Child server({xvfb, display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, tree.Path("xvfb.txt"));
-  ASSERT_TRUE(WaitFor(10000, [&] { return ::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0; }));
+  Installation inst;
+  const TempDir& tree = inst.tree;
+  tree.MakeDir("home");
+  // The server picks a free display itself and writes its number to stdout.
+  Child server({xvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, tree.Path("xvfb.txt"));
+  std::string display;
+  ASSERT_TRUE(WaitFor(20000, [&] {
+    std::string text = tree.Read("xvfb.txt");  // its messages too: the number is a whole line of its own
+    text.erase(text.rfind('\n') + 1);
+    std::stringstream out(text);
+    for (std::string line; std::getline(out, line);)
+      if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) display = ":" + line;
+    return !display.empty();
+  })) << tree.Read("xvfb.txt");
   Child wm({icewm}, {"DISPLAY=" + display, "HOME=" + tree.Path("home")}, tree.Path("icewm.txt"));
-  // The notification area is up once the task bar is.
-  ASSERT_TRUE(WaitFor(10000, [&] { return !XRun(display, xdotool + " search --onlyvisible --name '^TaskBar$'").empty(); }));
+  // The notification area is up once icewm's tray proxy, which owns it, is; a
+  // program started earlier would find no notification area.
+  ASSERT_TRUE(WaitFor(20000, [&] {
+    return !XRun(display, xdotool + " search --onlyvisible --name '^TaskBar$'").empty() &&
+           !XRun(display, xdotool + " search --name '^YXTrayProxy$'").empty();
+  })) << tree.Read("icewm.txt");
   ::usleep(500 * 1000);
 
-  Child dorvane({DORVANE_EXE, "/NONID", "/STOP"},
-                {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=disabled:",
-                 "DORVANE_HOME=" + tree.Path("app"), "XDG_DATA_HOME=" + tree.Path("data"),
-                 "XDG_CONFIG_HOME=" + tree.Path("config"), "XDG_RUNTIME_DIR=" + tree.Path("run")},
-                tree.Path("dorvane.txt"));
+  auto env = inst.Env();
+  env.insert(env.end(), {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=disabled:"});
+  Child dorvane({DORVANE_EXE, "/NONID", "/STOP"}, env, tree.Path("dorvane.txt"));
   const std::string pid = std::to_string(dorvane.Pid());
   std::string window;
   ASSERT_TRUE(WaitFor(15000, [&] {
@@ -78,18 +83,18 @@ TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
   })) << tree.Read("dorvane.txt");
 
   XRun(display, xdotool + " windowminimize --sync " + window);
-  ASSERT_TRUE(WaitFor(5000, [&] { return XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'").empty(); }))
+  ASSERT_TRUE(WaitFor(15000, [&] { return XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'").empty(); }))
       << "a minimised window is hidden";
 
   // With the main window hidden, the program's one visible window is its tray icon.
   std::string icon;
-  ASSERT_TRUE(WaitFor(5000, [&] {
+  ASSERT_TRUE(WaitFor(10000, [&] {
     auto ids = Words(XRun(display, xdotool + " search --onlyvisible --pid " + pid));
     if (ids.size() == 1) icon = ids[0];
     return !icon.empty();
-  })) << "no tray icon";
+  })) << "no tray icon; " << tree.Read("data/ZTKKORA1/DORVLOG.txt");
   XRun(display, xdotool + " mousemove --window " + icon + " 8 8 click --repeat 2 --delay 60 1");
-  EXPECT_TRUE(WaitFor(5000, [&] { return !XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'").empty(); }))
+  EXPECT_TRUE(WaitFor(15000, [&] { return !XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'").empty(); }))
       << "the double click did not bring the window back";
 
   dorvane.Signal(SIGTERM);
@@ -101,4 +106,4 @@ TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
 }
 
 }  // namespace
-}  // namespace dorvane::e2e
+}  // namespace dorvane::test

@@ -1,48 +1,13 @@
-#include "e2e/process_helpers.h"
+#include "support/process.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
-#include <thread>
 
-namespace dorvane::e2e {
-
-namespace fs = std::filesystem;
-
-TempTree::TempTree() {
-  std::string tmpl = (fs::temp_directory_path() / "dorvane-e2e-XXXXXX").string();
-  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  root_ = tmpl;
-}
-
-TempTree::~TempTree() {
-  std::error_code ec;
-  fs::remove_all(root_, ec);
-}
-
-void TempTree::MakeDir(const std::string& relative) const { fs::create_directories(Path(relative)); }
-
-void TempTree::Write(const std::string& relative, const std::string& bytes) const {
-  std::ofstream out(Path(relative), std::ios::binary);
-  out << bytes;
-}
-
-std::string TempTree::Read(const std::string& relative) const {
-  std::ifstream in(Path(relative), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-bool TempTree::Exists(const std::string& relative) const { return fs::exists(Path(relative)); }
+namespace dorvane::test {
 
 Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& outputFile) {
   pid_ = ::fork();
@@ -94,13 +59,25 @@ int Child::Wait(int timeoutMs) {
   return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
 }
 
-bool WaitFor(int timeoutMs, const std::function<bool()>& cond) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+Installation::Installation() {
+  for (const char* dir : {"app", "data/ZTKKORA1", "config", "run"}) tree.MakeDir(dir);
+  Configure("1");
 }
 
-}  // namespace dorvane::e2e
+std::vector<std::string> Installation::Env() const {
+  return {"DORVANE_HOME=" + tree.Path("app"), "XDG_DATA_HOME=" + tree.Path("data"),
+          "XDG_CONFIG_HOME=" + tree.Path("config"), "XDG_RUNTIME_DIR=" + tree.Path("run")};
+}
+
+void Installation::Configure(const std::string& interval, const std::string& in, const std::string& out,
+                             const std::string& err, const std::vector<std::string>& more) const {
+  const std::string k1 = tree.Path("data/ZTKKORA1");
+  std::vector<std::string> lines{"1",  "*.001", "  ",    in.empty() ? k1 : in, out.empty() ? k1 : out,
+                                 err.empty() ? k1 : err, ".OUT", " 0 ", " 1 ", ".ERR", interval, "0"};
+  lines.insert(lines.end(), more.begin(), more.end());
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  tree.Write("app/DORVCONF.txt", text);
+}
+
+}  // namespace dorvane::test

@@ -1,4 +1,4 @@
-#include "convert/ModXmlConversion.h"
+#include "convert/itineris.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "convert/ModConvFasyVolaToSL.h"
+#include "convert/fasyvola.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,0 +1,99 @@
+// The FileSystem port against the real system, whichever implementation this
+// build has: bytes kept, replacing writes, hidden files and error numbers.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "support/files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/win32_filesystem.h"
+using RealFileSystem = dorvane::Win32FileSystem;
+#else
+#include "platform/posix/posix_filesystem.h"
+using RealFileSystem = dorvane::PosixFileSystem;
+#endif
+
+namespace dorvane::test {
+namespace {
+
+class RealFiles : public ::testing::Test {
+ protected:
+  std::string P(const std::string& name) { return dir.Path(name); }
+  TempDir dir;
+  RealFileSystem files;
+};
+
+TEST_F(RealFiles, BytesAreKeptAndWritesReplace) {
+  const std::string bytes = std::string("caff\xe8\r\nriga\r\n\x80\0", 14);
+  ASSERT_TRUE(files.WriteAll(P("a"), bytes));
+  ASSERT_TRUE(files.Append(P("a"), "+"));
+  ASSERT_TRUE(files.Append(P("new"), "n"));
+  ASSERT_TRUE(files.WriteAll(P("b"), "an older and longer content"));
+  ASSERT_TRUE(files.Copy(P("a"), P("b")));
+  ASSERT_TRUE(files.WriteAll(P("c"), "new"));
+  ASSERT_TRUE(files.Rename(P("c"), P("new")));
+  for (auto [name, content] : {std::pair{"a", bytes + "+"}, {"b", bytes + "+"}, {"new", std::string("new")}}) {
+    std::string read;
+    ASSERT_TRUE(files.ReadAll(P(name), read)) << name;
+    EXPECT_EQ(read, content) << name;
+  }
+  EXPECT_FALSE(files.Exists(P("c")));
+
+  LocalDateTime when;
+  ASSERT_TRUE(files.CreationTime(P("a"), when));
+  const std::time_t now = std::time(nullptr);
+  EXPECT_EQ(when.year, std::localtime(&now)->tm_year + 1900);
+  EXPECT_EQ(when.month, std::localtime(&now)->tm_mon + 1);
+}
+
+TEST_F(RealFiles, FailuresCarryTheRunTimeErrorNumber) {
+  std::string read;
+  LocalDateTime when;
+  ASSERT_TRUE(files.WriteAll(P("file"), "x"));
+  EXPECT_EQ(files.ReadAll(P("missing"), read).number, kErrFileNotFound);
+  EXPECT_EQ(files.Remove(P("missing")).number, kErrFileNotFound);
+  EXPECT_EQ(files.CreationTime(P("missing"), when).number, kErrFileNotFound);
+#ifdef _WIN32
+  const std::string nowhere = P("none/x");
+#else
+  const std::string nowhere = P("file/x");  // a missing folder reads as a missing file here
+#endif
+  EXPECT_EQ(files.ReadAll(nowhere, read).number, kErrPathNotFound);
+  EXPECT_EQ(files.WriteAll(nowhere, "x").number, kErrPathNotFound);
+  std::vector<std::string> names;
+  EXPECT_EQ(files.ListFiles(P("none"), names).number, kErrPathNotFound);
+}
+
+TEST_F(RealFiles, HiddenFilesAndDirectoriesAreNeitherFoundNorListed) {
+  dir.Write("A.001", "a");
+  dir.MakeDir("D.001");
+#ifdef _WIN32
+  const std::string hidden = "H.001";
+  dir.Write(hidden, "h");
+  dir.Write("S.001", "s");
+  SetFileAttributesA(P(hidden).c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesA(P("S.001").c_str(), FILE_ATTRIBUTE_SYSTEM);
+  EXPECT_FALSE(files.Exists(P("S.001")));
+  EXPECT_TRUE(files.Exists(P("a.001"))) << "names ignore letter case";
+#else
+  const std::string hidden = ".H.001";
+  dir.Write(hidden, "h");
+#endif
+  EXPECT_TRUE(files.Exists(P("A.001")));
+  EXPECT_FALSE(files.Exists(P(hidden)));
+  EXPECT_FALSE(files.Exists(P("D.001")));
+  EXPECT_FALSE(files.Exists(""));
+  EXPECT_TRUE(files.IsDirectory(P("D.001")));
+  std::vector<std::string> names;
+  ASSERT_TRUE(files.ListFiles(dir.Root(), names));
+  EXPECT_EQ(names, std::vector<std::string>{"A.001"});
+  dir.MakeDir("empty");
+  ASSERT_TRUE(files.ListFiles(P("empty"), names));
+  EXPECT_TRUE(names.empty());
+}
+
+}  // namespace
+}  // namespace dorvane::test
