@@ -3,17 +3,14 @@
 // killed in the middle of jobs, each started again; symbolic links dropped
 // into the input folder. `make crash-test` runs the kills long
 // (DORVANE_CRASH_KILLS, DORVANE_CRASH_KORA1_KILLS); `make test` a few.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
-#include <sstream>
 
 #include "support/process.h"
 #include "platform/posix/posix_filesystem.h"
@@ -49,23 +46,15 @@ class RealShop : public ::testing::Test {
     env.insert(env.end(), {"KKORA1_LINE_MS=120", "KKORA1_DUMP_MS=100", "KKORA1_POLL_MS=10"});
     return env;
   }
-  // The kkora1 processes of this run, started by the test or by DORVANE.
+  // The kkora1 processes of this run (its own program file), started by the
+  // test or by DORVANE.
   std::vector<int> Kora1Pids() const {
     std::vector<int> pids;
-    DIR* proc = ::opendir("/proc");
-    while (dirent* e = proc ? ::readdir(proc) : nullptr) {
-      const int pid = std::atoi(e->d_name);
-      if (pid <= 0) continue;
-      std::ifstream environ("/proc/" + std::to_string(pid) + "/environ");
-      std::stringstream env;
-      env << environ.rdbuf();
-      char exe[4096] = {};
-      const ssize_t n = ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), exe, sizeof exe - 1);
-      if (n > 0 && std::string(exe) == tree.Path("app/kkcrash") &&
-          env.str().find("XDG_DATA_HOME=" + tree.Path("data")) != std::string::npos)
-        pids.push_back(pid);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      std::error_code ec;
+      if (std::filesystem::read_symlink(entry.path() / "exe", ec) == tree.Path("app/kkcrash"))
+        pids.push_back(std::atoi(entry.path().filename().c_str()));
     }
-    if (proc) ::closedir(proc);
     return pids;
   }
   void Drop(int n) {
@@ -80,9 +69,8 @@ class RealShop : public ::testing::Test {
   }
   // A job is in flight on KORA1's side: taken, no verdict yet.
   bool Printing() const {
-    const std::string dir = "data/ZTKKORA1/";
-    return tree.Exists(dir + "SR_DATI.001") && !tree.Exists(dir + "SR_START.001") &&
-           !tree.Exists(dir + "FINESCO.001") && !tree.Exists(dir + "SR_ERR.001");
+    auto there = [&](const char* name) { return tree.Exists(std::string("data/ZTKKORA1/") + name + ".001"); };
+    return there("SR_DATI") && !there("SR_START") && !there("FINESCO") && !there("SR_ERR");
   }
 
   Installation inst;
