@@ -72,6 +72,30 @@ Status WriteAndClose(HANDLE h, const std::string& bytes) {
   return st;
 }
 
+// Names of the entries of dir whose attributes pass the test.
+template <typename Test>
+Status ListEntries(const std::string& dir, std::vector<std::string>& names, Test test) {
+  names.clear();
+  WIN32_FIND_DATAA data;
+  HANDLE h = ::FindFirstFileA(JoinPath(dir, "*").c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD err = ::GetLastError();
+    // An empty directory has no entries at all on some file systems.
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES) {
+      DWORD attrs = ::GetFileAttributesA(dir.c_str());
+      return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) ? Status::Ok()
+                                                                                   : Status::Of(kErrPathNotFound);
+    }
+    return StatusFromWin32Error(err);
+  }
+  do {
+    if (test(data.dwFileAttributes)) names.push_back(data.cFileName);
+  } while (::FindNextFileA(h, &data));
+  DWORD err = ::GetLastError();
+  ::FindClose(h);
+  return err == ERROR_NO_MORE_FILES ? Status::Ok() : StatusFromWin32Error(err);
+}
+
 }  // namespace
 
 bool Win32FileSystem::Exists(const std::string& path) {
@@ -94,21 +118,7 @@ bool Win32FileSystem::IsDirectory(const std::string& path) {
 }
 
 Status Win32FileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
-  names.clear();
-  WIN32_FIND_DATAA data;
-  HANDLE h = ::FindFirstFileA(JoinPath(dir, "*").c_str(), &data);
-  if (h == INVALID_HANDLE_VALUE) {
-    DWORD err = ::GetLastError();
-    // An empty directory has no entries at all on some file systems.
-    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES) return IsDirectory(dir) ? Status::Ok() : Status::Of(kErrPathNotFound);
-    return StatusFromWin32Error(err);
-  }
-  do {
-    if ((data.dwFileAttributes & kNotFound) == 0) names.push_back(data.cFileName);
-  } while (::FindNextFileA(h, &data));
-  DWORD err = ::GetLastError();
-  ::FindClose(h);
-  return err == ERROR_NO_MORE_FILES ? Status::Ok() : StatusFromWin32Error(err);
+  return ListEntries(dir, names, [](DWORD attrs) { return (attrs & kNotFound) == 0; });
 }
 
 Status Win32FileSystem::CreationTime(const std::string& path, LocalDateTime& when) {
@@ -195,17 +205,9 @@ bool Win32FileSystem::IsLink(const std::string& path) {
 }
 
 Status Win32FileSystem::ListLinks(const std::string& dir, std::vector<std::string>& names) {
-  names.clear();
-  WIN32_FIND_DATAA data;
-  HANDLE h = ::FindFirstFileA(JoinPath(dir, "*").c_str(), &data);
-  if (h == INVALID_HANDLE_VALUE) return Status::Ok();
-  do {
-    const DWORD attrs = data.dwFileAttributes;
-    if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) && !(attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-      names.push_back(data.cFileName);
-  } while (::FindNextFileA(h, &data));
-  ::FindClose(h);
-  return Status::Ok();
+  return ListEntries(dir, names, [](DWORD attrs) {
+    return (attrs & FILE_ATTRIBUTE_REPARSE_POINT) && !(attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  });
 }
 
 }  // namespace dorvane
