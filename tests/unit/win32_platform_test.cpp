@@ -488,10 +488,13 @@ TEST(Win32Files, AFileHeldByItsWriterIsRefusedWithPermissionDenied) {
   TempDir dir;
   Win32FileSystem files;
   ASSERT_TRUE(files.WriteAll(dir.Path("held"), "x"));
-  HANDLE h = CreateFileA(dir.Path("held").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  // Held as the C run-time holds a file it writes: shared for reading and writing.
+  HANDLE h = CreateFileA(dir.Path("held").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   std::string read;
   EXPECT_EQ(files.ReadAll(dir.Path("held"), read).number, kErrPermissionDenied);
+  EXPECT_EQ(files.Copy(dir.Path("held"), dir.Path("copy")).number, kErrPermissionDenied);
   EXPECT_EQ(files.WriteAll(dir.Path("held"), "y").number, kErrPermissionDenied);
   EXPECT_EQ(files.Remove(dir.Path("held")).number, kErrPermissionDenied);
   CloseHandle(h);

@@ -136,7 +136,9 @@ Status Win32FileSystem::ReadAll(const std::string& path, std::string& bytes) {
   bytes.clear();
   if (path.empty()) return Status::Of(kErrBadFileName);
   // The reparse point itself is opened, never its target, and refused.
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+  // Writers are not shared with: a file still being written is refused, to be
+  // retried, as a copy of it would be.
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   BY_HANDLE_FILE_INFORMATION info;
@@ -172,9 +174,11 @@ Status Win32FileSystem::Append(const std::string& path, const std::string& bytes
 }
 
 Status Win32FileSystem::Copy(const std::string& from, const std::string& to) {
-  if (from.empty() || to.empty()) return Status::Of(kErrBadFileName);
-  if (IsLink(from)) return Status::Of(kErrPathFileAccess);
-  return ::CopyFileA(from.c_str(), to.c_str(), FALSE) ? Status::Ok() : LastError();
+  // Read as ReadAll reads: a link or a file still being written is refused
+  // by the one open that reads it (CopyFile shares writes under wine).
+  std::string bytes;
+  Status st = ReadAll(from, bytes);
+  return st ? WriteAll(to, bytes) : st;
 }
 
 Status Win32FileSystem::Remove(const std::string& path) {
