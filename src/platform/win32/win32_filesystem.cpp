@@ -136,9 +136,7 @@ Status Win32FileSystem::ReadAll(const std::string& path, std::string& bytes) {
   bytes.clear();
   if (path.empty()) return Status::Of(kErrBadFileName);
   // The reparse point itself is opened, never its target, and refused.
-  // Writers are not shared with: a file still being written is refused, to be
-  // retried, as a copy of it would be.
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   BY_HANDLE_FILE_INFORMATION info;
@@ -174,8 +172,7 @@ Status Win32FileSystem::Append(const std::string& path, const std::string& bytes
 }
 
 Status Win32FileSystem::Copy(const std::string& from, const std::string& to) {
-  // Read as ReadAll reads: a link or a file still being written is refused
-  // by the one open that reads it (CopyFile shares writes under wine).
+  // Read as ReadAll reads: a link is refused by the one open that reads it.
   std::string bytes;
   Status st = ReadAll(from, bytes);
   return st ? WriteAll(to, bytes) : st;
@@ -200,6 +197,14 @@ Status Win32FileSystem::Flush(const std::string& path) {
   Status st = ::FlushFileBuffers(h) ? Status::Ok() : LastError();
   ::CloseHandle(h);
   return st;
+}
+
+bool Win32FileSystem::HeldByWriter(const std::string& path) {
+  // Held when it cannot be opened with writers shut out, as a copy opens it.
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+  return h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 bool Win32FileSystem::IsLink(const std::string& path) {
