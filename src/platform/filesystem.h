@@ -48,8 +48,7 @@ class FileSystem {
   }
   virtual bool IsLink(const std::string& /*path*/) { return false; }
 
-  // The file is still being written by the program that produced it. Where
-  // the system locks such a file, copying it fails instead and this is false.
+  // The file is still being written by the program that produced it.
   virtual bool HeldByWriter(const std::string& /*path*/) { return false; }
 };
 

@@ -303,17 +303,35 @@ TEST_F(Win32ChildTest, ShellOpenStartsAProgramWithItsParameters) {
 
 // ---- Files ----
 
+TEST(Win32Files, FlushedUnderAReaderThatSharesWritesAndReplacedWrittenThrough) {
+  TempDir dir;
+  Win32FileSystem files;
+  ASSERT_TRUE(files.WriteAll(dir.Path("b"), "old"));
+  // KORA1 polls its files sharing writes, as the C run-time does.
+  HANDLE reader = CreateFileA(dir.Path("b").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  EXPECT_TRUE(files.Flush(dir.Path("b")));
+  CloseHandle(reader);
+  ASSERT_TRUE(WriteDurably(files, dir.Path("b"), "new"));
+  std::string read;
+  ASSERT_TRUE(files.ReadAll(dir.Path("b"), read));
+  EXPECT_EQ(read, "new");
+  EXPECT_FALSE(files.Exists(dir.Path("b.tmp")));
+}
+
 TEST(Win32Files, AFileHeldByItsWriterIsRefusedWithPermissionDenied) {
   TempDir dir;
   Win32FileSystem files;
   ASSERT_TRUE(files.WriteAll(dir.Path("held"), "x"));
-  HANDLE h = CreateFileA(dir.Path("held").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  // Held as the C run-time holds a file it writes: shared for reading and writing.
+  HANDLE h = CreateFileA(dir.Path("held").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  std::string read;
-  EXPECT_EQ(files.ReadAll(dir.Path("held"), read).number, kErrPermissionDenied);
+  EXPECT_TRUE(files.HeldByWriter(dir.Path("held")));
   EXPECT_EQ(files.WriteAll(dir.Path("held"), "y").number, kErrPermissionDenied);
   EXPECT_EQ(files.Remove(dir.Path("held")).number, kErrPermissionDenied);
   CloseHandle(h);
+  EXPECT_FALSE(files.HeldByWriter(dir.Path("held")));
   EXPECT_TRUE(files.Remove(dir.Path("held")));
 }
 

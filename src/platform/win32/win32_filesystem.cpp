@@ -72,6 +72,30 @@ Status WriteAndClose(HANDLE h, const std::string& bytes) {
   return st;
 }
 
+// Names of the entries of dir whose attributes pass the test.
+template <typename Test>
+Status ListEntries(const std::string& dir, std::vector<std::string>& names, Test test) {
+  names.clear();
+  WIN32_FIND_DATAA data;
+  HANDLE h = ::FindFirstFileA(JoinPath(dir, "*").c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD err = ::GetLastError();
+    // An empty directory has no entries at all on some file systems.
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES) {
+      DWORD attrs = ::GetFileAttributesA(dir.c_str());
+      return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) ? Status::Ok()
+                                                                                   : Status::Of(kErrPathNotFound);
+    }
+    return StatusFromWin32Error(err);
+  }
+  do {
+    if (test(data.dwFileAttributes)) names.push_back(data.cFileName);
+  } while (::FindNextFileA(h, &data));
+  DWORD err = ::GetLastError();
+  ::FindClose(h);
+  return err == ERROR_NO_MORE_FILES ? Status::Ok() : StatusFromWin32Error(err);
+}
+
 }  // namespace
 
 bool Win32FileSystem::Exists(const std::string& path) {
@@ -94,21 +118,7 @@ bool Win32FileSystem::IsDirectory(const std::string& path) {
 }
 
 Status Win32FileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
-  names.clear();
-  WIN32_FIND_DATAA data;
-  HANDLE h = ::FindFirstFileA(JoinPath(dir, "*").c_str(), &data);
-  if (h == INVALID_HANDLE_VALUE) {
-    DWORD err = ::GetLastError();
-    // An empty directory has no entries at all on some file systems.
-    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES) return IsDirectory(dir) ? Status::Ok() : Status::Of(kErrPathNotFound);
-    return StatusFromWin32Error(err);
-  }
-  do {
-    if ((data.dwFileAttributes & kNotFound) == 0) names.push_back(data.cFileName);
-  } while (::FindNextFileA(h, &data));
-  DWORD err = ::GetLastError();
-  ::FindClose(h);
-  return err == ERROR_NO_MORE_FILES ? Status::Ok() : StatusFromWin32Error(err);
+  return ListEntries(dir, names, [](DWORD attrs) { return (attrs & kNotFound) == 0; });
 }
 
 Status Win32FileSystem::CreationTime(const std::string& path, LocalDateTime& when) {
@@ -162,9 +172,10 @@ Status Win32FileSystem::Append(const std::string& path, const std::string& bytes
 }
 
 Status Win32FileSystem::Copy(const std::string& from, const std::string& to) {
-  if (from.empty() || to.empty()) return Status::Of(kErrBadFileName);
-  if (IsLink(from)) return Status::Of(kErrPathFileAccess);
-  return ::CopyFileA(from.c_str(), to.c_str(), FALSE) ? Status::Ok() : LastError();
+  // Read as ReadAll reads: a link is refused by the one open that reads it.
+  std::string bytes;
+  Status st = ReadAll(from, bytes);
+  return st ? WriteAll(to, bytes) : st;
 }
 
 Status Win32FileSystem::Remove(const std::string& path) {
@@ -188,6 +199,14 @@ Status Win32FileSystem::Flush(const std::string& path) {
   return st;
 }
 
+bool Win32FileSystem::HeldByWriter(const std::string& path) {
+  // Held when it cannot be opened with writers shut out, as a copy opens it.
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+  return h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 bool Win32FileSystem::IsLink(const std::string& path) {
   if (path.empty()) return false;
   DWORD attrs = ::GetFileAttributesA(path.c_str());
@@ -195,17 +214,9 @@ bool Win32FileSystem::IsLink(const std::string& path) {
 }
 
 Status Win32FileSystem::ListLinks(const std::string& dir, std::vector<std::string>& names) {
-  names.clear();
-  WIN32_FIND_DATAA data;
-  HANDLE h = ::FindFirstFileA(JoinPath(dir, "*").c_str(), &data);
-  if (h == INVALID_HANDLE_VALUE) return Status::Ok();
-  do {
-    const DWORD attrs = data.dwFileAttributes;
-    if ((attrs & FILE_ATTRIBUTE_REPARSE_POINT) && !(attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-      names.push_back(data.cFileName);
-  } while (::FindNextFileA(h, &data));
-  ::FindClose(h);
-  return Status::Ok();
+  return ListEntries(dir, names, [](DWORD attrs) {
+    return (attrs & FILE_ATTRIBUTE_REPARSE_POINT) && !(attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  });
 }
 
 }  // namespace dorvane

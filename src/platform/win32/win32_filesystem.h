@@ -24,6 +24,8 @@ class Win32FileSystem : public FileSystem {
   Status Flush(const std::string& path) override;
   Status ListLinks(const std::string& dir, std::vector<std::string>& names) override;
   bool IsLink(const std::string& path) override;
+  // Another program has the file open for writing (or for itself alone).
+  bool HeldByWriter(const std::string& path) override;
 };
 
 // Maps a Windows error code (GetLastError) onto the run-time error numbering.
