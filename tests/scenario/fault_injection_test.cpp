@@ -1,9 +1,12 @@
 // A day of receipts (printed, refused, one held by a paper-out) run again and
-// again with the Nth file-system operation failing, for every N: no receipt
-// may be lost, filed twice, or printed twice.
+// again: with the Nth file-system operation failing, with DORVANE killed at
+// the Nth operation (with and without a power cut that loses what was not
+// flushed) and started again, and with KORA1 ended at every moment of a job.
+// No receipt may reach KORA1 twice, be lost, or be filed as printed unprinted.
 #include <algorithm>
 #include <set>
 
+#include "driverlink/recovery.h"
 #include "scenario/scenario.h"
 
 namespace dorvane::test {
@@ -16,13 +19,24 @@ struct Day {
   SimKora1 kora1{h};
   std::string in = h.Path("in"), out = h.Path("out"), err = h.Path("err");
   std::vector<std::string> names{"R1.001", "R2.001", "R3.001", "R4.001", "R5.001", "R6.001"};
+  std::int64_t end = 0;
 
-  // Runs the day; returns how many file-system operations DORVANE made.
-  int Run(int failAt) {
+  Day() {
     for (const std::string& dir : {in, out, err}) h.mem.AddDir(dir);
     kora1.plan = {Outcome::kPrint, Outcome::kFail, Outcome::kPrint, Outcome::kPaperOut};
-    kora1.holdMs = 4000;
+    kora1.printMs = 1000;
+    // A KORA1 that has gone is started again by DORVANE, as the shell would.
+    h.processes.onOpen = [this](const std::string&) { h.clock.After(1000, [this] { kora1.Start(500); }); };
     kora1.Start();
+    Open();
+    h.processes.programs.insert(JoinPath(h.d->State().CurrentKora1AppPathDir, "kkora1.exe"));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      h.mem.Put(JoinPath(in, names[i]), "VEND,1,\"" + names[i] + "\",100;\r\n");
+      h.mem.SetCreationTime(JoinPath(in, names[i]), {2026, 3, 5, 8, 0, static_cast<int>(i)});
+    }
+    end = h.clock.MonotonicMs() + 120000;
+  }
+  void Open() {
     EXPECT_TRUE(h.d->Form_Load());
     Controls& c = h.d->Ctl();
     c.txtInputDir.Set(in);
@@ -32,51 +46,114 @@ struct Day {
     c.chbLogEnable.Set(1);
     c.chbOutUnitario.Set(1);
     c.chkErrorReset.Set(1);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      h.mem.Put(JoinPath(in, names[i]), "VEND,1,\"" + names[i] + "\",100;\r\n");
-      h.mem.SetCreationTime(JoinPath(in, names[i]), {2026, 3, 5, 8, 0, static_cast<int>(i)});
-    }
+  }
+  // Runs the day to its end and returns how many file-system operations
+  // DORVANE made; operation failAt fails, and at crashAt DORVANE dies and is
+  // started again.
+  int Run(int failAt, int crashAt = 0, bool powerCut = false) {
     h.fs.ResetCount();
     h.fs.FailNth(failAt);
-    h.RunFor(90000);
-    return h.fs.Operations();
-  }
-
-  // Every input is in exactly one of: the input folder, the output folder
-  // (its result), the error folder (its job); and none printed twice.
-  void Check(int failAt) {
-    for (const std::string& name : names) {
-      const int places = h.mem.Has(JoinPath(in, name)) + h.mem.Has(JoinPath(out, name + ".OUT")) +
-                         h.mem.Has(JoinPath(err, name + ".ERR"));
-      EXPECT_EQ(places, 1) << name << " with operation " << failAt << " failing";
+    h.fs.CrashAt(crashAt);
+    for (;;) {
+      try {
+        h.RunFor(end - h.clock.MonotonicMs());
+        return h.fs.Operations();
+      } catch (const SimulatedCrash&) {
+        h.fs.CrashAt(0);
+        if (powerCut) h.mem.PowerCut();
+        h.Restart();
+        Open();
+      }
     }
-    std::set<std::string> unique(kora1.printed.begin(), kora1.printed.end());
-    EXPECT_EQ(unique.size(), kora1.printed.size()) << "a receipt printed twice with operation " << failAt << " failing";
+  }
+  // Each input in one place: still in the input folder (only where an
+  // operation failed), its result in the output folder, its job and reason
+  // in the error folder. Only printed receipts in the output folder. After
+  // crashes no receipt reaches KORA1 twice; a failing operation may leave a
+  // refused one to be sent again, never a printed one.
+  void Check(const std::string& how, bool afterCrashes) {
+    const std::vector<std::string>& sent = afterCrashes ? kora1.taken : kora1.printed;
+    EXPECT_EQ(std::set<std::string>(sent.begin(), sent.end()).size(), sent.size()) << "a receipt sent twice " << how;
+    for (const std::string& name : names) {
+      const bool inOut = h.mem.Has(JoinPath(out, name + ".OUT"));
+      const bool inErr = h.mem.Has(JoinPath(err, name + ".ERR"));
+      const bool inIn = !afterCrashes && h.mem.Has(JoinPath(in, name));
+      EXPECT_EQ(inIn + inOut + inErr, 1) << name << " " << how;
+      EXPECT_TRUE(!inErr || !afterCrashes || h.mem.Has(JoinPath(err, name + "_ERR.ERR"))) << name << " " << how;
+      const auto printed = std::count_if(kora1.printed.begin(), kora1.printed.end(),
+                                         [&](const std::string& job) { return job.find(name) != std::string::npos; });
+      EXPECT_TRUE(!inOut || printed == 1) << name << " filed as printed " << how;
+    }
   }
 };
 
 TEST(FaultInjection, ADayWithoutFaultsFilesEveryReceipt) {
   Day day;
   day.Run(0);
-  day.Check(0);
+  day.Check("without faults", true);
   EXPECT_EQ(day.kora1.printed.size(), 5u);
   EXPECT_TRUE(day.h.mem.Has(JoinPath(day.err, "R2.001.ERR")));
-  for (const std::string& name : day.names) EXPECT_FALSE(day.h.mem.Has(JoinPath(day.in, name)));
 }
 
 TEST(FaultInjection, EveryFailingOperationLeavesEachReceiptInOnePlace) {
-  int operations = 0;
-  {
-    Day clean;
-    operations = clean.Run(0);
-  }
-  ASSERT_GT(operations, 50);
-  RecordProperty("operations", operations);
-  for (int n = 1; n <= operations; ++n) {
+  const int operations = Day().Run(0);
+  ASSERT_GT(operations, 100);
+  for (int n = 1; n <= operations && !HasFailure(); ++n) {
     Day day;
     day.Run(n);
-    day.Check(n);
-    if (HasFailure()) break;
+    day.Check("with operation " + std::to_string(n) + " failing", false);
+  }
+}
+
+TEST(FaultInjection, DorvaneKilledAtEveryOperationWithAndWithoutAPowerCut) {
+  const int operations = Day().Run(0);
+  for (bool powerCut : {false, true}) {
+    for (int n = 1; n <= operations && !HasFailure(); ++n) {
+      Day day;
+      day.Run(0, n, powerCut);
+      day.Check("after a crash at operation " + std::to_string(n) + (powerCut ? " with a power cut" : ""), true);
+    }
+  }
+}
+
+TEST(FaultInjection, Kora1EndedAtEveryMomentOfAJob) {
+  // Ended cleanly (SR_MATR removed), killed (SR_MATR left behind), or killed
+  // and started again at once by someone else.
+  for (int ms = 2000; ms <= 12000 && !HasFailure(); ms += 100) {
+    Day day;
+    day.h.clock.After(ms, [&day, ms] {
+      day.kora1.Stop(ms % 200 == 0);
+      if (ms % 300 == 0) day.kora1.Start(1000);
+    });
+    day.Run(0);
+    day.Check("with KORA1 ended at " + std::to_string(ms) + " ms", true);
+  }
+}
+
+TEST(FaultInjection, RecoverySettlesEachRecordedJobFromWhatKora1Left) {
+  using S = Settlement;
+  struct Row {
+    bool there, same, data, waiting, started, finished;
+    const char* error;
+    bool running;
+    Settlement expected;
+  };
+  const Row rows[] = {
+      {false, false, true, false, true, true, "", true, S::kForget},
+      {true, false, true, false, true, true, "", true, S::kForget},
+      {true, true, false, false, true, true, "", true, S::kUnknown},
+      {true, true, true, true, true, false, "", false, S::kResend},
+      {true, true, true, false, true, true, "", false, S::kPrinted},
+      {true, true, true, false, true, true, "E050: ERRORE", true, S::kFailed},
+      {true, true, true, false, true, false, "E096: FINE CARTA", true, S::kPaperOut},
+      {true, true, true, false, true, false, "COPERCHIO COVER APERTO", false, S::kUnknown},
+      {true, true, true, false, true, false, "", true, S::kWatch},
+      {true, true, true, false, false, false, "", true, S::kUnknown},
+      {true, true, true, false, true, false, "", false, S::kUnknown},
+  };
+  for (const Row& r : rows) {
+    JobEvidence e{r.there, r.same, r.data, r.waiting, r.started, r.finished, r.error, IsPaperOutLine(r.error), r.running};
+    EXPECT_EQ(Settle(e), r.expected) << "row " << (&r - rows);
   }
 }
 
