@@ -339,13 +339,13 @@ TEST(Win32Files, TheWatcherReportsFilesWrittenOrRenamedIn) {
   TempDir dir;
   Win32FileSystem files;
   Win32FolderWatcher watcher;
-  ASSERT_TRUE(watcher.Watch({dir.Dir(), ""}));
+  ASSERT_TRUE(watcher.Watch({dir.Root(), ""}));
   ASSERT_TRUE(files.WriteAll(dir.Path("a.001"), "x"));
   ASSERT_TRUE(files.WriteAll(dir.Path("b.tmp"), "x"));
   ASSERT_TRUE(files.Rename(dir.Path("b.tmp"), dir.Path("b.001")));
   std::vector<std::string> seen;
   auto saw = [&](const std::string& path) { return std::find(seen.begin(), seen.end(), path) != seen.end(); };
-  EXPECT_TRUE(WaitUntil(5000, [&] {
+  EXPECT_TRUE(WaitFor(5000, [&] {
     watcher.Wait(100);
     for (const std::string& path : watcher.TakeChanges()) seen.push_back(path);
     return saw(dir.Path("a.001")) && saw(dir.Path("b.001"));
