@@ -133,9 +133,6 @@ TEST(FasyVola, BadDiscountValueFailsButTheRestIsWritten) {
   EXPECT_EQ(r.failures[0].number, kErrTypeMismatch);
   EXPECT_EQ(r.failures[1].number, kErrTypeMismatch);
   EXPECT_EQ(r.failures[2].number, kErrOverflow);
-}
-
-TEST(FasyVola, DiscountValuesThatAreNoNumberFail) {
   EXPECT_EQ(ConvertFasyVolaText(JoinLines({kHeader, Discount("A", "000", "002", "21474837")}), false).failures.at(0).number,
             kErrOverflow);
   for (const char* bad : {"1,2,3", "1 2", "1e3", "-", ",", "2,50EUR"})
