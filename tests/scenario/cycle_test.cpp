@@ -127,20 +127,6 @@ TEST_F(Cycle, PaperOutHoldsTheJobUntilKora1Resumes) {
   EXPECT_TRUE(h.mem.Has(Err("P.001_ERR.ERR")));
 }
 
-TEST_F(Cycle, PaperOutClearedByEmptyingTheReportRemovesTheCopy) {
-  kora1.plan = {Outcome::kPaperOut};
-  kora1.clearByEmptying = true;
-  kora1.holdMs = 5000;
-  Drop("P.001", Receipt(1));
-  h.RunFor(6000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 3);
-  h.RunFor(8000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
-  EXPECT_FALSE(h.mem.Has(Err("P.001_ERR.ERR")));
-  EXPECT_TRUE(h.mem.Has(Out("P.001.OUT")));
-  EXPECT_EQ(kora1.printed.size(), 1u);
-}
-
 TEST_F(Cycle, ALateKora1NeverLendsTheLastVerdictToTheNextJob) {
   Drop("ONE.001", Receipt(1));
   h.RunFor(6000);

@@ -54,16 +54,6 @@ TEST_F(Startup, SwitchesAreFoundAnywhereInAnyCase) {
   }
 }
 
-TEST_F(Startup, SecondInstanceEndsSilently) {
-  h.PutConfig(kLogOnConfig, h.appDir);
-  h.system.otherInstance = true;
-  EXPECT_FALSE(d().Form_Load());
-  EXPECT_TRUE(d().Ended());
-  EXPECT_FALSE(h.ui.trayPresent);
-  EXPECT_TRUE(h.ui.messages.empty());
-  EXPECT_FALSE(h.mem.Has(h.LogPath()));
-}
-
 TEST_F(Startup, FoldersAtStartUpFromRegistryConfigurationAndSystem) {
   struct Case {
     const char* name;
