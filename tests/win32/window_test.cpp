@@ -218,11 +218,6 @@ TEST(Win32Window, TrayIconFollowsTheConnectionAndTheCycleRunsUnderAMessageBox) {
   f.ui.TrayModify(std::string(80, 'x'));
   EXPECT_EQ(f.tray.back().second, std::string(63, 'x'));
 
-  // Minimising hides; a double click on the icon restores.
-  ShowWindow(f.w.hwnd, SW_MINIMIZE);
-  EXPECT_FALSE(IsWindowVisible(f.w.hwnd));
-  SendMessageA(f.w.hwnd, kTrayMessage, 1, WM_LBUTTONDBLCLK);
-  EXPECT_TRUE(IsWindowVisible(f.w.hwnd) && !IsIconic(f.w.hwnd));
   f.d->RequestClose();
   EXPECT_TRUE(f.d->Ended());
   EXPECT_EQ(f.tray.back().first, static_cast<DWORD>(NIM_DELETE));
