@@ -91,7 +91,7 @@ class ChildProcesses : public Posix {
 };
 
 TEST_F(ChildProcesses, FoundByBaseNameAndTheFirstAskedToCloseWithSigterm) {
-  const std::string name = Unique("DvKora");
+  const std::string name = Unique("DvKoraPastTheKernelsShortName");
   pid_t first = Spawn(name), second = Spawn(name);
   EXPECT_EQ(processes.ReadModule(first).name, name + ".exe");
   EXPECT_FALSE(d.SearchProcess(name)) << "a name without .exe finds nothing";
@@ -106,7 +106,7 @@ TEST_F(ChildProcesses, FoundByBaseNameAndTheFirstAskedToCloseWithSigterm) {
   EXPECT_TRUE(h.ui.messages.empty()) << "a vanished process is never reported";
 }
 
-TEST_F(Posix, Kora1StartsDetachedFromTheExeOrTheBareName) {
+TEST_F(Posix, Kora1StartsDetachedUnderItsBareName) {
   // Records its argument, its parent and its session.
   const std::string script = "#!/bin/sh\necho \"$1 $PPID $(cut -d' ' -f6 /proc/$$/stat)\" > \"$0.ran\"\n";
   dir.Write("kkora1", script, true);
@@ -126,7 +126,6 @@ TEST_F(Posix, Kora1StartsDetachedFromTheExeOrTheBareName) {
   EXPECT_EQ(arg, "0");
   EXPECT_NE(parent, ::getpid()) << "started as our child, not detached";
   EXPECT_NE(session, ::getsid(0)) << "still in our session";
-
 }
 
 TEST_F(Posix, DocumentsGoToXdgOpenAndItsAbsenceIsAFailure) {
