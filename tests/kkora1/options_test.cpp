@@ -42,16 +42,6 @@ TEST(Options, RefusesWhatCannotWork) {
   EXPECT_NE(Parse({}, {{"KKORA1_LINE_MS", "fast"}}).error, "");
 }
 
-TEST(Options, HelpDocumentsEveryOptionAndEnvironmentVariable) {
-  const std::string help = HelpText();
-  for (const auto& info : OptionTable()) {
-    EXPECT_NE(help.find("--" + std::string(info.name)), std::string::npos) << info.name;
-    if (info.env) {
-      EXPECT_NE(help.find(info.env), std::string::npos) << info.env;
-    }
-  }
-}
-
 TEST(ConfFile, KeepsForeignLinesAndReplacesOurValues) {
   const std::string old = "# ZTK\nztkkora1=/old\r\nCustomPathDataDir=\r\nAppPath=/x\nAPPPATH=/dup\n";
   const std::string text = UpdateConfText(old, {{"ZTKKora1", "/data"}, {"AppPath", "/bin dir"}});

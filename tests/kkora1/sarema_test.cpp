@@ -14,21 +14,9 @@ Cents TotalOf(std::string_view job) {
 }
 
 TEST(SaremaParse, AcceptsEveryCommandShapeDorvaneWrites) {
-  const char* lines[] = {
-      "PLUD,C1,N1,P000000150,:PANE,Q2;", "PLUD,C1,N1,P000000150,:PANE,R;",
-      "PLUD,C1,N12,P100,:PANE,Q2,R;",    "PLUD,C1,N1,P100,:;",
-      "PLUD,N1,C1,: ,P300;",             "PLUD,N1,C1,: ,P100,R;",
-      "DISC,%10,:SCONTO 10.00%;",        "DOST,%10,5,:SUB;",
-      "COUP,V250,:BUONO;",               "COST,V250,:BUONO;",
-      "MAGG,%5.5,:M;",                   "MOST,%5,:M;",
-      "ADDI,V100,:A;",                   "ADDS,V100,:A;",
-      "PRNT,:-------------------;",      "PRNT,:;",
-      "CASH,V1250,:CONTANTI;",           "CHEQ,V1,:ASSEGNO;",
-      "CARD,V1,:CARTA;",                 "TEND,N4,V100,:BUONI;",
-      "OPER,C1;",                        "SUBT;",
-      "OPNF;",                           "CLNF;",
-      "SUBT;  ",  // trailing blanks of a hand-made Sarema Language file
-  };
+  // The shapes the totals below do not already go through.
+  const char* lines[] = {"PLUD,C1,N12,P100,:PANE,Q2,R;", "PLUD,C1,N1,P100,:;", "PLUD,N1,C1,: ,P100,R;", "PRNT,:;",
+                         "CHEQ,V1,:ASSEGNO;", "TEND,N4,V100,:BUONI;", "SUBT;  " /* trailing blanks of a hand-made file */};
   for (const char* line : lines) EXPECT_TRUE(ParseCommand(line).command) << line;
 }
 
@@ -45,16 +33,11 @@ TEST(SaremaParse, RefusesMalformedLinesWithTheRightCode) {
   struct Case { const char* line; const char* code; };
   const Case cases[] = {
       {"XXXX,1;", "E001"},
-      {"plud,C1,N1,P100,:X;", "E001"},  // keywords are case-sensitive
       {"SUBT", "E002"},
-      {"PLUD,C1,N1,PABC,:X;", "E002"},
       {"PLUD,C1,N1,P100;", "E002"},
-      {"PLUD,C1,N,P100,:X;", "E002"},
       {"PLUD,N1,C1,: ,P;", "E002"},
-      {"DISC,%abc,:X;", "E002"},
       {"CASH,V12,50,:X;", "E002"},
       {"TEND,N3,V100,:X;", "E002"},
-      {"OPER,C2;", "E002"},
       {"PLUD,C1,N0,P100,:X;", "E004"},  // a blank department field
       {"PLUD,C1,N1,P100,:X,Q0;", "E004"},
   };
@@ -77,20 +60,10 @@ TEST(SaremaTotals, SalesDiscountsSurchargesAndReturns) {
   // A surcharge on a returned line shrinks the refund: DORVANE's inversion of
   // discounts after a return relies on it.
   EXPECT_EQ(TotalOf("PLUD,C1,N1,P500,:X;\r\nPLUD,C1,N1,P300,:R,R;\r\nMAGG,%10,:M;\r\n"), 230);
-  // The Itineris example: one sold line of 3,00 and one returned of 1,00.
-  EXPECT_EQ(TotalOf("OPER,C1;\r\nPRNT,:-------------------;\r\nPRNT,:PR.LIST. 2 X 1.50;\r\n"
-                    "PRNT,:123;\r\nPRNT,:PANE;\r\nPLUD,N1,C1,: ,P300;\r\nPRNT,:-------------------;\r\n"
-                    "PRNT,:9;\r\nPRNT,:LATTE;\r\nPLUD,N1,C1,: ,P100,R;\r\nPRNT,:-------------------;\r\n"
-                    "SUBT;\r\n"),
-            200);
-}
-
-TEST(SaremaTotals, PaymentsChangeAndAutomaticClosing) {
   JobCheck paid = CheckJob("PLUD,C1,N1,P1250,:X;\r\nCASH,V1000,:C;\r\nCARD,V500,:K;\r\n", false);
   ASSERT_TRUE(paid.valid);
   EXPECT_EQ(paid.receipt.Paid(), 1500);
   EXPECT_EQ(paid.receipt.Change(), 250);
-
   JobCheck open = CheckJob("PLUD,C1,N1,P1250,:X;\r\nSUBT;\r\n", false);
   ASSERT_TRUE(open.valid);
   EXPECT_EQ(open.receipt.Paid(), 1250);  // closed in cash by the printer
@@ -100,14 +73,11 @@ TEST(SaremaTotals, RefusesWhatAPrinterWouldNotDo) {
   struct Case { const char* job; int line; };
   const Case cases[] = {
       {"DISC,%10,:S;\r\n", 1},
-      {"PRNT,:X;\r\nCOST,V10,:S;\r\n", 2},
       {"PLUD,C1,N1,P100,:X;\r\nCASH,V100,:C;\r\nPLUD,C1,N1,P100,:Y;\r\n", 3},
       {"PLUD,C1,N1,P100,:X;\r\nDISC,%100,01,:S;\r\n", 2},
       {"PLUD,C1,N1,P100,:X;\r\nCOUP,V101,:S;\r\n", 2},
       {"CASH,V100,:C;\r\n", 1},
-      {"PLUD,C1,N1,P100,:X;\r\nOPNF;\r\n", 2},
       {"OPNF;\r\nPLUD,C1,N1,P100,:X;\r\nCLNF;\r\n", 2},
-      {"PRNT,:X;\r\nCLNF;\r\n", 2},
       {"PLUD,C1,N1,P100,:X;\r\nOPER,C1;\r\n", 2},
   };
   for (const auto& c : cases) {

@@ -24,15 +24,6 @@ TEST_F(Connection, Kora1AlreadyRunningIsConnectedOnTheFirstTick) {
   EXPECT_EQ(LogEvents(), std::vector<std::string>{"OK:  |KORA1 CONNESSO (b)|"});
 }
 
-TEST_F(Connection, ASteadyConnectionFoundByAConnectedTickLogsA) {
-  kora1.Start();
-  Open();
-  d().SetExchangePaths();
-  st().StatoConnessioneKora1 = true;
-  h.RunFor(6000);
-  EXPECT_EQ(LogEvents(), std::vector<std::string>{"OK:  |KORA1 CONNESSO (a)|"});
-}
-
 TEST_F(Connection, MissingKora1StopsTheCycleUntilStartIsPressed) {
   Open();
   h.RunFor(2000);

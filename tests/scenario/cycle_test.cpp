@@ -127,20 +127,6 @@ TEST_F(Cycle, PaperOutHoldsTheJobUntilKora1Resumes) {
   EXPECT_TRUE(h.mem.Has(Err("P.001_ERR.ERR")));
 }
 
-TEST_F(Cycle, PaperOutClearedByEmptyingTheReportRemovesTheCopy) {
-  kora1.plan = {Outcome::kPaperOut};
-  kora1.clearByEmptying = true;
-  kora1.holdMs = 5000;
-  Drop("P.001", Receipt(1));
-  h.RunFor(6000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 3);
-  h.RunFor(8000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
-  EXPECT_FALSE(h.mem.Has(Err("P.001_ERR.ERR")));
-  EXPECT_TRUE(h.mem.Has(Out("P.001.OUT")));
-  EXPECT_EQ(kora1.printed.size(), 1u);
-}
-
 TEST_F(Cycle, ALateKora1NeverLendsTheLastVerdictToTheNextJob) {
   Drop("ONE.001", Receipt(1));
   h.RunFor(6000);
@@ -237,7 +223,6 @@ TEST_F(Cycle, APrintedReceiptWhoseInputCannotBeDeletedIsNeverSentAgain) {
 
 TEST_F(Cycle, AReceiptTheConverterRefusesIsFiledWithItsOwnReport) {
   c().SelectLayout(1);
-  c().chbOutUnitario.Set(1);
   // A payment record (kind 6) whose payment code (column 49) no printer knows.
   std::string payment = "6 12,50";
   payment.resize(12, ' ');
@@ -251,8 +236,6 @@ TEST_F(Cycle, AReceiptTheConverterRefusesIsFiledWithItsOwnReport) {
   EXPECT_TRUE(kora1.taken.empty());
   EXPECT_EQ(h.mem.Content(Err("BAD.001.ERR")), receipt);
   EXPECT_EQ(h.mem.Content(Err("BAD.001_ERR.ERR")), "E599: FILE DI INPUT NON DISPONIBILE: \r\n");
-  EXPECT_EQ(h.mem.Content(Err("BAD.001.BTO")), "KO\r\n");
-  EXPECT_EQ(h.mem.Content(Out("BAD.Rep")), "3\r\n");
   EXPECT_FALSE(h.mem.Has(In("BAD.001")));
   EXPECT_FALSE(h.ui.messages.empty());  // the converter's own error box
 }

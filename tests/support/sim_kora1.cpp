@@ -78,11 +78,7 @@ void SimKora1::Take() {
         h_.mem.Put(File("SR_ERR"), "E096: FINE CARTA\r\n");
         h_.clock.After(holdMs, [this, generation, job] {
           if (generation != generation_) return;
-          if (clearByEmptying) {
-            h_.mem.Put(File("SR_ERR"), "");
-          } else {
-            h_.mem.Erase(File("SR_ERR"));
-          }
+          h_.mem.Erase(File("SR_ERR"));
           h_.clock.After(printMs / 2, [this, generation, job] {
             if (generation == generation_) Print(job);
           });

@@ -28,7 +28,6 @@ class SimKora1 {
   int takeDelayMs = 0;  // a busy driver: time from SR_START to taking the job
   int printMs = 200;
   int holdMs = 3000;      // a paper-out lasts this long
-  bool clearByEmptying = false;  // a cleared paper-out empties SR_ERR instead of removing it
 
   std::vector<std::string> taken;    // SR_DATI of every job taken
   std::vector<std::string> printed;  // SR_DATI of every receipt printed

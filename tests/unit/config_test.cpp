@@ -180,18 +180,12 @@ TEST_F(Config, AFailedSaveLeavesThePreviousFileIntact) {
   EXPECT_FALSE(h.mem.Has(OwnConfig() + ".tmp"));
 }
 
-TEST_F(Config, ChangeHandlersMirrorTheBoxesIntoTheState) {
+TEST_F(Config, ASetButtonCopiesTheOpenFolderIntoBoxAndState) {
   d().Form_Load();
-  c().txtOutputDir.Set("O");
-  c().txtErrorDir.Set("E");
-  c().txtKora1PathDir.Set("K");
-  c().cboComSelect.Select(2);
-  EXPECT_EQ(st().CurrOutputFilePath + st().CurrErrorFilePath + st().CurrKora1PathSet + st().CurrKora1ActiveCom, "OEK3");
-  EXPECT_TRUE(st().SomethingModified);
   c().Dir1Path = "PICKED";
   d().cmdSetOutputDir_Click();
-  EXPECT_EQ(c().txtOutputDir.Text, "PICKED");
-  EXPECT_EQ(st().CurrOutputFilePath, "PICKED");
+  EXPECT_EQ(c().txtOutputDir.Text + "|" + st().CurrOutputFilePath, "PICKED|PICKED");
+  EXPECT_TRUE(st().SomethingModified);
 }
 
 }  // namespace

@@ -133,9 +133,6 @@ TEST(FasyVola, BadDiscountValueFailsButTheRestIsWritten) {
   EXPECT_EQ(r.failures[0].number, kErrTypeMismatch);
   EXPECT_EQ(r.failures[1].number, kErrTypeMismatch);
   EXPECT_EQ(r.failures[2].number, kErrOverflow);
-}
-
-TEST(FasyVola, DiscountValuesThatAreNoNumberFail) {
   EXPECT_EQ(ConvertFasyVolaText(JoinLines({kHeader, Discount("A", "000", "002", "21474837")}), false).failures.at(0).number,
             kErrOverflow);
   for (const char* bad : {"1,2,3", "1 2", "1e3", "-", ",", "2,50EUR"})
@@ -150,18 +147,6 @@ class FasyVolaFiles : public ::testing::Test {
   FakeUi ui;
   std::string dir = "/shop/in";
 };
-
-TEST_F(FasyVolaFiles, WritesTheJobAndKeepsTheInput) {
-  std::string input = JoinLines({kHeader, Sale("01", "0000001,50", "001", "PANE", "2")});
-  fs.Put(Path("R.001"), input);
-  fs.Put(Path("FASYCONV.TXT"), "an older, longer job that must not survive\r\n");
-  std::string job;
-  EXPECT_TRUE(PrepareFasyVolaJob(fs, ui, dir, Path("R.001"), false, job));
-  EXPECT_EQ(job, Path("FASYCONV.TXT"));
-  EXPECT_EQ(fs.Content(job), "PLUD,C1,N1,P000000150,:PANE,Q2;\r\n");
-  EXPECT_EQ(fs.Content(Path("R.001")), input);
-  EXPECT_TRUE(ui.messages.empty());
-}
 
 TEST_F(FasyVolaFiles, EachFailureIsShownAndTheJobFails) {
   fs.Put(Path("R.001"), JoinLines({kHeader, Discount("A", "000", "002", ""), Payment("1", "X", "9"), Text("FINE")}));

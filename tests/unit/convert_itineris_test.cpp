@@ -54,24 +54,6 @@ TEST(ItinerisReadTagValue, UpperCaseTrimmedWithPoints) {
   EXPECT_FALSE(ReadTagValue(r, v));
 }
 
-TEST(ItinerisConvert, WorkedExample) {
-  std::string xml = Receipt(Line("123", "pane", "2", "1,50", "3,00", "    <SCONTO1>0</SCONTO1>\r\n") +
-                            Line("9", "latte", "1", "1,00", "1,00", "    <CAUSALE_RIGA>RESO</CAUSALE_RIGA>\r\n"));
-  EXPECT_EQ(Job(xml),
-            "OPER,C1;\r\n"
-            "PRNT,:-------------------;\r\n"
-            "PRNT,:PR.LIST. 2 X 1.50;\r\n"
-            "PRNT,:123;\r\n"
-            "PRNT,:PANE;\r\n"
-            "PLUD,N1,C1,: ,P300;\r\n"
-            "PRNT,:-------------------;\r\n"
-            "PRNT,:9;\r\n"
-            "PRNT,:LATTE;\r\n"
-            "PLUD,N1,C1,: ,P100,R;\r\n"
-            "PRNT,:-------------------;\r\n"
-            "SUBT;\r\n");
-}
-
 TEST(ItinerisConvert, SoldLinesFirstThenReturns) {
   std::string reso = "<CAUSALE_RIGA>reso</CAUSALE_RIGA>";
   std::string xml = Receipt(Line("R1", "a", "1", "1.00", "1.00", reso) + Line("S1", "b", "1", "2.00", "2.00") +

@@ -33,14 +33,13 @@ TEST_F(RealFiles, BytesAreKeptAndWritesReplace) {
   ASSERT_TRUE(files.Append(P("new"), "n"));
   ASSERT_TRUE(files.WriteAll(P("b"), "an older and longer content"));
   ASSERT_TRUE(files.Copy(P("a"), P("b")));
-  ASSERT_TRUE(files.WriteAll(P("c"), "new"));
-  ASSERT_TRUE(files.Rename(P("c"), P("new")));
-  for (auto [name, content] : {std::pair{"a", bytes + "+"}, {"b", bytes + "+"}, {"new", std::string("new")}}) {
+  ASSERT_TRUE(files.Rename(P("b"), P("new")));
+  for (auto [name, content] : {std::pair{"a", bytes + "+"}, {"new", bytes + "+"}}) {
     std::string read;
     ASSERT_TRUE(files.ReadAll(P(name), read)) << name;
     EXPECT_EQ(read, content) << name;
   }
-  EXPECT_FALSE(files.Exists(P("c")));
+  EXPECT_FALSE(files.Exists(P("b")));
 
   LocalDateTime when;
   ASSERT_TRUE(files.CreationTime(P("a"), when));
@@ -54,7 +53,6 @@ TEST_F(RealFiles, FailuresCarryTheRunTimeErrorNumber) {
   LocalDateTime when;
   ASSERT_TRUE(files.WriteAll(P("file"), "x"));
   EXPECT_EQ(files.ReadAll(P("missing"), read).number, kErrFileNotFound);
-  EXPECT_EQ(files.Remove(P("missing")).number, kErrFileNotFound);
   EXPECT_EQ(files.CreationTime(P("missing"), when).number, kErrFileNotFound);
 #ifdef _WIN32
   const std::string nowhere = P("none/x");
@@ -85,14 +83,10 @@ TEST_F(RealFiles, HiddenFilesAndDirectoriesAreNeitherFoundNorListed) {
   EXPECT_TRUE(files.Exists(P("A.001")));
   EXPECT_FALSE(files.Exists(P(hidden)));
   EXPECT_FALSE(files.Exists(P("D.001")));
-  EXPECT_FALSE(files.Exists(""));
   EXPECT_TRUE(files.IsDirectory(P("D.001")));
   std::vector<std::string> names;
   ASSERT_TRUE(files.ListFiles(dir.Root(), names));
   EXPECT_EQ(names, std::vector<std::string>{"A.001"});
-  dir.MakeDir("empty");
-  ASSERT_TRUE(files.ListFiles(P("empty"), names));
-  EXPECT_TRUE(names.empty());
 }
 
 }  // namespace

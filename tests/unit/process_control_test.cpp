@@ -66,14 +66,5 @@ TEST_F(ProcessControl, SleepDelayRoundsHalfToEvenAndPumpsAfterEachSlice) {
   }
 }
 
-TEST_F(ProcessControl, DueTimerTickRunsInsideTheWait) {
-  h.processes.Add(20, "kkora1.exe");
-  ASSERT_TRUE(d().Form_Load());
-  d().SleepDelay(2000);
-  // The first tick came at 2000 ms and looked for KORA1's exchange files.
-  EXPECT_FALSE(d().State().SR_Matr.empty());
-  EXPECT_TRUE(d().Ctl().Timer1.Enabled());
-}
-
 }  // namespace
 }  // namespace dorvane::test

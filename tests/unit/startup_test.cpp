@@ -54,37 +54,6 @@ TEST_F(Startup, SwitchesAreFoundAnywhereInAnyCase) {
   }
 }
 
-TEST_F(Startup, SecondInstanceEndsSilently) {
-  h.PutConfig(kLogOnConfig, h.appDir);
-  h.system.otherInstance = true;
-  EXPECT_FALSE(d().Form_Load());
-  EXPECT_TRUE(d().Ended());
-  EXPECT_FALSE(h.ui.trayPresent);
-  EXPECT_TRUE(h.ui.messages.empty());
-  EXPECT_FALSE(h.mem.Has(h.LogPath()));
-}
-
-TEST_F(Startup, RegistryValuesFillTheKora1Folders) {
-  struct Case {
-    Registry registry;
-    std::string data, app;
-  } cases[] = {
-      {{{"ZTKKora1", "C:\\K1\\DATA"}, {"CustomPathDataDir", ""}, {"AppPath", "C:\\K1"}}, "C:\\K1\\DATA", "C:\\K1"},
-      {{{"ZTKKora1", "C:\\K1\\DATA"}, {"CustomPathDataDir", "D:\\X"}, {"AppPath", ""}}, "D:\\X", ""},
-      {{{"ZTKKora1", "C:\\K1\\DATA"}}, "C:\\K1\\DATA", "OLD APP"},
-      // Without the data folder the other two are not even read.
-      {{{"CustomPathDataDir", "D:\\X"}, {"AppPath", "C:\\K1"}}, "OLD DATA", "OLD APP"},
-  };
-  for (const Case& k : cases) {
-    h.system.registry = k.registry;
-    st().CurrentKora1DataDir = "OLD DATA";
-    st().CurrentKora1AppPathDir = "OLD APP";
-    d().VerifyAndSetPathFromRegistry();
-    EXPECT_EQ(st().CurrentKora1DataDir, k.data);
-    EXPECT_EQ(st().CurrentKora1AppPathDir, k.app);
-  }
-}
-
 TEST_F(Startup, FoldersAtStartUpFromRegistryConfigurationAndSystem) {
   struct Case {
     const char* name;
@@ -95,6 +64,8 @@ TEST_F(Startup, FoldersAtStartUpFromRegistryConfigurationAndSystem) {
   } cases[] = {
       {"registry: no fallback, even for a missing program folder", true,
        {{"ZTKKora1", "C:\\K1\\DATA"}, {"AppPath", "C:\\K1"}}, "", "C:\\K1\\DATA", "C:\\K1"},
+      {"registry: a custom data folder wins", true,
+       {{"ZTKKora1", "C:\\K1\\DATA"}, {"CustomPathDataDir", "D:\\X"}, {"AppPath", "C:\\K1"}}, "", "D:\\X", "C:\\K1"},
       {"registry without data folder", true, {{"AppPath", "K1APP"}}, "", h.kora1Dir, h.appDir},
       {"before Vista, empty data folder", false, {{"ZTKKora1", ""}, {"AppPath", "C:\\K1"}}, "", h.appDir, h.appDir},
       {"typed program folder, data elsewhere", true, {}, "TYPEDAPP", h.kora1Dir, "TYPEDAPP"},
