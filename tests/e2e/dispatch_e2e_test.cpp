@@ -94,13 +94,12 @@ TEST_F(Shop, ReceiptsArePrintedOnceEachInCreationOrder) {
   EXPECT_NE(T().Read("dorvane.txt").find("Chiusura di ZTK DORVANE"), std::string::npos);
 }
 
-TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarker) {
-  Drop("A.001", 101);
-  NextSecond();
-  Drop("B.001", 102);
-  NextSecond();
-  Drop("C.001", 103);
-  Start({"--fail-receipts", "2"}, false);
+TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarkerAndAPaperOutUntilPaperIsLoaded) {
+  for (const char* name : {"A.001", "B.001", "C.001", "D.001"}) {
+    Drop(name, 101 + name[0] - 'A');
+    NextSecond();
+  }
+  Start({"--fail-receipts", "2", "--paper-out-after", "2", "--paper-clear", "empty"}, false);
   // Read once written whole: the report appears before its line is in it.
   ASSERT_TRUE(WaitFor(30000, [&] { return T().Read("err/B.001_ERR.ERR").rfind("E050", 0) == 0; }));
   EXPECT_EQ(T().Read("err/B.001.ERR"), Receipt(102));
@@ -111,6 +110,16 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarker) {
   T().Write("in/DORVRETRY.DVN", "");
   ASSERT_TRUE(Filed("out/C.001.OUT"));
   EXPECT_TRUE(WaitFor(5000, [&] { return !T().Exists("in/DORVRETRY.DVN") && !T().Exists("in/C.001"); }));
+  // The roll ends halfway through D: held, with its copy of the report.
+  ASSERT_TRUE(Filed("err/D.001_ERR.ERR"));
+  ::usleep(1000 * 1000);
+  EXPECT_TRUE(T().Exists("in/D.001") && !T().Exists("out/D.001.OUT"));
+  T().Write("data/ZTKKORA1/KKORA1.tmp", "paper=load\r\n");
+  ASSERT_EQ(::rename(T().Path("data/ZTKKORA1/KKORA1.tmp").c_str(), T().Path("data/ZTKKORA1/KKORA1.CTL").c_str()), 0);
+  ASSERT_TRUE(Filed("out/D.001.OUT"));
+  EXPECT_EQ(Field(T().Read("out/D.001.OUT"), "TOTALE"), Total(104));
+  EXPECT_TRUE(WaitFor(5000, [&] { return !T().Exists("in/D.001"); }));
+  EXPECT_FALSE(T().Exists("err/D.001_ERR.ERR"));  // the cleared report took the copy with it
   // Ctrl+C at the console closes normally; the log carries today's date.
   dorvane->Signal(SIGINT);
   EXPECT_EQ(dorvane->Wait(15000), 0);
@@ -119,23 +128,6 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarker) {
   std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
   EXPECT_NE(inst.Log().find("OK:  |CHIUSURA ZTK DORVANE|"), std::string::npos) << inst.Log();
   EXPECT_NE(inst.Log().find(std::string("|") + today + " "), std::string::npos) << inst.Log();
-}
-
-TEST_F(Shop, APaperOutIsHeldUntilPaperIsLoaded) {
-  Drop("A.001", 101);
-  NextSecond();
-  Drop("B.001", 102);
-  Start({"--paper-out-after", "1", "--paper-clear", "empty"}, false);
-  ASSERT_TRUE(Filed("err/B.001_ERR.ERR"));
-  ::usleep(1000 * 1000);
-  EXPECT_TRUE(T().Exists("in/B.001"));
-  EXPECT_FALSE(T().Exists("out/B.001.OUT"));
-  T().Write("data/ZTKKORA1/KKORA1.tmp", "paper=load\r\n");
-  ASSERT_EQ(::rename(T().Path("data/ZTKKORA1/KKORA1.tmp").c_str(), T().Path("data/ZTKKORA1/KKORA1.CTL").c_str()), 0);
-  ASSERT_TRUE(Filed("out/B.001.OUT"));
-  EXPECT_EQ(Field(T().Read("out/B.001.OUT"), "TOTALE"), Total(102));
-  EXPECT_TRUE(WaitFor(5000, [&] { return !T().Exists("in/B.001"); }));
-  EXPECT_FALSE(T().Exists("err/B.001_ERR.ERR"));  // the cleared report took the copy with it
 }
 
 TEST_F(Shop, ADriverThatTakesJobsLateStillFilesEachWithItsOwnResult) {

@@ -35,13 +35,6 @@ TEST(Options, CommandLineOverridesEnvironment) {
   EXPECT_FALSE(envOnly.options.registerPaths);
 }
 
-TEST(Options, RefusesWhatCannotWork) {
-  const std::vector<std::string> bad[] = {{"--port", "9"}, {"--port"}, {"--dump-ms", "-1"}, {"--poll-ms", "0"},
-                                          {"--paper-clear", "burn"}, {"--bogus"}, {"1"}};
-  for (const auto& args : bad) EXPECT_NE(Parse(args).error, "") << args[0];
-  EXPECT_NE(Parse({}, {{"KKORA1_LINE_MS", "fast"}}).error, "");
-}
-
 TEST(ConfFile, KeepsForeignLinesAndReplacesOurValues) {
   const std::string old = "# ZTK\nztkkora1=/old\r\nCustomPathDataDir=\r\nAppPath=/x\nAPPPATH=/dup\n";
   const std::string text = UpdateConfText(old, {{"ZTKKora1", "/data"}, {"AppPath", "/bin dir"}});

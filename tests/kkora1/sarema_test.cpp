@@ -20,15 +20,6 @@ TEST(SaremaParse, AcceptsEveryCommandShapeDorvaneWrites) {
   for (const char* line : lines) EXPECT_TRUE(ParseCommand(line).command) << line;
 }
 
-TEST(SaremaParse, OperandsAreTakenFromTheEndBecauseTextsAreNotEscaped) {
-  auto sale = ParseCommand("PLUD,C1,N7,P000000150,:A,B;C,Q1,5,R;").command;
-  ASSERT_TRUE(sale && sale->quantity);
-  EXPECT_EQ(std::tuple(sale->department, sale->amount, sale->text, sale->quantity->units, sale->isReturn),
-            std::tuple(7, 150, std::string("A,B;C"), 15, true));
-  EXPECT_EQ(ParseCommand("PLUD,N1,C1,:X,P1,P250;").command->text, "X,P1");
-  EXPECT_EQ(ParseCommand("CASH,V500,:CONTANTI, GRAZIE;").command->text, "CONTANTI, GRAZIE");
-}
-
 TEST(SaremaParse, RefusesMalformedLinesWithTheRightCode) {
   struct Case { const char* line; const char* code; };
   const Case cases[] = {
@@ -88,36 +79,6 @@ TEST(SaremaTotals, RefusesWhatAPrinterWouldNotDo) {
   JobCheck unclosed = CheckJob("OPNF;\r\nPRNT,:X;\r\n", false);
   EXPECT_FALSE(unclosed.valid);
   EXPECT_EQ(unclosed.errorLine, 0);
-}
-
-TEST(SaremaJob, LinesKindsAndLineEnds) {
-  // Line numbers count blank lines; any of CR LF, CR, LF ends a line.
-  JobCheck check = CheckJob("PRNT,:A;\r\n\r\nPRNT,:B;\rBAD;\nSUBT;", false);
-  EXPECT_FALSE(check.valid);
-  EXPECT_EQ(check.errorLine, 4);
-  EXPECT_EQ(check.errorLineText, "BAD;");
-
-  EXPECT_EQ(CheckJob("", false).kind, JobKind::Empty);
-  EXPECT_TRUE(CheckJob("\r\n\r\n", false).valid);
-  JobCheck text = CheckJob("OPNF;\r\nPRNT,:CIAO;\r\nCLNF;\r\n", false);
-  EXPECT_TRUE(text.valid);
-  EXPECT_EQ(text.kind, JobKind::NonFiscal);
-  EXPECT_EQ(text.printLines.size(), 3u);
-}
-
-TEST(SaremaJob, XonXoffPassesOnlyWhenAllowed) {
-  const std::string xon = "\x11" "1000H1R\r\n";
-  const std::string foreign = "\"PANE\"150H1R\r\n1T\r\n";
-  EXPECT_TRUE(LooksLikeXonXoff(xon));
-  EXPECT_TRUE(LooksLikeXonXoff(foreign));
-  EXPECT_FALSE(LooksLikeXonXoff("\r\nPRNT,:X;\r\nGARBAGE\r\n"));
-
-  EXPECT_FALSE(CheckJob(foreign, false).valid);
-  JobCheck passed = CheckJob(foreign, true);
-  EXPECT_TRUE(passed.valid);
-  EXPECT_EQ(passed.kind, JobKind::XonXoff);
-  // A Sarema Language job with a bad line is still checked when pass-through is on.
-  EXPECT_FALSE(CheckJob("PRNT,:X;\r\nGARBAGE\r\n", true).valid);
 }
 
 TEST(SaremaJob, RefusalNeverReadsAsPaperOut) {
