@@ -50,6 +50,12 @@ class Shop : public ::testing::Test {
     for (const std::string& line : LogLines()) events.push_back(line.substr(0, line.rfind('|')));
     return events;
   }
+  // Which of these files are there: '+' for each one present, '-' for each missing.
+  std::string There(std::initializer_list<std::string> paths) {
+    std::string marks;
+    for (const std::string& path : paths) marks += h.mem.Has(path) ? '+' : '-';
+    return marks;
+  }
   bool Logged(const std::string& event) {
     for (const std::string& e : LogEvents())
       if (e == event) return true;
