@@ -126,8 +126,6 @@ TEST_F(Config, SaveWritesTheExactLayoutAndLoadGivesEverySettingBack) {
     h.Restart();
     d().Form_Load();
     EXPECT_EQ(d().State().iStdTimerVal, ms);
-    EXPECT_EQ(d().State().CurrentKora1AppPathDir, "K1APP");
-    EXPECT_EQ(d().State().CurrKora1ProcName, "kk.exe");
     EXPECT_FALSE(d().State().SomethingModified);
     d().cmdSaveConfig_Click();
     EXPECT_EQ(h.mem.Content(OwnConfig()), saved) << "every setting read back";
