@@ -129,7 +129,8 @@ TEST_F(DriverLink, OutputFilingNamesAndOptions) {
   EXPECT_TRUE(st().SomethingModified);
   EXPECT_EQ(h.mem.Content(Out("SCONTR.TXT.OUT")), "RESULT");
   EXPECT_EQ(h.mem.Content(Out("SCONTR.Rep")), "0\r\n");
-  EXPECT_EQ(There({Err("SCONTR.TXT.BTO"), In("SCONTR.TXT"), st().SR_Out}), "--+");  // KORA1's stay after a success
+  // KORA1's own files stay after a success.
+  EXPECT_EQ(There({Err("SCONTR.TXT.BTO"), In("SCONTR.TXT"), st().SR_Out}), "--+");
 
   JobFor("NAME");
   c().txtOutExt.Set("");
