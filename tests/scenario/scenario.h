@@ -14,7 +14,7 @@
 
 namespace dorvane::test {
 
-class Shop : public ::testing::Test {
+class Shop : public OnFakes {
  protected:
   void SetUp() override {
     for (const std::string& dir : {in, out, err}) h.mem.AddDir(dir);
@@ -28,9 +28,6 @@ class Shop : public ::testing::Test {
     c().txtFileFilter.Set("*.001");
     c().chbLogEnable.Set(1);
   }
-  Dispatcher& d() { return *h.d; }
-  Controls& c() { return h.d->Ctl(); }
-  DispatchState& st() { return h.d->State(); }
 
   std::string In(const std::string& name) const { return JoinPath(in, name); }
   std::string Out(const std::string& name) const { return JoinPath(out, name); }
@@ -50,13 +47,18 @@ class Shop : public ::testing::Test {
     for (const std::string& line : LogLines()) events.push_back(line.substr(0, line.rfind('|')));
     return events;
   }
+  // Which of these files are there: '+' for each one present, '-' for each missing.
+  std::string There(std::initializer_list<std::string> paths) {
+    std::string marks;
+    for (const std::string& path : paths) marks += h.mem.Has(path) ? '+' : '-';
+    return marks;
+  }
   bool Logged(const std::string& event) {
     for (const std::string& e : LogEvents())
       if (e == event) return true;
     return false;
   }
 
-  Harness h;
   SimKora1 kora1{h};
   std::string in = h.Path("in"), out = h.Path("out"), err = h.Path("err");
 };

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "dispatch/dispatcher.h"
 #include "platform/sim/faulty_filesystem.h"
 #include "platform/sim/mem_filesystem.h"
@@ -111,7 +113,7 @@ class FakeSystemInfo : public SystemInfo {
   std::string OwnDirectory() override { return ownDir; }
   std::string InstalledDocDirectory() override { return docDir; }
   std::string CommandLine() override { return commandLine; }
-  bool AcquireSingleInstance() override { return !otherInstance; }
+  bool AcquireSingleInstance() override { return true; }
 
   std::map<std::string, std::string> registry;
   std::string commonAppData;
@@ -119,7 +121,6 @@ class FakeSystemInfo : public SystemInfo {
   std::string ownDir;
   std::string docDir;
   std::string commandLine;
-  bool otherInstance = false;
 };
 
 // A whole program on fakes: own directory P/app, common data P/data, with
@@ -146,6 +147,15 @@ struct Harness {
   FakeProcesses processes;
   FakeSystemInfo system;
   std::unique_ptr<Dispatcher> d;
+};
+
+// A test on one harness, with the dispatcher's parts at hand.
+class OnFakes : public ::testing::Test {
+ protected:
+  Dispatcher& d() { return *h.d; }
+  DispatchState& st() { return h.d->State(); }
+  Controls& c() { return h.d->Ctl(); }
+  Harness h;
 };
 
 // Eighteen configuration lines: port 1, log on, every folder KORA1's data folder.

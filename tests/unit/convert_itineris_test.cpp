@@ -232,11 +232,6 @@ TEST_F(ItinerisFiles, LongReceiptsConvert) {
   std::string out = fs.Content(job);
   EXPECT_EQ(out.substr(out.size() - kEnd.size()), kEnd);
   EXPECT_NE(out.find("PRNT,:599;\r\nPRNT,:ARTICOLO;\r\nPLUD,N1,C1,: ,P100;\r\n" + kEnd), std::string::npos);
-  for (std::size_t n : {std::size_t{32766}, std::size_t{32767}}) {
-    std::string empty = "<SCONTRINO></SCONTRINO>";  // one line: the joined text is the whole file
-    std::string padded = empty + std::string(n - empty.size(), ' ');
-    EXPECT_TRUE(Prepare(padded)) << n;
-  }
   EXPECT_FALSE(fs.Has(Path("ITINERIS_ERR.LOG")));
 }
 

@@ -71,11 +71,8 @@ TEST_F(DriverLink, EachLayoutBecomesTheJobAndItsStartSignal) {
     EXPECT_TRUE(d().SendFileToKora1("R.001")) << layout;
     const std::string sent = h.mem.Content(st().SR_Dati);
     EXPECT_NE(sent.find(job), std::string::npos) << layout << ": " << sent;
-    if (*workFile) {
-      EXPECT_EQ(h.mem.Content(In(workFile)), sent) << layout;
-    }
-    EXPECT_TRUE(h.mem.Has(st().SR_Start)) << layout;
-    EXPECT_TRUE(h.mem.Has(In("R.001"))) << "the input stays until its result is filed";
+    if (*workFile) EXPECT_EQ(h.mem.Content(In(workFile)), sent) << layout;
+    EXPECT_EQ(There({st().SR_Start, In("R.001")}), "++") << "the input stays until its result is filed";
   }
 }
 
@@ -85,7 +82,7 @@ TEST_F(DriverLink, ItinerisInputWhoseFirstStepFailsLeavesNoJob) {
   h.mem.Put(st().SR_Dati, "previous job");
   EXPECT_FALSE(d().SendFileToKora1("X.001"));
   EXPECT_EQ(c().txtKora1Result.Text, "FILE DI INPUT NON DISPONIBILE: ");
-  for (const std::string& path : {st().SR_Dati, st().SR_Start, In("xout2.tmp")}) EXPECT_FALSE(h.mem.Has(path)) << path;
+  EXPECT_EQ(There({st().SR_Dati, st().SR_Start, In("xout2.tmp")}), "---");
   EXPECT_EQ(st().CurrentSelectedFile, In("X.001"));
 }
 
@@ -132,9 +129,8 @@ TEST_F(DriverLink, OutputFilingNamesAndOptions) {
   EXPECT_TRUE(st().SomethingModified);
   EXPECT_EQ(h.mem.Content(Out("SCONTR.TXT.OUT")), "RESULT");
   EXPECT_EQ(h.mem.Content(Out("SCONTR.Rep")), "0\r\n");
-  EXPECT_FALSE(h.mem.Has(Err("SCONTR.TXT.BTO")));
-  EXPECT_FALSE(h.mem.Has(In("SCONTR.TXT")));
-  EXPECT_TRUE(h.mem.Has(st().SR_Out));  // KORA1's files stay after a success
+  // KORA1's own files stay after a success.
+  EXPECT_EQ(There({Err("SCONTR.TXT.BTO"), In("SCONTR.TXT"), st().SR_Out}), "--+");
 
   JobFor("NAME");
   c().txtOutExt.Set("");
@@ -165,9 +161,7 @@ TEST_F(DriverLink, ErrorFilingNamesAndTheOwnReport) {
   EXPECT_EQ(h.mem.Content(Err("A.001.ERR")), "THE JOB");
   EXPECT_EQ(h.mem.Content(Err("A.001_ERR.ERR")), "E599: FILE DI INPUT NON DISPONIBILE: \r\n");
   EXPECT_EQ(h.mem.Content(Out("A.Rep")), "3\r\n");
-  EXPECT_FALSE(h.mem.Has(st().SR_Err));
-  EXPECT_FALSE(h.mem.Has(st().SR_Dati));
-  EXPECT_FALSE(h.mem.Has(In("A.001")));
+  EXPECT_EQ(There({st().SR_Err, st().SR_Dati, In("A.001")}), "---");
   EXPECT_FALSE(st().isStatoErroreFineCarta);
 
   // AdHoc: the job under the input's own name, the report as SR_ERR.TXT.
@@ -178,8 +172,7 @@ TEST_F(DriverLink, ErrorFilingNamesAndTheOwnReport) {
   EXPECT_EQ(h.mem.Content(Err("B.001")), "JOB B");
   EXPECT_EQ(h.mem.Content(Err("SR_ERR.TXT")), "COVER APERTO\r\n");
   EXPECT_TRUE(st().isStatoErroreFineCarta);
-  EXPECT_TRUE(h.mem.Has(st().SR_Err));  // a paper-out report stays for the monitor
-  EXPECT_FALSE(h.mem.Has(In("B.001")));
+  EXPECT_EQ(There({st().SR_Err, In("B.001")}), "+-");  // a paper-out report stays for the monitor
 }
 
 TEST_F(DriverLink, AFailedJobWithoutJobFileFilesTheInputItself) {

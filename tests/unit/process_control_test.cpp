@@ -7,12 +7,10 @@
 namespace dorvane::test {
 namespace {
 
-class ProcessControl : public ::testing::Test {
+class ProcessControl : public OnFakes {
  protected:
-  Dispatcher& d() { return *h.d; }
   // A process whose module list cannot be read, with that error code.
   void AddUnreadable(std::int32_t pid, int modulesError) { h.processes.procs.push_back({pid, {0, modulesError, "", ""}}); }
-  Harness h;
 };
 
 TEST_F(ProcessControl, SearchMatchesTheBaseNameInAnyCaseAndSkipsUnreadableProcessesQuietly) {

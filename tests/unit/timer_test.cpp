@@ -6,12 +6,7 @@
 namespace dorvane::test {
 namespace {
 
-class Timer : public ::testing::Test {
- protected:
-  Dispatcher& d() { return *h.d; }
-  Controls& c() { return h.d->Ctl(); }
-  Harness h;
-};
+class Timer : public OnFakes {};
 
 TEST_F(Timer, IntervalRule) {
   const std::tuple<const char*, int, const char*> cases[] = {
