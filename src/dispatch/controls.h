@@ -17,6 +17,12 @@ inline constexpr Colour kGreen = 0x00FF00;
 inline constexpr Colour kRed = 0x0000FF;
 inline constexpr Colour kLightRed = 0xC0C0FF;
 inline constexpr Colour kGrey = 0xC0C0C0;
+// The settings window's design colours, the same in every front end.
+inline constexpr Colour kWindowBack = 0x404040;
+inline constexpr Colour kPathBack = 0xC0C0FF;
+inline constexpr Colour kPickerBack = 0xC0FFFF;
+inline constexpr Colour kSetBack = 0xFFFF80;
+inline constexpr Colour kSelectedFileBack = 0xC0FFC0;
 
 // Handlers fire on any change of the value, whether typed or set by the program.
 struct TextBox {

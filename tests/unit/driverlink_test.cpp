@@ -71,7 +71,9 @@ TEST_F(DriverLink, EachLayoutBecomesTheJobAndItsStartSignal) {
     EXPECT_TRUE(d().SendFileToKora1("R.001")) << layout;
     const std::string sent = h.mem.Content(st().SR_Dati);
     EXPECT_NE(sent.find(job), std::string::npos) << layout << ": " << sent;
-    if (*workFile) EXPECT_EQ(h.mem.Content(In(workFile)), sent) << layout;
+    if (*workFile) {
+      EXPECT_EQ(h.mem.Content(In(workFile)), sent) << layout;
+    }
     EXPECT_EQ(There({st().SR_Start, In("R.001")}), "++") << "the input stays until its result is filed";
   }
 }

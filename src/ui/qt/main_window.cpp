@@ -20,12 +20,6 @@ namespace dorvane {
 
 namespace {
 
-constexpr Colour kWindowBack = 0x00404040;
-constexpr Colour kPathBack = 0x00C0C0FF;
-constexpr Colour kPickerBack = 0x00C0FFFF;
-constexpr Colour kSetBack = 0x00FFFF80;
-constexpr Colour kSelectedFileBack = 0x00C0FFC0;
-
 template <typename W>
 W* Named(W* w, const char* name, const QString& tip = {}) {
   w->setObjectName(name);
