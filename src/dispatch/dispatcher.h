@@ -5,11 +5,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 
 #include "dispatch/controls.h"
 #include "driverlink/job_journal.h"
+#include "driverlink/link_report.h"
 #include "platform/clock.h"
 #include "platform/filesystem.h"
 #include "platform/processes.h"
@@ -206,7 +206,7 @@ class Dispatcher {
   // and stays for the next tick.
   bool handOffFailedOnDriverSide_ = false;
   JobJournal journal_{fs_};            // the job in flight and the printed receipts, on disk
-  std::set<std::string> refusedLinks_;  // links in the input folder already reported
+  LinkReport links_;                   // links in the input folder already told
 };
 
 }  // namespace dorvane

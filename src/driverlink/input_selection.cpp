@@ -60,7 +60,7 @@ bool Dispatcher::MatchesFilePrefix(const std::string& name) {
 }
 
 bool Dispatcher::RefuseLink(const std::string& name) {
-  refusedLinks_.insert(name);
+  links_.Told(name);
   c_.txtKora1Result.Set(kLinkRefused + name);
   LogEvent(kErr, c_.txtKora1Result.Text);
   return false;
@@ -69,15 +69,11 @@ bool Dispatcher::RefuseLink(const std::string& name) {
 void Dispatcher::ReportLinks(const std::string& dir) {
   // A link is never a receipt, whatever it points at: it stays where it is,
   // is told once, and the receipts after it go on.
-  std::vector<std::string> links;
+  std::vector<std::string> links, matching;
   fs_.ListLinks(dir, links);
-  std::set<std::string> seen;
-  for (const std::string& name : links) {
-    if (!MatchesPattern(name, st_.CurrFileFilter)) continue;
-    seen.insert(name);
-    if (!refusedLinks_.count(name)) RefuseLink(name);
-  }
-  refusedLinks_ = seen;
+  for (const std::string& name : links)
+    if (MatchesPattern(name, st_.CurrFileFilter)) matching.push_back(name);
+  for (const std::string& name : links_.NotYetTold(matching)) RefuseLink(name);
 }
 
 std::string Dispatcher::FindNewestFile(const std::string& currentDir) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <ctime>
 
 #include "text/paths.h"
@@ -68,6 +69,22 @@ LocalDateTime FromTime(std::time_t t) {
 
 }  // namespace
 
+namespace {
+// The names in dir, hidden ones left out, that `keep` takes.
+Status ListEntries(const std::string& dir, std::vector<std::string>& names,
+                   const std::function<bool(const dirent&, const std::string&)>& keep) {
+  names.clear();
+  DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
+  if (!d) return errno == ENOENT ? Status::Of(kErrPathNotFound) : StatusFromErrno(errno);
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (!StartsWithDot(name) && keep(*e, JoinPath(dir, name))) names.push_back(name);
+  }
+  ::closedir(d);
+  return Status::Ok();
+}
+}  // namespace
+
 bool PosixFileSystem::Exists(const std::string& path) {
   // lstat: a symbolic link is never a file of ours, whatever it points at.
   struct stat st {};
@@ -80,16 +97,9 @@ bool PosixFileSystem::IsLink(const std::string& path) {
 }
 
 Status PosixFileSystem::ListLinks(const std::string& dir, std::vector<std::string>& names) {
-  names.clear();
-  DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
-  if (!d) return StatusFromErrno(errno);
-  while (dirent* e = ::readdir(d)) {
-    const std::string name = e->d_name;
-    if (StartsWithDot(name)) continue;
-    if (e->d_type == DT_LNK || (e->d_type == DT_UNKNOWN && IsLink(JoinPath(dir, name)))) names.push_back(name);
-  }
-  ::closedir(d);
-  return Status::Ok();
+  return ListEntries(dir, names, [&](const dirent& e, const std::string& path) {
+    return e.d_type == DT_LNK || (e.d_type == DT_UNKNOWN && IsLink(path));
+  });
 }
 
 namespace {
@@ -116,16 +126,7 @@ bool PosixFileSystem::IsDirectory(const std::string& path) {
 }
 
 Status PosixFileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
-  names.clear();
-  DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
-  if (!d) return errno == ENOENT ? Status::Of(kErrPathNotFound) : StatusFromErrno(errno);
-  while (dirent* e = ::readdir(d)) {
-    std::string name = e->d_name;
-    if (StartsWithDot(name)) continue;
-    if (Exists(JoinPath(dir, name))) names.push_back(name);
-  }
-  ::closedir(d);
-  return Status::Ok();
+  return ListEntries(dir, names, [&](const dirent&, const std::string& path) { return Exists(path); });
 }
 
 Status PosixFileSystem::CreationTime(const std::string& path, LocalDateTime& when) {
