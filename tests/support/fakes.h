@@ -28,17 +28,11 @@ struct ProgramEnded {
 class FakeUi : public Ui {
  public:
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  bool AskYesNo(const std::string& text) override {
-    questions.push_back(text);
-    return answerYes;
-  }
+  bool AskYesNo(const std::string& text) override { return questions.push_back(text), answerYes; }
   void SetTopmost(bool topmost) override { this->topmost = topmost; }
   void ShowWindowNormal() override { windowShown = true; }
   void HideWindow() override { windowShown = false; }
-  void TrayAdd(const std::string& tip) override {
-    trayPresent = true;
-    trayTip = tip;
-  }
+  void TrayAdd(const std::string& tip) override { trayPresent = true, trayTip = tip; }
   void TrayModify(const std::string& tip) override { trayTip = tip; }
   void TrayDelete() override { trayPresent = false; }
   void ShowClosingNotice() override { closingNoticeShown = true; }
@@ -52,12 +46,8 @@ class FakeUi : public Ui {
   Dispatcher* dispatcher = nullptr;
   std::function<void()> onPump;  // runs on every pump, before a due tick
   std::vector<std::string> messages, questions;
-  bool answerYes = false;
-  bool topmost = false;
-  bool windowShown = false;
-  bool trayPresent = false;
+  bool answerYes = false, topmost = false, windowShown = false, trayPresent = false, closingNoticeShown = false;
   std::string trayTip;
-  bool closingNoticeShown = false;
   int eventPumps = 0;
 };
 
@@ -81,10 +71,7 @@ class FakeProcesses : public Processes {
     return {87, 0, "", ""};
   }
   std::string ErrorText(int code) override { return "system error " + std::to_string(code); }
-  bool AskToClose(std::int32_t pid) override {
-    closeRequests.push_back(pid);
-    return true;
-  }
+  bool AskToClose(std::int32_t pid) override { return closeRequests.push_back(pid), true; }
   bool ShellOpen(const std::string& file, const std::string& params, int show) override {
     opened.push_back(file + "|" + params + "|" + std::to_string(show));
     if (shellOpenWorks && onOpen) onOpen(file);
@@ -104,9 +91,7 @@ class FakeSystemInfo : public SystemInfo {
  public:
   bool QueryKora1Value(const std::string& name, std::string& result) override {
     auto it = registry.find(name);
-    if (it == registry.end()) return false;
-    result = it->second;
-    return true;
+    return it != registry.end() && (result = it->second, true);
   }
   std::string CommonAppData() override { return commonAppData; }
   bool IsNt6OrLater() override { return nt6; }
@@ -116,11 +101,8 @@ class FakeSystemInfo : public SystemInfo {
   bool AcquireSingleInstance() override { return true; }
 
   std::map<std::string, std::string> registry;
-  std::string commonAppData;
+  std::string commonAppData, ownDir, docDir, commandLine;
   bool nt6 = true;
-  std::string ownDir;
-  std::string docDir;
-  std::string commandLine;
 };
 
 // A whole program on fakes: own directory P/app, common data P/data, with
@@ -138,8 +120,7 @@ struct Harness {
   std::string LogPath() const;
   std::string Log() const { return mem.Content(LogPath()); }
 
-  std::string root;
-  std::string appDir, commonDir, kora1Dir;
+  std::string root, appDir, commonDir, kora1Dir;
   VirtualClock clock;
   MemFileSystem mem{&clock};
   FaultyFileSystem fs{mem};

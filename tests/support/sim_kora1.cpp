@@ -10,38 +10,34 @@ SimKora1::SimKora1(Harness& h, std::string port) : h_(h), port_(std::move(port))
 
 std::string SimKora1::File(const std::string& base) const { return JoinPath(h_.kora1Dir, base + ".00" + port_); }
 
+void SimKora1::Later(int ms, std::function<void()> step) {
+  h_.clock.After(ms, [this, generation = generation_, step] {
+    if (generation == generation_) step();
+  });
+}
+
 void SimKora1::Start(int dumpMs) {
   if (running_) return;
   running_ = true;
   busy_ = false;
-  const int generation = ++generation_;
+  ++generation_;
   h_.processes.Add(kPid, "kkora1.exe");
-  h_.clock.After(dumpMs, [this, generation] {
-    if (generation == generation_) h_.mem.Put(File("SR_MATR"), "MATRICOLA 99IEB000001\r\n");
-  });
-  h_.clock.After(pollMs, [this, generation] {
-    if (generation == generation_) Poll();
-  });
+  Later(dumpMs, [this] { h_.mem.Put(File("SR_MATR"), "MATRICOLA 99IEB000001\r\n"); });
+  Later(pollMs, [this] { Poll(); });
 }
 
 void SimKora1::Stop(bool killed) {
   running_ = false;
   ++generation_;
-  auto& procs = h_.processes.procs;
-  procs.erase(std::remove_if(procs.begin(), procs.end(), [](auto& p) { return p.pid == kPid; }), procs.end());
+  std::erase_if(h_.processes.procs, [](auto& p) { return p.pid == kPid; });
   if (!killed) h_.mem.Erase(File("SR_MATR"));
 }
 
 void SimKora1::Poll() {
-  const int generation = generation_;
-  h_.clock.After(pollMs, [this, generation] {
-    if (generation == generation_) Poll();
-  });
+  Later(pollMs, [this] { Poll(); });
   if (busy_ || !h_.mem.Has(File("SR_START"))) return;
   busy_ = true;
-  h_.clock.After(takeDelayMs, [this, generation] {
-    if (generation == generation_) Take();
-  });
+  Later(takeDelayMs, [this] { Take(); });
 }
 
 void SimKora1::Take() {
@@ -53,38 +49,23 @@ void SimKora1::Take() {
   }
   const std::string job = h_.mem.Content(File("SR_DATI"));
   taken.push_back(job);
-  Outcome outcome = Outcome::kPrint;
-  if (!plan.empty()) {
-    outcome = plan.front();
-    plan.pop_front();
-  }
-  const int generation = generation_;
-  switch (outcome) {
-    case Outcome::kPrint:
-      h_.clock.After(printMs, [this, generation, job] {
-        if (generation == generation_) Print(job);
+  const Outcome outcome = plan.empty() ? Outcome::kPrint : plan.front();
+  if (!plan.empty()) plan.pop_front();
+  if (outcome == Outcome::kPrint) {
+    Later(printMs, [this, job] { Print(job); });
+  } else if (outcome == Outcome::kFail) {
+    Later(printMs, [this] {
+      h_.mem.Put(File("SR_ERR"), "E050: ERRORE STAMPANTE\r\n");
+      busy_ = false;
+    });
+  } else {  // the roll ends halfway, and paper is loaded holdMs later
+    Later(printMs / 2, [this, job] {
+      h_.mem.Put(File("SR_ERR"), "E096: FINE CARTA\r\n");
+      Later(holdMs, [this, job] {
+        h_.mem.Erase(File("SR_ERR"));
+        Later(printMs / 2, [this, job] { Print(job); });
       });
-      break;
-    case Outcome::kFail:
-      h_.clock.After(printMs, [this, generation] {
-        if (generation != generation_) return;
-        h_.mem.Put(File("SR_ERR"), "E050: ERRORE STAMPANTE\r\n");
-        busy_ = false;
-      });
-      break;
-    case Outcome::kPaperOut:
-      h_.clock.After(printMs / 2, [this, generation, job] {
-        if (generation != generation_) return;
-        h_.mem.Put(File("SR_ERR"), "E096: FINE CARTA\r\n");
-        h_.clock.After(holdMs, [this, generation, job] {
-          if (generation != generation_) return;
-          h_.mem.Erase(File("SR_ERR"));
-          h_.clock.After(printMs / 2, [this, generation, job] {
-            if (generation == generation_) Print(job);
-          });
-        });
-      });
-      break;
+    });
   }
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ class SimKora1 {
   std::string File(const std::string& base) const;  // full path of base + ".00" + port
 
  private:
+  // Runs step after ms unless the process has ended or started again since.
+  void Later(int ms, std::function<void()> step);
   void Poll();
   void Take();
   void Print(const std::string& job);

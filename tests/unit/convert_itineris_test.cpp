@@ -222,19 +222,6 @@ TEST_F(ItinerisFiles, SplitFailureIsLogged) {
   EXPECT_EQ(Log(), "260305_090703 -> 2: Impossibile trovare il percorso - 76\r\n");
 }
 
-TEST_F(ItinerisFiles, LongReceiptsConvert) {
-  // Far beyond the 32,766 characters an older reader stopped at.
-  std::string lines;
-  for (int i = 0; i < 600; ++i) lines += Line(std::to_string(i), "articolo", "1", "1.00", "1.00");
-  std::string xml = Receipt(lines);
-  ASSERT_GT(xml.size(), 100000u);
-  ASSERT_TRUE(Prepare(xml));
-  std::string out = fs.Content(job);
-  EXPECT_EQ(out.substr(out.size() - kEnd.size()), kEnd);
-  EXPECT_NE(out.find("PRNT,:599;\r\nPRNT,:ARTICOLO;\r\nPLUD,N1,C1,: ,P100;\r\n" + kEnd), std::string::npos);
-  EXPECT_FALSE(fs.Has(Path("ITINERIS_ERR.LOG")));
-}
-
 TEST_F(ItinerisFiles, AbsurdlyLargeInputIsRefused) {
   std::string xml = Receipt("");
   EXPECT_TRUE(Prepare(xml + std::string(kMaxItinerisInputBytes - xml.size(), ' ')));

@@ -145,15 +145,6 @@ TEST_F(DriverLink, OutputFilingNamesAndOptions) {
   EXPECT_EQ(h.mem.Content(Err("NAME.BTO")), "OK\r\n");
 }
 
-TEST_F(DriverLink, OutputThatCannotBeFiledKeepsTheInput) {
-  JobFor("A.001");
-  h.mem.Put(st().SR_Out, "RESULT");
-  c().txtOutputDir.Set(h.Path("nowhere"));
-  EXPECT_FALSE(d().HandleKora1Output());
-  EXPECT_EQ(h.ui.messages.size(), 1u);
-  EXPECT_TRUE(h.mem.Has(In("A.001")));
-}
-
 TEST_F(DriverLink, ErrorFilingNamesAndTheOwnReport) {
   JobFor("A.001", "THE JOB");
   c().txtErrExt.Set("*.ERR");
@@ -183,12 +174,6 @@ TEST_F(DriverLink, AFailedJobWithoutJobFileFilesTheInputItself) {
   EXPECT_TRUE(d().HandleKora1Error("why"));
   EXPECT_EQ(h.mem.Content(Err("C.001.ERR")), "THE RECEIPT");
   EXPECT_FALSE(h.mem.Has(In("C.001")));
-
-  Drop("D.001", "KEEP ME");
-  st().CurrentSelectedFile = In("D.001");
-  c().txtErrorDir.Set(h.Path("nowhere"));
-  EXPECT_FALSE(d().HandleKora1Error("why"));
-  EXPECT_EQ(h.mem.Content(In("D.001")), "KEEP ME");
 }
 
 TEST_F(DriverLink, SubKillFileRetriesForAboutNineAndAHalfSeconds) {

@@ -1,8 +1,10 @@
-// The FileSystem port against the real system, whichever implementation this
-// build has: bytes kept, replacing writes, hidden files and error numbers.
+// The FileSystem and FolderWatcher ports against the real system, whichever
+// implementation this build has: bytes kept, replacing writes, hidden files,
+// error numbers, and the files the watcher reports.
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <set>
 
 #include "support/files.h"
 
@@ -10,10 +12,14 @@
 #include <windows.h>
 
 #include "platform/win32/win32_filesystem.h"
+#include "platform/win32/win32_folder_watcher.h"
 using RealFileSystem = dorvane::Win32FileSystem;
+using RealWatcher = dorvane::Win32FolderWatcher;
 #else
+#include "platform/posix/inotify_watcher.h"
 #include "platform/posix/posix_filesystem.h"
 using RealFileSystem = dorvane::PosixFileSystem;
+using RealWatcher = dorvane::InotifyWatcher;
 #endif
 
 namespace dorvane::test {
@@ -87,6 +93,23 @@ TEST_F(RealFiles, HiddenFilesAndDirectoriesAreNeitherFoundNorListed) {
   std::vector<std::string> names;
   ASSERT_TRUE(files.ListFiles(dir.Root(), names));
   EXPECT_EQ(names, std::vector<std::string>{"A.001"});
+}
+
+TEST_F(RealFiles, TheWatcherReportsFilesWrittenOrRenamedInButNotFolders) {
+  RealWatcher watcher;
+  EXPECT_FALSE(watcher.Watch({P("absent")}));
+  ASSERT_TRUE(watcher.Watch({dir.Root(), ""}));
+  ASSERT_TRUE(files.WriteAll(P("a.001"), "x"));
+  ASSERT_TRUE(files.WriteAll(P("b.tmp"), "x"));
+  ASSERT_TRUE(files.Rename(P("b.tmp"), P("b.001")));
+  dir.MakeDir("sub");
+  std::set<std::string> seen;
+  EXPECT_TRUE(WaitFor(5000, [&] {
+    watcher.Wait(100);
+    for (const std::string& path : watcher.TakeChanges()) seen.insert(path);
+    return seen.count(P("a.001")) && seen.count(P("b.001"));
+  }));
+  EXPECT_FALSE(seen.count(P("sub")));
 }
 
 }  // namespace

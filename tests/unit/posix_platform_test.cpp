@@ -17,7 +17,6 @@
 #include <optional>
 #include <sstream>
 
-#include "platform/posix/inotify_watcher.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/posix/posix_systeminfo.h"
@@ -155,19 +154,6 @@ TEST_F(Posix, AFileIsHeldWhileOpenForWritingOrByAgeWhereTheKernelIsNotAsked) {
     ASSERT_EQ(::utimensat(AT_FDCWD, Path("r.001").c_str(), times, 0), 0);
     EXPECT_FALSE(byAge.HeldByWriter(Path("r.001"))) << age;
   }
-}
-
-TEST_F(Posix, TheWatcherReportsFilesClosedAfterWritingOrRenamedIn) {
-  dir.MakeDir("in");
-  InotifyWatcher watcher;
-  ASSERT_TRUE(watcher.Watch({Path("in"), ""}));
-  const int writer = ::open(Path("in/open.001").c_str(), O_WRONLY | O_CREAT, 0644);
-  dir.Write("renamed.tmp", "x");
-  ASSERT_EQ(::rename(Path("renamed.tmp").c_str(), Path("in/renamed.001").c_str()), 0);
-  dir.MakeDir("in/sub");
-  EXPECT_EQ(watcher.TakeChanges(), std::vector<std::string>{Path("in/renamed.001")});
-  ::close(writer);
-  EXPECT_EQ(watcher.TakeChanges(), std::vector<std::string>{Path("in/open.001")});
 }
 
 TEST_F(Posix, Kora1SettingsFileIsReadLikeTheRegistry) {

@@ -1,5 +1,4 @@
-// Finding and closing KORA1's process and waiting in slices, on fakes and a
-// virtual clock.
+// Finding and closing KORA1's process, on fakes and a virtual clock.
 #include <gtest/gtest.h>
 
 #include "support/fakes.h"
@@ -49,19 +48,6 @@ TEST_F(ProcessControl, KillAsksOnlyTheFirstMatchAndGivesItThreeSeconds) {
   EXPECT_EQ(h.processes.closeRequests, std::vector<std::int32_t>{40});
   EXPECT_EQ(h.clock.MonotonicMs(), 3000);
   EXPECT_EQ(h.ui.eventPumps, 60);
-}
-
-TEST_F(ProcessControl, SleepDelayRoundsHalfToEvenAndPumpsAfterEachSlice) {
-  const std::pair<double, int> cases[] = {{0, 0},     {49.4, 0},  {49.5, 1},  {50.5, 1},  {99.5, 2}, {148.5, 2},
-                                          {149.5, 3}, {3000, 60}, {-500, 0}, {2049.9, 41}};
-  for (auto [timeout, slices] : cases) {
-    Harness fresh;
-    std::vector<std::int64_t> pumpedAt;
-    fresh.ui.onPump = [&] { pumpedAt.push_back(fresh.clock.MonotonicMs()); };
-    fresh.d->SleepDelay(timeout);
-    ASSERT_EQ(pumpedAt.size(), static_cast<std::size_t>(slices)) << timeout;
-    for (int i = 0; i < slices; ++i) EXPECT_EQ(pumpedAt[i], 50 * (i + 1)) << timeout;
-  }
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 
 #include "support/process.h"
@@ -14,39 +13,20 @@
 namespace dorvane::test {
 namespace {
 
-std::string Which(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "/usr/bin:/bin");
-  for (std::string dir; std::getline(dirs, dir, ':');) {
-    std::string full = dir + "/" + program;
-    if (::access(full.c_str(), X_OK) == 0) return full;
-  }
-  return "";
-}
-
-// Output of a command run with the test display.
-std::string XRun(const std::string& display, const std::string& command) {
-  std::string line = "DISPLAY=" + display + " " + command + " 2>/dev/null";
-  std::string out;
-  if (FILE* p = ::popen(line.c_str(), "r")) {
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, p)) out += buf;
+// The words a shell command prints, run with the test display.
+std::vector<std::string> XRun(const std::string& display, const std::string& command) {
+  std::vector<std::string> words;
+  if (FILE* p = ::popen(("DISPLAY=" + display + " " + command + " 2>/dev/null").c_str(), "r")) {
+    for (char word[256]; std::fscanf(p, "%255s", word) == 1;) words.push_back(word);
     ::pclose(p);
   }
-  return out;
-}
-
-std::vector<std::string> Words(const std::string& text) {
-  std::stringstream s(text);
-  std::vector<std::string> words;
-  for (std::string w; s >> w;) words.push_back(w);
   return words;
 }
 
 TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
-  const std::string xvfb = Which("Xvfb"), icewm = Which("icewm"), xdotool = Which("xdotool");
-  ASSERT_FALSE(xvfb.empty() || icewm.empty() || xdotool.empty())
-      << "Xvfb, icewm or xdotool is missing: scripts/deps.sh desktop installs them";
+  const std::vector<std::string> found = XRun("", "which Xvfb icewm xdotool");
+  ASSERT_EQ(found.size(), 3u) << "Xvfb, icewm or xdotool is missing: scripts/deps.sh desktop installs them";
+  const std::string &xvfb = found[0], &icewm = found[1], &xdotool = found[2];
 
   Installation inst;
   const TempDir& tree = inst.tree;
@@ -75,35 +55,22 @@ TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheMinimisedWindowBack) {
   env.insert(env.end(), {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=disabled:"});
   Child dorvane({DORVANE_EXE, "/NONID", "/STOP"}, env, tree.Path("dorvane.txt"));
   const std::string pid = std::to_string(dorvane.Pid());
-  std::string window;
-  ASSERT_TRUE(WaitFor(15000, [&] {
-    auto ids = Words(XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'"));
-    if (!ids.empty()) window = ids[0];
-    return !window.empty();
-  })) << tree.Read("dorvane.txt");
+  const std::string shown = xdotool + " search --onlyvisible --name '^ZTK DORVANE $'";
+  std::vector<std::string> window;
+  ASSERT_TRUE(WaitFor(15000, [&] { return !(window = XRun(display, shown)).empty(); })) << tree.Read("dorvane.txt");
 
-  XRun(display, xdotool + " windowminimize --sync " + window);
-  ASSERT_TRUE(WaitFor(15000, [&] { return XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'").empty(); }))
-      << "a minimised window is hidden";
+  XRun(display, xdotool + " windowminimize --sync " + window[0]);
+  ASSERT_TRUE(WaitFor(15000, [&] { return XRun(display, shown).empty(); })) << "a minimised window is hidden";
 
   // With the main window hidden, the program's one visible window is its tray icon.
-  std::string icon;
-  ASSERT_TRUE(WaitFor(10000, [&] {
-    auto ids = Words(XRun(display, xdotool + " search --onlyvisible --pid " + pid));
-    if (ids.size() == 1) icon = ids[0];
-    return !icon.empty();
-  })) << "no tray icon; " << tree.Read("data/ZTKKORA1/DORVLOG.txt");
-  XRun(display, xdotool + " mousemove --window " + icon + " 8 8 click --repeat 2 --delay 60 1");
-  EXPECT_TRUE(WaitFor(15000, [&] { return !XRun(display, xdotool + " search --onlyvisible --name '^ZTK DORVANE $'").empty(); }))
-      << "the double click did not bring the window back";
-
+  std::vector<std::string> icon;
+  ASSERT_TRUE(WaitFor(10000, [&] { return (icon = XRun(display, xdotool + " search --onlyvisible --pid " + pid)).size() == 1; }))
+      << "no tray icon; " << tree.Read("data/ZTKKORA1/DORVLOG.txt");
+  XRun(display, xdotool + " mousemove --window " + icon[0] + " 8 8 click --repeat 2 --delay 60 1");
+  EXPECT_TRUE(WaitFor(15000, [&] { return !XRun(display, shown).empty(); })) << "the double click did not bring the window back";
   dorvane.Signal(SIGTERM);
   EXPECT_EQ(dorvane.Wait(15000), 0);
-  wm.Signal(SIGTERM);
-  wm.Wait(5000);
-  server.Signal(SIGTERM);
-  server.Wait(5000);
-}
+}  // the window manager and the server are killed with their Child
 
 }  // namespace
 }  // namespace dorvane::test

@@ -1,7 +1,9 @@
-// The simulated printer's reading of Sarema Language: what it accepts, what it
-// refuses and the totals it works out.
+// The simulated printer's reading of Sarema Language (what it accepts, what it
+// refuses, the totals it works out) and how it records its directories for
+// DORVANE. Its options are exercised by every end-to-end run.
 #include <gtest/gtest.h>
 
+#include "platform.h"
 #include "sarema.h"
 
 namespace dorvane::kkora1 {
@@ -23,15 +25,9 @@ TEST(SaremaParse, AcceptsEveryCommandShapeDorvaneWrites) {
 TEST(SaremaParse, RefusesMalformedLinesWithTheRightCode) {
   struct Case { const char* line; const char* code; };
   const Case cases[] = {
-      {"XXXX,1;", "E001"},
-      {"SUBT", "E002"},
-      {"PLUD,C1,N1,P100;", "E002"},
-      {"PLUD,N1,C1,: ,P;", "E002"},
-      {"CASH,V12,50,:X;", "E002"},
-      {"TEND,N3,V100,:X;", "E002"},
-      {"PLUD,C1,N0,P100,:X;", "E004"},  // a blank department field
-      {"PLUD,C1,N1,P100,:X,Q0;", "E004"},
-  };
+      {"XXXX,1;", "E001"},          {"SUBT", "E002"},           {"PLUD,C1,N1,P100;", "E002"},
+      {"PLUD,N1,C1,: ,P;", "E002"}, {"CASH,V12,50,:X;", "E002"}, {"TEND,N3,V100,:X;", "E002"},
+      {"PLUD,C1,N0,P100,:X;", "E004"} /* a blank department field */, {"PLUD,C1,N1,P100,:X,Q0;", "E004"}};
   for (const auto& c : cases) {
     ParsedLine parsed = ParseCommand(c.line);
     EXPECT_FALSE(parsed.command) << c.line;
@@ -63,22 +59,15 @@ TEST(SaremaTotals, SalesDiscountsSurchargesAndReturns) {
 TEST(SaremaTotals, RefusesWhatAPrinterWouldNotDo) {
   struct Case { const char* job; int line; };
   const Case cases[] = {
-      {"DISC,%10,:S;\r\n", 1},
-      {"PLUD,C1,N1,P100,:X;\r\nCASH,V100,:C;\r\nPLUD,C1,N1,P100,:Y;\r\n", 3},
-      {"PLUD,C1,N1,P100,:X;\r\nDISC,%100,01,:S;\r\n", 2},
-      {"PLUD,C1,N1,P100,:X;\r\nCOUP,V101,:S;\r\n", 2},
-      {"CASH,V100,:C;\r\n", 1},
-      {"OPNF;\r\nPLUD,C1,N1,P100,:X;\r\nCLNF;\r\n", 2},
-      {"PLUD,C1,N1,P100,:X;\r\nOPER,C1;\r\n", 2},
-  };
+      {"DISC,%10,:S;\r\n", 1}, {"PLUD,C1,N1,P100,:X;\r\nCASH,V100,:C;\r\nPLUD,C1,N1,P100,:Y;\r\n", 3},
+      {"PLUD,C1,N1,P100,:X;\r\nDISC,%100,01,:S;\r\n", 2}, {"PLUD,C1,N1,P100,:X;\r\nCOUP,V101,:S;\r\n", 2},
+      {"CASH,V100,:C;\r\n", 1}, {"OPNF;\r\nPLUD,C1,N1,P100,:X;\r\nCLNF;\r\n", 2},
+      {"PLUD,C1,N1,P100,:X;\r\nOPER,C1;\r\n", 2}, {"OPNF;\r\nPRNT,:X;\r\n", 0} /* never closed */};
   for (const auto& c : cases) {
     JobCheck check = CheckJob(c.job, false);
     EXPECT_FALSE(check.valid) << c.job;
     EXPECT_EQ(check.errorLine, c.line) << c.job;
   }
-  JobCheck unclosed = CheckJob("OPNF;\r\nPRNT,:X;\r\n", false);
-  EXPECT_FALSE(unclosed.valid);
-  EXPECT_EQ(unclosed.errorLine, 0);
 }
 
 TEST(SaremaJob, RefusalNeverReadsAsPaperOut) {
@@ -96,6 +85,14 @@ TEST(SaremaJob, RefusalNeverReadsAsPaperOut) {
   EXPECT_TRUE(ReadsAsPaperOut("E096: FINE CARTA"));
   EXPECT_TRUE(ReadsAsPaperOut("E097: Cover aperto"));
   EXPECT_FALSE(ReadsAsPaperOut("e096: x"));
+}
+
+TEST(ConfFile, KeepsForeignLinesAndReplacesOurValues) {
+  const std::string old = "# ZTK\nztkkora1=/old\r\nCustomPathDataDir=\r\nAppPath=/x\nAPPPATH=/dup\n";
+  const std::string text = UpdateConfText(old, {{"ZTKKora1", "/data"}, {"AppPath", "/bin dir"}});
+  EXPECT_EQ(text, "# ZTK\r\nZTKKora1=/data\r\nCustomPathDataDir=\r\nAppPath=/bin dir\r\n");
+  EXPECT_EQ(UpdateConfText("", {{"ZTKKora1", "/d"}}), "ZTKKora1=/d\r\n");
+  EXPECT_EQ(ConfValue(text, "appPath"), "/bin dir");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// DORVCONF.txt: the positional lines other shops already have files in.
+// DORVANE's own files: DORVCONF.txt, whose positional lines other shops
+// already have files in, the event log's line layout and the state dump.
 #include <gtest/gtest.h>
 
 #include "support/fakes.h"
@@ -20,6 +21,10 @@ class Config : public OnFakes {
  protected:
   std::string OwnConfig() { return JoinPath(h.appDir, "DORVCONF.txt"); }
   std::vector<std::string> Saved() { return SplitLines(h.mem.Content(OwnConfig())); }
+  void LogToKora1sFolder() {
+    st().CurrentKora1DataDir = h.kora1Dir;
+    c().chbLogEnable.Value = 1;
+  }
 };
 
 TEST_F(Config, TheProgramFolderWinsOverKora1sAndSavingWritesOnlyThere) {
@@ -174,6 +179,50 @@ TEST_F(Config, ASetButtonCopiesTheOpenFolderIntoBoxAndState) {
   d().cmdSetOutputDir_Click();
   EXPECT_EQ(c().txtOutputDir.Text + "|" + st().CurrOutputFilePath, "PICKED|PICKED");
   EXPECT_TRUE(st().SomethingModified);
+}
+
+TEST_F(Config, LogLinesAreAppendedOnlyWhileTheBoxIsTicked) {
+  LogToKora1sFolder();
+  h.mem.Put(h.LogPath(), "earlier\r\n");
+  d().LogEvent(kOk, "SALVATAGGIO PARAMETRI ");
+  h.clock.Sleep(3723 * 1000);
+  st().CurrentSelectedFile = "IN|A.001";
+  d().LogEvent(kErr, "A|B");
+  d().LogEvent(kErrDriver, "E001: X");
+  for (int value : {0, 2}) {
+    c().chbLogEnable.Value = value;
+    d().LogEvent(kOk, "NOT LOGGED");
+  }
+  EXPECT_EQ(h.Log(),
+            "earlier\r\n"
+            "OK:  |SALVATAGGIO PARAMETRI ||2026-03-05 09:00:00\r\n"
+            "ERR: |A|B|IN|A.001|2026-03-05 10:02:03\r\n"
+            "ERR:|E001: X|IN|A.001|2026-03-05 10:02:03\r\n");
+}
+
+TEST_F(Config, LogNeverFailsItsCaller) {
+  LogToKora1sFolder();
+  for (const std::string& dir : {h.Path("missing"), std::string()}) {
+    st().CurrentKora1DataDir = dir;
+    d().LogEvent(kOk, "M");
+  }
+  st().CurrentKora1DataDir = h.kora1Dir;
+  h.fs.SetDiskFull(true);
+  d().LogEvent(kOk, "M");
+  EXPECT_TRUE(h.ui.messages.empty());
+}
+
+TEST_F(Config, DumpHoldsTwelveLinesOfTheLatestState) {
+  LogToKora1sFolder();
+  st().StatoEsecuzioneKora1 = 3;
+  st().CurrKora1ActiveCom = "2";
+  d().DumpState();
+  st().StatoEsecuzioneKora1 = 0;
+  d().DumpState();
+  const std::vector<std::string> lines = SplitLines(h.mem.Content(JoinPath(h.appDir, "ztk_log.txt")));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[2], "CurrentKora1DataDir = " + h.kora1Dir);
+  EXPECT_EQ(lines[10] + "|" + lines[11], "StatoEsecuzioneKora1 = 0|CurrKora1ActiveCom = 2");
 }
 
 }  // namespace
