@@ -41,11 +41,8 @@ class Shop : public ::testing::Test {
   void SetUp() override {
     for (const char* dir : {"in", "out", "err"}) inst.tree.MakeDir(dir);
   }
-  void TearDown() override {
-    if (dorvane && dorvane->Running()) dorvane->Signal(SIGTERM), dorvane->Wait(15000);
-    if (kora1 && kora1->Running()) kora1->Signal(SIGTERM), kora1->Wait(5000);
-  }
   // A 50 ms cycle on the shop's folders; blocked by an error until a reset.
+  // Both programs are killed at the end if still running.
   void Start(const std::vector<std::string>& kora1Options, bool exitWhenDone) {
     inst.Configure("0.05", T().Path("in"), T().Path("out"), T().Path("err"));
     std::vector<std::string> argv{KKORA1_EXE, "0", "--dump-ms", "100", "--poll-ms", "10"};
@@ -81,18 +78,14 @@ TEST_F(Shop, ReceiptsArePrintedOnceEachInCreationOrderWithTheirOwnResults) {
   EXPECT_EQ(dorvane->Wait(60000), 0);
   std::map<int, std::string> byJob;
   for (const auto& [name, second] : secondOf) {
-    EXPECT_FALSE(T().Exists("in/" + name)) << name;
     const std::string result = T().Read("out/" + name + ".OUT");
-    ASSERT_FALSE(result.empty()) << name;
+    EXPECT_FALSE(T().Exists("in/" + name) || result.empty()) << name;
     EXPECT_EQ(Field(result, "TOTALE"), Total(100 + 99 - std::stoi(name.substr(1, 2)))) << name << " has another's result";
-    byJob[std::stoi(Field(result, "LAVORO"))] = name;
+    byJob[std::atoi(Field(result, "LAVORO").c_str())] = name;
   }
   ASSERT_EQ(byJob.size(), secondOf.size()) << "a receipt printed twice";
-  int last = 0;
-  for (const auto& [job, name] : byJob) {
-    EXPECT_GE(secondOf[name], last) << name << " printed before an older receipt";
-    last = secondOf[name];
-  }
+  for (auto job = byJob.begin(); std::next(job) != byJob.end(); ++job)
+    EXPECT_LE(secondOf[job->second], secondOf[std::next(job)->second]) << job->second << " printed after a newer receipt";
   EXPECT_NE(T().Read("dorvane.txt").find("Chiusura di ZTK DORVANE"), std::string::npos);
 }
 
@@ -127,9 +120,9 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarkerAndAPaperOutUntilPaperIsL
   EXPECT_EQ(dorvane->Wait(15000), 0);
   char today[16];
   const std::time_t now = std::time(nullptr);
-  std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
-  EXPECT_NE(inst.Log().find("OK:  |CHIUSURA ZTK DORVANE|"), std::string::npos) << inst.Log();
-  EXPECT_NE(inst.Log().find(std::string("|") + today + " "), std::string::npos) << inst.Log();
+  std::strftime(today, sizeof today, "|%Y-%m-%d ", std::localtime(&now));
+  EXPECT_EQ(Count(inst.Log(), "OK:  |CHIUSURA ZTK DORVANE|"), 1) << inst.Log();
+  EXPECT_NE(inst.Log().find(today), std::string::npos) << inst.Log();
 }
 
 TEST_F(Shop, AReceiptStillBeingWrittenOrRenamedInReachesKora1Whole) {
@@ -142,8 +135,7 @@ TEST_F(Shop, AReceiptStillBeingWrittenOrRenamedInReachesKora1Whole) {
   const int renamed = ::open(T().Path("in/RENAMED.tmp").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_TRUE(open >= 0 && renamed >= 0);
   for (const std::string& chunk : chunks) {
-    ASSERT_EQ(::write(open, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
-    ASSERT_EQ(::write(renamed, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+    for (int fd : {open, renamed}) ASSERT_EQ(::write(fd, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
     ::usleep(1500 * 1000);
   }
   ::close(open);

@@ -87,16 +87,11 @@ struct Day {
   }
 };
 
-TEST(FaultInjection, ADayWithoutFaultsFilesEveryReceipt) {
-  Day day;
-  day.Run(0);
-  day.Check("without faults", true);
-  EXPECT_EQ(day.kora1.printed.size(), 5u);
-  EXPECT_TRUE(day.h.mem.Has(JoinPath(day.err, "R2.001.ERR")));
-}
-
 TEST(FaultInjection, EveryFailingOperationLeavesEachReceiptInOnePlace) {
-  const int operations = Day().Run(0);
+  Day whole;
+  const int operations = whole.Run(0);
+  whole.Check("without faults", true);
+  ASSERT_EQ(whole.kora1.printed.size(), 5u);
   ASSERT_GT(operations, 100);
   for (int n = 1; n <= operations && !HasFailure(); ++n) {
     Day day;

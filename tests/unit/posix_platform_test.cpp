@@ -156,6 +156,24 @@ TEST_F(Posix, AFileIsHeldWhileOpenForWritingOrByAgeWhereTheKernelIsNotAsked) {
   }
 }
 
+// Links are never receipts: not listed, not found, not read, even when one
+// takes a receipt's place after the choice; they are named to be told.
+TEST_F(Posix, LinksAreNamedButNeverFoundNorRead) {
+  PosixFileSystem files;
+  dir.Write("secret.txt", "SEGRETO");
+  for (const char* link : {"L1.001", "L2.001"}) ASSERT_EQ(::symlink(Path("secret.txt").c_str(), Path(link).c_str()), 0);
+  ASSERT_EQ(::symlink(Path("nowhere").c_str(), Path("L3.001").c_str()), 0);
+  std::vector<std::string> names, links;
+  ASSERT_TRUE(files.ListFiles(dir.Root(), names) && files.ListLinks(dir.Root(), links));
+  EXPECT_EQ(names, std::vector<std::string>{"secret.txt"});
+  std::sort(links.begin(), links.end());
+  EXPECT_EQ(links, (std::vector<std::string>{"L1.001", "L2.001", "L3.001"}));
+  std::string bytes;
+  EXPECT_FALSE(files.Exists(Path("L1.001")) || files.ReadAll(Path("L1.001"), bytes) || files.Copy(Path("L2.001"), Path("c")));
+  EXPECT_TRUE(files.IsLink(Path("L3.001")));
+  EXPECT_EQ(bytes, "");
+}
+
 TEST_F(Posix, Kora1SettingsFileIsReadLikeTheRegistry) {
   SetEnv("XDG_CONFIG_HOME", dir.Root());
   PosixSystemInfo system({"dorvane"});

@@ -1,5 +1,5 @@
 // DORVANE's own files: DORVCONF.txt, whose positional lines other shops
-// already have files in, the event log's line layout and the state dump.
+// already have files in, and the event log's line layout.
 #include <gtest/gtest.h>
 
 #include "support/fakes.h"
@@ -164,13 +164,6 @@ TEST_F(Config, AFailedSaveLeavesThePreviousFileIntact) {
     }
     EXPECT_FALSE(f.mem.Has(JoinPath(f.appDir, "DORVCONF.txt.tmp"))) << n;
   }
-  h.PutConfig(Full(3, "OLD"), h.appDir);
-  d().Form_Load();
-  c().txtFilePrefix.Set("NEW");
-  h.fs.SetDiskFull(true);
-  d().SaveConfig();
-  EXPECT_EQ(h.mem.Content(OwnConfig()), previous);
-  EXPECT_FALSE(h.mem.Has(OwnConfig() + ".tmp"));
 }
 
 TEST_F(Config, ASetButtonCopiesTheOpenFolderIntoBoxAndState) {
@@ -210,19 +203,6 @@ TEST_F(Config, LogNeverFailsItsCaller) {
   h.fs.SetDiskFull(true);
   d().LogEvent(kOk, "M");
   EXPECT_TRUE(h.ui.messages.empty());
-}
-
-TEST_F(Config, DumpHoldsTwelveLinesOfTheLatestState) {
-  LogToKora1sFolder();
-  st().StatoEsecuzioneKora1 = 3;
-  st().CurrKora1ActiveCom = "2";
-  d().DumpState();
-  st().StatoEsecuzioneKora1 = 0;
-  d().DumpState();
-  const std::vector<std::string> lines = SplitLines(h.mem.Content(JoinPath(h.appDir, "ztk_log.txt")));
-  ASSERT_EQ(lines.size(), 12u);
-  EXPECT_EQ(lines[2], "CurrentKora1DataDir = " + h.kora1Dir);
-  EXPECT_EQ(lines[10] + "|" + lines[11], "StatoEsecuzioneKora1 = 0|CurrKora1ActiveCom = 2");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// Start-up and shutdown of the dispatcher on fakes and a virtual clock: the
-// switches, where DORVANE and KORA1 keep their files, the KORA1 buttons, the
-// manual, and closing.
+// The dispatcher on fakes and a virtual clock, outside its cycle: start-up
+// and shutdown, the switches, where DORVANE and KORA1 keep their files, the
+// KORA1 buttons, finding and closing KORA1's process, the cycle's timer
+// controls, the manual.
 #include <gtest/gtest.h>
 
 #include "support/fakes.h"
@@ -13,12 +14,14 @@ namespace {
 using Registry = std::map<std::string, std::string>;
 const std::vector<std::string> kLogOnConfig = {"1", "*.001", "  ", "", "", "", ".OUT", " 0 ", " 1 ", ".ERR", "2", "0"};
 
-class Startup : public OnFakes {
+class Program : public OnFakes {
  protected:
   std::string DorvaneDir() const { return JoinPath(h.commonDir, "ZTKDORVANE"); }
+  // A process whose module list cannot be read, with that error code.
+  void AddUnreadable(std::int32_t pid, int modulesError) { h.processes.procs.push_back({pid, {0, modulesError, "", ""}}); }
 };
 
-TEST_F(Startup, PlainStartHidesTheWindowAndStartsTheCycleOnKora1sDataFolder) {
+TEST_F(Program, PlainStartHidesTheWindowAndStartsTheCycleOnKora1sDataFolder) {
   ASSERT_TRUE(d().Form_Load());
   EXPECT_TRUE(c().Timer1.Enabled());
   EXPECT_FALSE(h.ui.windowShown);
@@ -32,7 +35,7 @@ TEST_F(Startup, PlainStartHidesTheWindowAndStartsTheCycleOnKora1sDataFolder) {
   EXPECT_TRUE(st().SR_Matr.empty()) << "start-up does not touch KORA1";
 }
 
-TEST_F(Startup, SwitchesAreFoundAnywhereInAnyCase) {
+TEST_F(Program, SwitchesAreFoundAnywhereInAnyCase) {
   const std::tuple<const char*, bool, bool> cases[] = {
       {"", false, true},          {"/nonid", true, true},           {"/STOP", false, false},
       {"/stop /NonId", true, false}, {"xx/NONID/sToPyy", true, false}, {"/NON ID /ST OP", false, true}};
@@ -45,7 +48,7 @@ TEST_F(Startup, SwitchesAreFoundAnywhereInAnyCase) {
   }
 }
 
-TEST_F(Startup, FoldersAtStartUpFromRegistryConfigurationAndSystem) {
+TEST_F(Program, FoldersAtStartUpFromRegistryConfigurationAndSystem) {
   struct Case {
     const char* name;
     bool nt6;
@@ -76,7 +79,7 @@ TEST_F(Startup, FoldersAtStartUpFromRegistryConfigurationAndSystem) {
   }
 }
 
-TEST_F(Startup, DataFolderDecisions) {
+TEST_F(Program, DataFolderDecisions) {
   const std::string k1app = h.Path("k1app");
   struct Case {
     const char* name;
@@ -110,7 +113,7 @@ TEST_F(Startup, DataFolderDecisions) {
   EXPECT_EQ(h.ui.messages, std::vector<std::string>{"C:\\NOPE : DIR NON ESISTENTE"});
 }
 
-TEST_F(Startup, ChoosingTheProgramFolderMovesOnlyAFallbackDataFolder) {
+TEST_F(Program, ChoosingTheProgramFolderMovesOnlyAFallbackDataFolder) {
   const std::string k1 = h.Path("k1");
   const std::tuple<bool, bool, std::string> cases[] = {
       {false, true, k1}, {true, true, h.kora1Dir}, {true, false, h.appDir} /* no common folder now either */};
@@ -140,7 +143,7 @@ TEST_F(Startup, ChoosingTheProgramFolderMovesOnlyAFallbackDataFolder) {
   EXPECT_EQ(st().CurrentKora1AppPathDir, k1);
 }
 
-TEST_F(Startup, Kora1ButtonsNormaliseTheNameAndPutTheTimerBackAsItWas) {
+TEST_F(Program, Kora1ButtonsNormaliseTheNameAndPutTheTimerBackAsItWas) {
   const std::pair<const char*, const char*> cases[] = {
       {"kkora1", "kkora1.exe"}, {"KKORA1.EXE", "KKORA1.EXE"}, {"k.Exe.old", "k.Exe.old"}, {"   ", "kkora1.exe"}, {" k2", " k2.exe"}};
   ASSERT_TRUE(d().Form_Load());
@@ -157,7 +160,7 @@ TEST_F(Startup, Kora1ButtonsNormaliseTheNameAndPutTheTimerBackAsItWas) {
   }
 }
 
-TEST_F(Startup, ManualHasThreeOutcomesAndFallsBackToTheInstalledDocumentation) {
+TEST_F(Program, ManualHasThreeOutcomesAndFallsBackToTheInstalledDocumentation) {
   st().CurrentDorvaneDataDir = DorvaneDir();
   const std::string manual = JoinPath(DorvaneDir(), "ManDorvane.pdf");
   h.system.docDir = h.Path("doc");
@@ -174,7 +177,7 @@ TEST_F(Startup, ManualHasThreeOutcomesAndFallsBackToTheInstalledDocumentation) {
                                                      "Operazione non eseguita: verificare presenza Reader "}));
 }
 
-TEST_F(Startup, CloseWaitsForTheCycleLogsAndAsksTheFirstKora1ToClose) {
+TEST_F(Program, CloseWaitsForTheCycleLogsAndAsksTheFirstKora1ToClose) {
   h.PutConfig(kLogOnConfig, h.appDir);
   h.processes.Add(10, "other.exe");
   h.processes.Add(20, "KKORA1.EXE");
@@ -199,7 +202,7 @@ TEST_F(Startup, CloseWaitsForTheCycleLogsAndAsksTheFirstKora1ToClose) {
   EXPECT_TRUE(untouched.processes.closeRequests.empty());
 }
 
-TEST_F(Startup, CloseQuestionOnlyAfterAnUnsavedChange) {
+TEST_F(Program, CloseQuestionOnlyAfterAnUnsavedChange) {
   for (bool saveFirst : {false, true}) {
     Harness f;
     f.ui.answerYes = true;
@@ -217,7 +220,7 @@ TEST_F(Startup, CloseQuestionOnlyAfterAnUnsavedChange) {
   EXPECT_FALSE(h.mem.Has(JoinPath(h.appDir, "DORVCONF.txt"))) << "answered No";
 }
 
-TEST_F(Startup, CloseRequestedInsideATickWaitsForTheTickToEnd) {
+TEST_F(Program, CloseRequestedInsideATickWaitsForTheTickToEnd) {
   h.processes.Add(20, "kkora1.exe");  // found, so only the close can keep the timer off
   d().Form_Load();
   bool requested = false, endedInsideTick = false;
@@ -236,6 +239,111 @@ TEST_F(Startup, CloseRequestedInsideATickWaitsForTheTickToEnd) {
   EXPECT_FALSE(c().Timer1.Enabled());  // the tick saw the close and did not re-arm
   d().RunPending();
   EXPECT_TRUE(d().Ended());
+}
+
+TEST_F(Program, ProcessSearchMatchesTheBaseNameInAnyCaseAndSkipsUnreadableProcessesQuietly) {
+  EXPECT_FALSE(d().SearchProcess("kkora1.exe")) << "no process at all";
+  h.processes.Add(4, "kkora1.exe", 5);   // access denied
+  h.processes.Add(8, "kkora1.exe", 87);  // vanished
+  AddUnreadable(12, 5);
+  AddUnreadable(16, 299);  // the other bitness: only part of a read
+  EXPECT_FALSE(d().SearchProcess("")) << "an empty name never matches an unreadable process";
+  EXPECT_FALSE(d().SearchProcess("kkora1.exe"));
+  h.processes.Add(20, "kkora1.exe");
+  const std::pair<const char*, bool> names[] = {{"kkora1.exe", true}, {"KKora1.Exe", true}, {"kkora1", false},
+                                                {"kkora1.exe ", false}, {"kora1.exe", false}};
+  for (auto [name, found] : names) EXPECT_EQ(d().SearchProcess(name), found) << name;
+  EXPECT_TRUE(h.ui.messages.empty());
+  EXPECT_EQ(d().ProcessInfo(4).Name, "");
+  EXPECT_EQ(d().ProcessInfo(20).FileName, "C:\\bin\\kkora1.exe");
+  // Other errors show the system's text, and the search goes on.
+  Harness other;
+  other.processes.Add(4, "x.exe", 6);
+  other.processes.procs.push_back({8, {0, 87, "", ""}});  // quiet when opening, not when reading the modules
+  other.processes.Add(12, "kkora1.exe");
+  EXPECT_TRUE(other.d->SearchProcess("kkora1.exe"));
+  EXPECT_EQ(other.ui.messages, (std::vector<std::string>{"Error 6: system error 6", "Error 87: system error 87"}));
+}
+
+TEST_F(Program, ProcessKillAsksOnlyTheFirstMatchAndGivesItThreeSeconds) {
+  h.processes.Add(30, "notepad.exe");
+  EXPECT_FALSE(d().SearchProcessAndKillIt("kkora1.exe"));
+  EXPECT_FALSE(d().SearchProcessAndKillIt("notepad"));
+  EXPECT_EQ(h.clock.MonotonicMs(), 0) << "no match, no wait";
+  h.processes.Add(40, "KKORA1.EXE");
+  h.processes.Add(50, "kkora1.exe");
+  EXPECT_TRUE(d().SearchProcessAndKillIt("kkora1.exe"));
+  EXPECT_EQ(h.processes.closeRequests, std::vector<std::int32_t>{40});
+  EXPECT_EQ(h.clock.MonotonicMs(), 3000);
+  EXPECT_EQ(h.ui.eventPumps, 60);
+}
+
+TEST_F(Program, TimerIntervalRule) {
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"2", 2000, "2"},        {"1.5", 1500, "1.5"},   {"0.5", 500, "0.5"},      {"60", 60000, "60"},
+      {"75", 60000, "60"},     {"250", 250, "250ms"},  {"60000", 60000, "60000ms"}, {"90000", 60000, "60"},
+      {"-5", 2000, "1"},       {"", 2000, "1"},        {"0.0004", 0, "0.0004"},  {"0.0025", 2, "0.0025"}};
+  for (auto [text, ms, field] : cases) {
+    Harness fresh;
+    fresh.d->CalculateTimer(text);
+    EXPECT_EQ(fresh.d->State().iStdTimerVal, ms) << text;
+    EXPECT_EQ(fresh.d->Ctl().txtTimerVal.Text, field) << text;
+  }
+}
+
+TEST_F(Program, TimerSetTimerAppliesTheFieldRefusesZeroAndKeepsTheCycleAsItWas) {
+  h.system.commandLine = "/STOP";
+  d().Form_Load();
+  c().txtTimerVal.Set("a");
+  EXPECT_EQ(c().txtTimerVal.Text, "") << "the field filter clears what is not a number";
+  c().txtTimerVal.Set("0");
+  d().State().SomethingModified = false;
+  d().cmdChgTimer_Click();
+  EXPECT_EQ(h.ui.messages, std::vector<std::string>{"Valore non ammesso"});
+  EXPECT_EQ(c().Timer1.Interval(), 2000);
+  EXPECT_FALSE(d().State().SomethingModified);
+
+  c().txtTimerVal.Set("5");
+  d().cmdChgTimer_Click();
+  EXPECT_EQ(c().Timer1.Interval(), 5000);
+  EXPECT_FALSE(c().Timer1.Enabled());
+  EXPECT_TRUE(d().State().SomethingModified);
+  d().CalculateTimer("250");  // shown as "250ms", applied as 250 ms
+  d().cmdChgTimer_Click();
+  EXPECT_EQ(c().Timer1.Interval(), 250);
+}
+
+TEST_F(Program, TimerStartStopButtonAndTheFirstTickOneIntervalLater) {
+  h.system.commandLine = "/STOP";
+  d().Form_Load();
+  d().cmdEnableTimer_Click();
+  EXPECT_EQ(c().cmdEnableTimer.Caption, "STOP");
+  h.clock.Sleep(1999);
+  EXPECT_FALSE(c().Timer1.Due());
+  h.clock.Sleep(1);
+  EXPECT_TRUE(c().Timer1.Due());
+  d().cmdEnableTimer_Click();
+  EXPECT_EQ(c().cmdEnableTimer.Caption, "START");
+  EXPECT_FALSE(c().Timer1.Enabled());
+}
+
+TEST_F(Program, TimerTicksNeverOverlapEvenWhenATickPumpsEvents) {
+  d().Form_Load();
+  int depth = 0, maxDepth = 0;
+  h.ui.onPump = [&] {
+    if (!d().InTick()) return;
+    maxDepth = std::max(maxDepth, ++depth);
+    // A start/stop press inside the tick re-enables the timer and lets time pass.
+    d().cmdEnableTimer_Click();
+    h.clock.Sleep(5000);
+    d().RunPending();
+    --depth;
+  };
+  for (int i = 0; i < 5; ++i) {
+    h.clock.Sleep(2000);
+    d().RunPending();
+  }
+  EXPECT_EQ(maxDepth, 1);
 }
 
 }  // namespace
