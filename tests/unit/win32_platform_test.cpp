@@ -74,49 +74,36 @@ TEST_F(RegistryTest, ValuesReadAsTextAndFailuresLeaveTheResultAsItWas) {
   }
 }
 
-// KORA1's own key, as KORA1 leaves it.
-TEST(Kora1Key, ValuesComeFromKora1sKey) {
-  RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
-  RegSetKeyValueA(HKEY_CURRENT_USER, kKora1RegistryKey, "ZTKKora1", REG_SZ, "C:\\K1\\DATA", 11);
-  Win32SystemInfo system({"dorvane.exe"}, Unique("Local\\dorvane-test-"));
-  std::string v;
-  EXPECT_TRUE(system.QueryKora1Value("ZTKKora1", v));
-  EXPECT_EQ(v, "C:\\K1\\DATA");
-  EXPECT_FALSE(system.QueryKora1Value("AppPath", v));
-  RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
-}
-
 // ---- System information ----
 
-TEST(Win32System, CommonApplicationDataAndVersion) {
-  Win32SystemInfo system({"dorvane.exe"}, Unique("Local\\dorvane-test-"));
-  const std::string common = system.CommonAppData();
-  ASSERT_FALSE(common.empty());
-  EXPECT_NE(common.back(), '\\');
-  EXPECT_TRUE(Win32FileSystem().IsDirectory(common));
+TEST(Win32System, Kora1sKeyFoldersVersionAndOneInstance) {
+  const std::string mutex = Unique("Local\\dorvane-test-");
+  auto system = std::make_unique<Win32SystemInfo>(std::vector<std::string>{"dorvane.exe"}, mutex);
+  // KORA1's own key, as KORA1 leaves it.
+  RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
+  RegSetKeyValueA(HKEY_CURRENT_USER, kKora1RegistryKey, "ZTKKora1", REG_SZ, "C:\\K1\\DATA", 11);
+  std::string v;
+  EXPECT_TRUE(system->QueryKora1Value("ZTKKora1", v));
+  EXPECT_EQ(v, "C:\\K1\\DATA");
+  EXPECT_FALSE(system->QueryKora1Value("AppPath", v));
+  RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
 
-  EXPECT_TRUE(system.IsNt6OrLater());
+  const std::string common = system->CommonAppData();
+  EXPECT_TRUE(!common.empty() && common.back() != '\\' && Win32FileSystem().IsDirectory(common)) << common;
+  EXPECT_TRUE(system->IsNt6OrLater());
   EXPECT_FALSE(IsNt6OrLaterVersion(VER_PLATFORM_WIN32_NT, 5) || IsNt6OrLaterVersion(VER_PLATFORM_WIN32_WINDOWS, 6));
   EXPECT_TRUE(IsNt6OrLaterVersion(VER_PLATFORM_WIN32_NT, 10));
-}
-
-TEST(Win32System, OwnDirectoryOrDorvaneHome) {
-  Win32SystemInfo system({"dorvane.exe"}, Unique("Local\\dorvane-test-"));
   SetEnvironmentVariableA("DORVANE_HOME", nullptr);
-  EXPECT_EQ(system.OwnDirectory(), DirName(OwnExe()));
+  EXPECT_EQ(system->OwnDirectory(), DirName(OwnExe()));
   SetEnvironmentVariableA("DORVANE_HOME", "C:\\dorvane\\");
-  EXPECT_EQ(system.OwnDirectory(), "C:\\dorvane");
+  EXPECT_EQ(system->OwnDirectory(), "C:\\dorvane");
   SetEnvironmentVariableA("DORVANE_HOME", nullptr);
-}
 
-TEST(Win32System, OnlyOneInstanceHoldsTheMutex) {
-  const std::string name = Unique("Local\\dorvane-test-");
-  auto first = std::make_unique<Win32SystemInfo>(std::vector<std::string>{"dorvane.exe"}, name);
-  EXPECT_TRUE(first->AcquireSingleInstance());
-  EXPECT_TRUE(first->AcquireSingleInstance()) << "asking again is harmless";
-  Win32SystemInfo second({"dorvane.exe"}, name);
+  EXPECT_TRUE(system->AcquireSingleInstance());
+  EXPECT_TRUE(system->AcquireSingleInstance()) << "asking again is harmless";
+  Win32SystemInfo second({"dorvane.exe"}, mutex);
   EXPECT_FALSE(second.AcquireSingleInstance());
-  first.reset();
+  system.reset();
   EXPECT_TRUE(second.AcquireSingleInstance()) << "the mutex goes with its holder";
 }
 
