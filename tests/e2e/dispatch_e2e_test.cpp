@@ -1,7 +1,6 @@
 // The real dorvane (console front end) with the real kkora1: receipts
 // dropped into the input folder come out printed once each, in order, and
 // filed; errors, paper-outs and a late driver on the way.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -123,28 +122,6 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarkerAndAPaperOutUntilPaperIsL
   std::strftime(today, sizeof today, "|%Y-%m-%d ", std::localtime(&now));
   EXPECT_EQ(Count(inst.Log(), "OK:  |CHIUSURA ZTK DORVANE|"), 1) << inst.Log();
   EXPECT_NE(inst.Log().find(today), std::string::npos) << inst.Log();
-}
-
-TEST_F(Shop, AReceiptStillBeingWrittenOrRenamedInReachesKora1Whole) {
-  Start({}, false);
-  ASSERT_TRUE(WaitFor(10000, [&] { return T().Read("dorvane.txt").find("KORA1 CONNESSO") != std::string::npos; }));
-  // Two sales and the payment, with pauses longer than a tick and than a
-  // second: half a receipt would print a smaller total.
-  const std::vector<std::string> chunks{"PLUD,C1,N1,P100,:A;\r\n", "PLUD,C1,N1,P200,:B;\r\n", "CASH,V300,:C;\r\n"};
-  const int open = ::open(T().Path("in/OPEN.001").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int renamed = ::open(T().Path("in/RENAMED.tmp").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_TRUE(open >= 0 && renamed >= 0);
-  for (const std::string& chunk : chunks) {
-    for (int fd : {open, renamed}) ASSERT_EQ(::write(fd, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
-    ::usleep(1500 * 1000);
-  }
-  ::close(open);
-  ::close(renamed);
-  ASSERT_EQ(::rename(T().Path("in/RENAMED.tmp").c_str(), T().Path("in/RENAMED.001").c_str()), 0);
-  for (const char* name : {"OPEN.001", "RENAMED.001"}) {
-    ASSERT_TRUE(WaitFor(30000, [&] { return T().Exists(std::string("out/") + name + ".OUT"); })) << name;
-    EXPECT_EQ(Field(T().Read(std::string("out/") + name + ".OUT"), "TOTALE"), Total(300)) << name;
-  }
 }
 
 #endif  // KKORA1_EXE

@@ -8,7 +8,6 @@
 #include <stdlib.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +21,7 @@
 #include "platform/posix/posix_systeminfo.h"
 #include "support/fakes.h"
 #include "support/files.h"
+#include "support/process.h"
 #include "text/text.h"
 
 namespace dorvane::test {
@@ -50,58 +50,26 @@ class Posix : public ::testing::Test {
   PosixProcesses processes;
 };
 
-// Copies of `sleep` under names of our choosing, so that the kernel reports
-// those names; a symbolic link would report "sleep".
-class ChildProcesses : public Posix {
- protected:
-  void TearDown() override {
-    for (pid_t pid : children) ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
-    Posix::TearDown();
-  }
-  pid_t Spawn(const std::string& name) {
-    const std::string exe = Path(name);
-    if (!fs::exists(exe)) fs::copy_file(fs::exists("/usr/bin/sleep") ? "/usr/bin/sleep" : "/bin/sleep", exe);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      ::execl(exe.c_str(), name.c_str(), "30", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    children.push_back(pid);
-    EXPECT_TRUE(WaitFor(5000, [&] { return processes.ReadModule(pid).fileName == exe; })) << name;
-    return pid;
-  }
-  // The signal that ended the child, 0 for a normal exit, -1 while it runs.
-  int EndSignal(pid_t pid, int timeoutMs = 0) {
-    int status = 0, sig = -1;
-    WaitFor(timeoutMs, [&] {
-      if (::waitpid(pid, &status, WNOHANG) == 0) return false;
-      std::erase(children, pid);
-      sig = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-      return true;
-    });
-    return sig;
-  }
-  // A process name no other test uses at the same time.
-  std::string Unique(const std::string& stem) { return stem + std::to_string(::getpid()); }
-
+// Copies of `sleep` under a name of our choosing, so that the kernel reports
+// that name (a symbolic link would report "sleep"), longer than the kernel's
+// short process names.
+TEST_F(Posix, FoundByBaseNameAndTheFirstAskedToCloseWithSigterm) {
+  const std::string name = "DvKoraPastTheKernelsShortName" + std::to_string(::getpid()), exe = Path(name);
+  fs::copy_file(fs::exists("/usr/bin/sleep") ? "/usr/bin/sleep" : "/bin/sleep", exe);
+  Child a({exe, "30"}, {}, Path("a.txt")), b({exe, "30"}, {}, Path("b.txt"));
+  for (const Child* c : {&a, &b}) ASSERT_TRUE(WaitFor(5000, [&] { return processes.ReadModule(c->Pid()).fileName == exe; }));
+  EXPECT_EQ(processes.ReadModule(a.Pid()).name, name + ".exe");
   Harness h;  // fakes for everything but the processes
   Dispatcher d{h.fs, h.clock, processes, h.system, h.ui};
-  std::vector<pid_t> children;
-};
-
-TEST_F(ChildProcesses, FoundByBaseNameAndTheFirstAskedToCloseWithSigterm) {
-  const std::string name = Unique("DvKoraPastTheKernelsShortName");
-  pid_t first = Spawn(name), second = Spawn(name);
-  EXPECT_EQ(processes.ReadModule(first).name, name + ".exe");
   EXPECT_FALSE(d.SearchProcess(name)) << "a name without .exe finds nothing";
   // The one the search meets first is the one asked to close.
-  std::vector<std::int32_t> ids = processes.EnumerateIds();
-  auto pos = [&](pid_t p) { return std::find(ids.begin(), ids.end(), p) - ids.begin(); };
-  if (pos(second) < pos(first)) std::swap(first, second);
+  const std::vector<std::int32_t> ids = processes.EnumerateIds();
+  const bool aFirst = std::find(ids.begin(), ids.end(), a.Pid()) < std::find(ids.begin(), ids.end(), b.Pid());
+  Child &first = aFirst ? a : b, &second = aFirst ? b : a;
   EXPECT_TRUE(d.SearchProcessAndKillIt(UpperAnsi(name) + ".EXE"));
-  EXPECT_EQ(EndSignal(first, 5000), SIGTERM);
-  EXPECT_EQ(EndSignal(second), -1) << "the second copy must still run";
-  EXPECT_EQ(d.ProcessInfo(first).Name, "");
+  EXPECT_EQ(first.Wait(5000), 128 + SIGTERM);
+  EXPECT_TRUE(second.Running()) << "the second copy must still run";
+  EXPECT_EQ(d.ProcessInfo(first.Pid()).Name, "");
   EXPECT_TRUE(h.ui.messages.empty()) << "a vanished process is never reported";
 }
 
@@ -138,21 +106,28 @@ TEST_F(Posix, DocumentsGoToXdgOpenAndItsAbsenceIsAFailure) {
   EXPECT_TRUE(WaitFor(5000, [&] { return dir.Read("opened") == manual + "\n"; }));
 }
 
+// A writer that pauses longer than a second between its writes still holds
+// its receipt: half a receipt must never print.
 TEST_F(Posix, AFileIsHeldWhileOpenForWritingOrByAgeWhereTheKernelIsNotAsked) {
   PosixFileSystem files, byAge(false);
+  auto age = [&](int seconds) {
+    struct timespec times[2] = {};
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[1] = times[0];
+    times[1].tv_sec -= seconds;
+    ASSERT_EQ(::utimensat(AT_FDCWD, Path("r.001").c_str(), times, 0), 0);
+  };
   const int writer = ::open(Path("r.001").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(writer, 0);
+  age(10);
   EXPECT_TRUE(files.HeldByWriter(Path("r.001")));
   ::close(writer);
+  age(0);
   EXPECT_FALSE(files.HeldByWriter(Path("r.001")));  // closed: free at once, however new
   EXPECT_TRUE(byAge.HeldByWriter(Path("r.001")));
-  for (int age : {2, -10}) {  // -10: written "in the future" by a clock set back, not held for ever
-    struct timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    struct timespec times[2] = {now, now};
-    times[1].tv_sec -= age;
-    ASSERT_EQ(::utimensat(AT_FDCWD, Path("r.001").c_str(), times, 0), 0);
-    EXPECT_FALSE(byAge.HeldByWriter(Path("r.001"))) << age;
+  for (int seconds : {2, -10}) {  // -10: written "in the future" by a clock set back, not held for ever
+    age(seconds);
+    EXPECT_FALSE(byAge.HeldByWriter(Path("r.001"))) << seconds;
   }
 }
 
