@@ -19,11 +19,6 @@ namespace {
 
 #ifdef KKORA1_EXE
 
-int Knob(const char* name, int fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? std::atoi(v) : fallback;
-}
-
 class RealShop : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -77,7 +72,8 @@ class RealShop : public ::testing::Test {
 };
 
 TEST_F(RealShop, KillsNeverPrintAReceiptTwiceNorLoseOne) {
-  const int kills = Knob("DORVANE_CRASH_KILLS", 3), kora1Kills = Knob("DORVANE_CRASH_KORA1_KILLS", 1);
+  auto knob = [](const char* name, int fallback) { return std::getenv(name) ? std::atoi(std::getenv(name)) : fallback; };
+  const int kills = knob("DORVANE_CRASH_KILLS", 3), kora1Kills = knob("DORVANE_CRASH_KORA1_KILLS", 1);
   std::mt19937 random(20261207);
   Child kora1({tree.Path("app/kkcrash"), "0"}, Env(), tree.Path("kkora1.txt"));
   ASSERT_TRUE(WaitFor(10000, [&] { return tree.Exists("data/ZTKKORA1/SR_MATR.001"); }));

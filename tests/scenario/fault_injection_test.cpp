@@ -37,15 +37,9 @@ struct Day {
     end = h.clock.MonotonicMs() + 120000;
   }
   void Open() {
-    EXPECT_TRUE(h.d->Form_Load());
-    Controls& c = h.d->Ctl();
-    c.txtInputDir.Set(in);
-    c.txtOutputDir.Set(out);
-    c.txtErrorDir.Set(err);
-    c.txtFileFilter.Set("*.001");
-    c.chbLogEnable.Set(1);
-    c.chbOutUnitario.Set(1);
-    c.chkErrorReset.Set(1);
+    EXPECT_TRUE(OpenShop(*h.d, in, out, err));
+    h.d->Ctl().chbOutUnitario.Set(1);
+    h.d->Ctl().chkErrorReset.Set(1);
   }
   // Runs the day to its end and returns how many file-system operations
   // DORVANE made; operation failAt fails, and at crashAt DORVANE dies and is

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,20 +15,24 @@
 
 namespace dorvane::test {
 
+// Starts DORVANE (cycle on, 2 s interval) with a shop's folders, log on.
+inline bool OpenShop(Dispatcher& d, const std::string& in, const std::string& out, const std::string& err) {
+  if (!d.Form_Load()) return false;
+  Controls& c = d.Ctl();
+  c.txtInputDir.Set(in);
+  c.txtOutputDir.Set(out);
+  c.txtErrorDir.Set(err);
+  c.txtFileFilter.Set("*.001");
+  c.chbLogEnable.Set(1);
+  return true;
+}
+
 class Shop : public OnFakes {
  protected:
   void SetUp() override {
     for (const std::string& dir : {in, out, err}) h.mem.AddDir(dir);
   }
-  // Starts DORVANE (cycle on, 2 s interval) with the shop's folders.
-  void Open() {
-    ASSERT_TRUE(d().Form_Load());
-    c().txtInputDir.Set(in);
-    c().txtOutputDir.Set(out);
-    c().txtErrorDir.Set(err);
-    c().txtFileFilter.Set("*.001");
-    c().chbLogEnable.Set(1);
-  }
+  void Open() { ASSERT_TRUE(OpenShop(d(), in, out, err)); }
 
   std::string In(const std::string& name) const { return JoinPath(in, name); }
   std::string Out(const std::string& name) const { return JoinPath(out, name); }
@@ -43,8 +48,8 @@ class Shop : public OnFakes {
   }
   // Log lines without their date and time.
   std::vector<std::string> LogEvents() {
-    std::vector<std::string> events;
-    for (const std::string& line : LogLines()) events.push_back(line.substr(0, line.rfind('|')));
+    std::vector<std::string> events = LogLines();
+    for (std::string& line : events) line.resize(std::min(line.size(), line.rfind('|')));
     return events;
   }
   // Which of these files are there: '+' for each one present, '-' for each missing.
@@ -54,9 +59,8 @@ class Shop : public OnFakes {
     return marks;
   }
   bool Logged(const std::string& event) {
-    for (const std::string& e : LogEvents())
-      if (e == event) return true;
-    return false;
+    const std::vector<std::string> events = LogEvents();
+    return std::find(events.begin(), events.end(), event) != events.end();
   }
 
   SimKora1 kora1{h};

@@ -53,10 +53,7 @@ class FakeUi : public Ui {
 
 class FakeProcesses : public Processes {
  public:
-  struct Proc {
-    std::int32_t pid;
-    ProcessModule module;
-  };
+  struct Proc { std::int32_t pid; ProcessModule module; };
   void Add(std::int32_t pid, const std::string& name, int openError = 0) {
     procs.push_back({pid, {openError, 0, openError ? "" : name, openError ? "" : "C:\\bin\\" + name}});
   }

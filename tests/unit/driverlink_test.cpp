@@ -177,16 +177,13 @@ TEST_F(DriverLink, AFailedJobWithoutJobFileFilesTheInputItself) {
 }
 
 TEST_F(DriverLink, SubKillFileRetriesForAboutNineAndAHalfSeconds) {
-  h.mem.Put(In("locked"), "x");
-  h.fs.FailPath(In("locked"), 19);
-  EXPECT_TRUE(d().SubKillFile(In("locked")));
-  EXPECT_EQ(h.clock.MonotonicMs(), 19 * 500);
-  h.mem.Put(In("locked"), "x");
-  h.fs.FailPath(In("locked"), 20);
-  EXPECT_FALSE(d().SubKillFile(In("locked")));
-  EXPECT_TRUE(d().SubKillFile(""));
-  EXPECT_TRUE(d().SubKillFile(In("none")));
-  EXPECT_TRUE(h.ui.messages.empty());
+  for (auto [failures, removed] : {std::pair{19, true}, {20, false}}) {
+    h.mem.Put(In("locked"), "x");
+    h.fs.FailPath(In("locked"), failures);
+    EXPECT_EQ(d().SubKillFile(In("locked")), removed) << failures;
+    EXPECT_TRUE(!removed || h.clock.MonotonicMs() == 19 * 500) << h.clock.MonotonicMs();
+  }
+  EXPECT_TRUE(d().SubKillFile("") && d().SubKillFile(In("none")) && h.ui.messages.empty());
 }
 
 }  // namespace

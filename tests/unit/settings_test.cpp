@@ -42,12 +42,8 @@ TEST_F(Config, TheProgramFolderWinsOverKora1sAndSavingWritesOnlyThere) {
 }
 
 TEST_F(Config, EachLineIsReadAsTheSystemReadsIt) {
-  struct Case {
-    int number;
-    const char* line;
-    std::function<std::string(Dispatcher&)> read;
-    std::string expected;
-  };
+  // {line number, line, what is read, expected}
+  using Case = std::tuple<int, const char*, std::function<std::string(Dispatcher&)>, std::string>;
   auto com = [](Dispatcher& d) { return d.State().CurrKora1ActiveCom + "/" + std::to_string(d.Ctl().cboComSelect.ListIndex); };
   auto filter = [](Dispatcher& d) { return d.Ctl().txtFileFilter.Text + "/" + d.State().CurrFileFilter; };
   auto layout = [](Dispatcher& d) { return std::to_string(d.Ctl().InputLayout()); };
@@ -60,12 +56,12 @@ TEST_F(Config, EachLineIsReadAsTheSystemReadsIt) {
       {11, "500", timer, "500/500ms"}, {11, "90", timer, "60000/60"}, {11, "0", timer, "2000/1"},
       {11, "x", timer, "2000/1"},   {11, " 1.5 ", timer, "1500/1.5"},
   };
-  for (const Case& k : cases) {
+  for (const auto& [number, line, read, expected] : cases) {
     Harness fresh;
-    fresh.PutConfig(Full(k.number, k.line), fresh.appDir);
+    fresh.PutConfig(Full(number, line), fresh.appDir);
     fresh.d->Form_Load();
-    EXPECT_EQ(k.read(*fresh.d), k.expected) << "line " << k.number << " \"" << k.line << "\"";
-    EXPECT_TRUE(fresh.ui.messages.empty()) << k.number << " " << k.line;
+    EXPECT_EQ(read(*fresh.d), expected) << "line " << number << " \"" << line << "\"";
+    EXPECT_TRUE(fresh.ui.messages.empty()) << number << " " << line;
   }
 }
 
@@ -164,14 +160,6 @@ TEST_F(Config, AFailedSaveLeavesThePreviousFileIntact) {
     }
     EXPECT_FALSE(f.mem.Has(JoinPath(f.appDir, "DORVCONF.txt.tmp"))) << n;
   }
-}
-
-TEST_F(Config, ASetButtonCopiesTheOpenFolderIntoBoxAndState) {
-  d().Form_Load();
-  c().Dir1Path = "PICKED";
-  d().cmdSetOutputDir_Click();
-  EXPECT_EQ(c().txtOutputDir.Text + "|" + st().CurrOutputFilePath, "PICKED|PICKED");
-  EXPECT_TRUE(st().SomethingModified);
 }
 
 TEST_F(Config, LogLinesAreAppendedOnlyWhileTheBoxIsTicked) {

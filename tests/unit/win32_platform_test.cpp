@@ -126,7 +126,7 @@ TEST(Win32Process, ProcessesThatCannotBeOpenedAreQuiet) {
   Harness h;
   Dispatcher d(h.fs, h.clock, processes, h.system, h.ui);
   EXPECT_EQ(d.ProcessInfo(0).Name + d.ProcessInfo(0x7FFFFFF0).Name, "");
-  EXPECT_EQ(processes.ReadModule(0x7FFFFFF0).openError, ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(processes.ReadModule(0x7FFFFFF0).openError, ERROR_INVALID_PARAMETER) << "a vanished process, told quietly";
   EXPECT_TRUE(h.ui.messages.empty());
   EXPECT_FALSE(processes.ErrorText(ERROR_FILE_NOT_FOUND).empty());
 }

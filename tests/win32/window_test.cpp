@@ -120,11 +120,10 @@ TEST(Win32Window, ControlsShowTheModelWithTheirColoursAndLimits) {
 TEST(Win32Window, TypingReachesTheModelAndRunsTheChangeHandler) {
   Win32Window f;
   using S = DispatchState;
-  const std::pair<HWND, std::string S::*> boxes[] = {{f.w.txtInputDir, &S::CurrInputFilePath},
-                                                     {f.w.txtOutputDir, &S::CurrOutputFilePath},
-                                                     {f.w.txtErrorDir, &S::CurrErrorFilePath},
-                                                     {f.w.txtKora1PathDir, &S::CurrKora1PathSet},
-                                                     {f.w.txtFileFilter, &S::CurrFileFilter}};
+  const std::pair<HWND, std::string S::*> boxes[] = {
+      {f.w.txtInputDir, &S::CurrInputFilePath}, {f.w.txtOutputDir, &S::CurrOutputFilePath},
+      {f.w.txtErrorDir, &S::CurrErrorFilePath}, {f.w.txtKora1PathDir, &S::CurrKora1PathSet},
+      {f.w.txtFileFilter, &S::CurrFileFilter}};
   const std::string typed = "C:\\Out\xE8";
   for (auto [box, field] : boxes) {
     f.st().SomethingModified = false;
