@@ -6,11 +6,7 @@
 namespace dorvane::test {
 
 Harness::Harness() {
-#ifdef _WIN32
-  root = "C:\\T";
-#else
-  root = "/t";
-#endif
+  root = kPathSep == '\\' ? "C:\\T" : "/t";
   appDir = Path("app");
   commonDir = Path("data");
   kora1Dir = JoinPath(commonDir, "ZTKKORA1");

@@ -13,13 +13,8 @@ Child::Child(const std::vector<std::string>& argv, const std::vector<std::string
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
-    int out = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out >= 0) {
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-    }
-    int devnull = ::open("/dev/null", O_RDONLY);
-    if (devnull >= 0) ::dup2(devnull, 0);
+    const int out = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), in = ::open("/dev/null", O_RDONLY);
+    for (auto [from, to] : {std::pair{in, 0}, {out, 1}, {out, 2}}) ::dup2(from, to);
     for (const auto& e : env) ::putenv(const_cast<char*>(e.c_str()));
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
