@@ -167,9 +167,7 @@ TEST_F(Posix, Kora1SettingsFileIsReadLikeTheRegistry) {
 
 TEST_F(Posix, FoldersFromTheEnvironment) {
   SetEnv("HOME", Path("home"));
-  SetEnv("XDG_DATA_HOME", nullptr);
-  SetEnv("XDG_CONFIG_HOME", nullptr);
-  SetEnv("DORVANE_HOME", nullptr);
+  for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "DORVANE_HOME"}) SetEnv(name, nullptr);
   PosixSystemInfo system({"dorvane"});
   EXPECT_EQ(system.CommonAppData(), Path("home/.local/share"));
   EXPECT_EQ(PosixSystemInfo::Kora1ConfPath(), Path("home/.config/ZTK Engineering/ZTKKora1.conf"));
