@@ -132,7 +132,7 @@ TEST(ItinerisConvert, CaseAndIndentationDoNotMatter) {
   EXPECT_EQ(Job(lf), expected);
 }
 
-TEST(ItinerisConvert, AmountIsAlwaysSentInHundredths) {
+TEST(ItinerisConvert, AmountIsAlwaysSentInCents) {
   const std::pair<const char*, const char*> cases[] = {
       {"3,00", "300"}, {"3", "300"},           {"3.5", "350"},                {"3.", "300"},    {",5", "50"},
       {"3.000", "300"}, {"1.234,50", "123450"}, {"1.234.567,00", "123456700"}, {"-2,00", "-200"}};
