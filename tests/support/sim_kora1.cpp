@@ -1,7 +1,5 @@
 #include "support/sim_kora1.h"
 
-#include <algorithm>
-
 #include "text/paths.h"
 
 namespace dorvane::test {

@@ -102,7 +102,8 @@ TEST(Win32Window, ControlsShowTheModelWithTheirColoursAndLimits) {
       {"txtOutputDir", kPathBack}, {"txtSelectedFile", kSelectedFileBack}, {"Dir1", kPickerBack},
       {"Drive1", kPickerBack},     {"cmdSetKora1Proc", kSetBack},          {"cmdEnableTimer", kGreen}};
   for (auto [name, colour] : colours) EXPECT_EQ(Painted(f.w, f.w.Find(name)), colour) << name;
-  for (auto [name, limit] : {std::pair{"txtFileFilter", 8}, {"txtKora1ProcName", 12}, {"txtTimerVal", 2}, {"txtKora1Result", 255}}) {
+  const std::pair<const char*, int> limits[] = {{"txtFileFilter", 8}, {"txtKora1ProcName", 12}, {"txtTimerVal", 2}, {"txtKora1Result", 255}};
+  for (auto [name, limit] : limits) {
     Clear(f.w.Find(name));
     Type(f.w.Find(name), std::string(300, '9'));
     EXPECT_EQ(GetWindowTextLengthA(f.w.Find(name)), limit) << name << ": no more can be typed";
