@@ -59,7 +59,7 @@ TEST(FasyVola, RecordsBecomeSaremaLanguage) {
       // Price keeps its zeros and loses separators; department loses its zeros; text stops at column 82.
       {{kHeader, Sale("1", "  1.234,50", "010", t42, "7")}, "PLUD,C1,N10,P123450,:" + t42 + ",Q7;\r\n"},
       {{kHeader, Sale("1", "100", "2", "  LATTE, 1L; INTERO  ")}, "PLUD,C1,N2,P100,:LATTE, 1L; INTERO;\r\n"},
-      {{kHeader, Sale("1", "100", "", "")}, "PLUD,C1,N0,P100,:;\r\n"},
+      {{kHeader, Sale("1", "100", "", " ")}, "PLUD,C1,N0,P100,:;\r\n"},  // a blank field, a blank after it
       {{kHeader, At("1", 28, "100")}, "PLUD,C1,N0,P100,:;\r\n"},
       {{kHeader, "1"}, "PLUD,C1,N0,P,:;\r\n"},
       // Quantity: left out when zero or not a number, otherwise as it stands; none before column 83.
