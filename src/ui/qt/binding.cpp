@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/bound_controls.h"
 #include "ui/qt/ansi.h"
 
 namespace dorvane {
@@ -9,17 +10,8 @@ namespace dorvane {
 Binding::Binding(MainWindow& w, Dispatcher& d, std::function<void()> showAbout) : w_(w), d_(d) {
   Controls& c = d.Ctl();
   texts_.reserve(16);
-  for (auto [edit, box] : {std::pair{w.txtFileFilter, &c.txtFileFilter}, {w.txtFilePrefix, &c.txtFilePrefix},
-                           {w.txtInputDir, &c.txtInputDir}, {w.txtOutputDir, &c.txtOutputDir},
-                           {w.txtErrorDir, &c.txtErrorDir}, {w.txtOutExt, &c.txtOutExt}, {w.txtErrExt, &c.txtErrExt},
-                           {w.txtKora1PathDir, &c.txtKora1PathDir}, {w.txtKora1ProcName, &c.txtKora1ProcName},
-                           {w.txtTimerVal, &c.txtTimerVal}, {w.txtKora1Result, &c.txtKora1Result},
-                           {w.txtSelectedFile, &c.txtSelectedFile}})
-    BindText(edit, *box);
-  for (auto [check, box] : {std::pair{w.chbExitKora1, &c.chbExitKora1}, {w.chbLogEnable, &c.chbLogEnable},
-                            {w.chkCompatAdHoc, &c.chkCompatAdHoc}, {w.chkInversioneScontiSuReso, &c.chkInversioneScontiSuReso},
-                            {w.chbOutUnitario, &c.chbOutUnitario}, {w.chkErrorReset, &c.chkErrorReset}})
-    BindCheck(check, *box);
+  ForEachTextBox(w, c, [this](QLineEdit* edit, TextBox& box) { BindText(edit, box); });
+  ForEachCheckBox(w, c, [this](QCheckBox* check, CheckBox& box) { BindCheck(check, box); });
 
   QObject::connect(w.cboComSelect, &QComboBox::activated, w.cboComSelect,
                    [this](int index) { User([&] { d_.Ctl().cboComSelect.Select(index); }); });
@@ -28,16 +20,9 @@ Binding::Binding(MainWindow& w, Dispatcher& d, std::function<void()> showAbout) 
     QObject::connect(radio, &QRadioButton::clicked, radio,
                      [this, layout = layout] { User([&] { d_.Ctl().ChooseLayout(layout); }); });
 
-  BindButton(w.cmdEnableTimer, &c.cmdEnableTimer, &Dispatcher::cmdEnableTimer_Click);
-  BindButton(w.cmdResetError, &c.cmdResetError, &Dispatcher::cmdResetError_Click);
-  BindButton(w.cmdKora1Connection, &c.cmdKora1Connection, nullptr);
-  BindButton(w.cmdChgTimer, nullptr, &Dispatcher::cmdChgTimer_Click);
-  BindButton(w.cmdSaveConfig, nullptr, &Dispatcher::cmdSaveConfig_Click);
-  BindButton(w.cmdSetInputDir, nullptr, &Dispatcher::cmdSetInputDir_Click);
-  BindButton(w.cmdSetOutputDir, nullptr, &Dispatcher::cmdSetOutputDir_Click);
-  BindButton(w.cmdSetErrorDir, nullptr, &Dispatcher::cmdSetErrorDir_Click);
-  BindButton(w.cmdSetKora1PathDir, nullptr, &Dispatcher::cmdSetKora1PathDir_Click);
-  BindButton(w.cmdSetKora1Proc, nullptr, &Dispatcher::cmdSetKora1Proc_Click);
+  ForEachCommandButton(w, c, [this](QPushButton* button, CommandButton* model, void (Dispatcher::*handler)()) {
+    BindButton(button, model, handler);
+  });
 
   // The folder open in Dir1 is part of the model; the "Set" buttons read it.
   auto openFolder = [this] { d_.Ctl().Dir1Path = ToAnsi(w_.Dir1->OpenPath()); };

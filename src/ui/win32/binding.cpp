@@ -1,5 +1,7 @@
 #include "ui/win32/binding.h"
 
+#include "ui/bound_controls.h"
+
 namespace dorvane {
 
 namespace {
@@ -15,28 +17,11 @@ std::string TextOf(HWND hwnd) {
 Binding::Binding(MainWindow& w, Dispatcher& d, std::function<void()> showAbout)
     : w_(w), d_(d), showAbout_(std::move(showAbout)) {
   Controls& c = d.Ctl();
-  for (auto [edit, box] : {std::pair{w.txtFileFilter, &c.txtFileFilter}, {w.txtFilePrefix, &c.txtFilePrefix},
-                           {w.txtInputDir, &c.txtInputDir}, {w.txtOutputDir, &c.txtOutputDir},
-                           {w.txtErrorDir, &c.txtErrorDir}, {w.txtOutExt, &c.txtOutExt}, {w.txtErrExt, &c.txtErrExt},
-                           {w.txtKora1PathDir, &c.txtKora1PathDir}, {w.txtKora1ProcName, &c.txtKora1ProcName},
-                           {w.txtTimerVal, &c.txtTimerVal}, {w.txtKora1Result, &c.txtKora1Result},
-                           {w.txtSelectedFile, &c.txtSelectedFile}})
-    texts_.push_back({edit, box, {}});
-  for (auto [check, box] : {std::pair{w.chbExitKora1, &c.chbExitKora1}, {w.chbLogEnable, &c.chbLogEnable},
-                            {w.chkCompatAdHoc, &c.chkCompatAdHoc}, {w.chkInversioneScontiSuReso, &c.chkInversioneScontiSuReso},
-                            {w.chbOutUnitario, &c.chbOutUnitario}, {w.chkErrorReset, &c.chkErrorReset}})
-    checks_.push_back({check, box});
-  using D = Dispatcher;
-  buttons_ = {{w.cmdEnableTimer, &c.cmdEnableTimer, &D::cmdEnableTimer_Click, {}, 0},
-              {w.cmdResetError, &c.cmdResetError, &D::cmdResetError_Click, {}, 0},
-              {w.cmdKora1Connection, &c.cmdKora1Connection, nullptr, {}, 0},
-              {w.cmdChgTimer, nullptr, &D::cmdChgTimer_Click, {}, 0},
-              {w.cmdSaveConfig, nullptr, &D::cmdSaveConfig_Click, {}, 0},
-              {w.cmdSetInputDir, nullptr, &D::cmdSetInputDir_Click, {}, 0},
-              {w.cmdSetOutputDir, nullptr, &D::cmdSetOutputDir_Click, {}, 0},
-              {w.cmdSetErrorDir, nullptr, &D::cmdSetErrorDir_Click, {}, 0},
-              {w.cmdSetKora1PathDir, nullptr, &D::cmdSetKora1PathDir_Click, {}, 0},
-              {w.cmdSetKora1Proc, nullptr, &D::cmdSetKora1Proc_Click, {}, 0}};
+  ForEachTextBox(w, c, [this](HWND edit, TextBox& box) { texts_.push_back({edit, &box, {}}); });
+  ForEachCheckBox(w, c, [this](HWND check, CheckBox& box) { checks_.push_back({check, &box}); });
+  ForEachCommandButton(w, c, [this](HWND button, CommandButton* model, void (Dispatcher::*handler)()) {
+    buttons_.push_back({button, model, handler, {}, 0});
+  });
 
   // The folder open in Dir1 is part of the model; the "Set" buttons read it.
   auto openFolder = [this] { d_.Ctl().Dir1Path = w_.Dir1.OpenPath(); };
