@@ -156,7 +156,6 @@ class Dispatcher {
   Status KillFile(const std::string& path);  // SubKillFile with the reason of a failure
   Status CopyJob(const std::string& source, bool& refused, std::string& data);
   bool RefuseLink(const std::string& name);
-  void ReportLinks(const std::string& dir);
   // The crash record: where it lives, settling the recorded job from what
   // KORA1 left (true when the job stays with KORA1), closing it once filed.
   std::string JournalFolder();

@@ -66,20 +66,12 @@ bool Dispatcher::RefuseLink(const std::string& name) {
   return false;
 }
 
-void Dispatcher::ReportLinks(const std::string& dir) {
-  // A link is never a receipt, whatever it points at: it stays where it is,
-  // is told once, and the receipts after it go on.
-  std::vector<std::string> links, matching;
-  fs_.ListLinks(dir, links);
-  for (const std::string& name : links)
-    if (MatchesPattern(name, st_.CurrFileFilter)) matching.push_back(name);
-  for (const std::string& name : links_.NotYetTold(matching)) RefuseLink(name);
-}
-
 std::string Dispatcher::FindNewestFile(const std::string& currentDir) {
   selectedKey_.clear();
   if (currentDir.empty()) return "";
-  ReportLinks(currentDir);
+  // A link is never a receipt, whatever it points at: it stays where it is,
+  // is told once, and the receipts after it go on.
+  for (const std::string& name : links_.NotYetTold(fs_, currentDir, st_.CurrFileFilter)) RefuseLink(name);
   std::vector<std::string> names;
   // A folder that cannot be listed has no file to offer.
   if (!fs_.ListFiles(currentDir, names) || names.empty()) return "";

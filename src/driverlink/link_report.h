@@ -6,13 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "platform/filesystem.h"
+#include "text/paths.h"
+
 namespace dorvane {
 
 class LinkReport {
  public:
-  // The links in the folder now; returns those not told yet.
-  std::vector<std::string> NotYetTold(const std::vector<std::string>& links) {
-    std::set<std::string> seen(links.begin(), links.end());
+  // The links in dir now whose names match filter and have not been told yet.
+  std::vector<std::string> NotYetTold(FileSystem& fs, const std::string& dir, const std::string& filter) {
+    std::vector<std::string> links;
+    fs.ListLinks(dir, links);
+    std::set<std::string> seen;
+    for (const std::string& name : links)
+      if (MatchesPattern(name, filter)) seen.insert(name);
     std::vector<std::string> fresh;
     for (const std::string& name : seen)
       if (!told_.count(name)) fresh.push_back(name);
