@@ -65,9 +65,10 @@ run "$setup" /S /NOAUTOSTART
 run "$setup" /S
 ! regvalue "$runkey" "ZTK DORVANE" >/dev/null || fail "an upgrade turned the logon entry back on"
 
-# The uninstaller copies itself away and returns at once: wait for it.
+# The uninstaller copies itself away and returns at once: wait for it to
+# remove its uninstall entry, its last step after the files and the menu.
 run "$dir/uninstall.exe" /S
-for _ in $(seq 120); do [[ -e $dir/uninstall.exe ]] || break; sleep 0.5; done
+for _ in $(seq 120); do regvalue "$uninst" UninstallString >/dev/null || break; sleep 0.5; done
 for f in dorvane.exe kkora1.exe dorvane-convert.exe ManDorvane.pdf LEGGIMI.txt uninstall.exe; do
   [[ ! -e $dir/$f ]] || fail "$f is still there after the uninstall"
 done
