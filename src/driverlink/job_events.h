@@ -1,0 +1,120 @@
+// What the job engine tells about each job's life, as it happens. Observers
+// (the receipt ledger, the notifications, the status file, the tests'
+// invariant checker) hear it synchronously, at fixed points: a settled job's
+// event comes before its input is deleted and before its record in the job
+// journal is cleared, so an observer can make its own record durable in time.
+// Observers never change what the engine does, and must not throw.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dorvane {
+
+// The execution state of the cycle. The numbers are those the state dump
+// and the log write.
+enum class ExecState : std::int16_t { kReady = 0, kRunning = 1, kBlocked = 2, kPaperOut = 3 };
+
+inline int Number(ExecState s) { return static_cast<int>(s); }
+// A word for the state, for readers of the status file.
+inline const char* Word(ExecState s) {
+  switch (s) {
+    case ExecState::kReady: return "pronto";
+    case ExecState::kRunning: return "in stampa";
+    case ExecState::kBlocked: return "bloccato";
+    case ExecState::kPaperOut: return "carta esaurita";
+  }
+  return "";
+}
+
+// How the input is read: as it is, or converted first.
+enum class InputLayout { kSarema = 0, kFasyVola = 1, kItineris = 2 };
+
+// One job as it was handed to KORA1, or as the job journal remembers it
+// after a crash.
+struct JobTaken {
+  std::string id;     // the job's identity, kept in the job journal across a crash
+  std::string input;  // full path of the input file
+  std::uint64_t inputSize = 0;
+  std::string key;  // the input's creation key ("YYYYMMDD_HHMMSS")
+  InputLayout layout = InputLayout::kSarema;
+  std::uint64_t dataSize = 0;  // of the job data handed to KORA1
+  std::uint32_t dataChecksum = 0;  // FNV-1a of that data (JobChecksum)
+  std::string time;  // when it was taken, "YYYY-MM-DD HH:MM:SS"
+};
+
+enum class Outcome {
+  kPrinted,      // FINESCO: KORA1 printed it
+  kRefused,      // KORA1 wrote an error text
+  kUnknown,      // nobody knows whether it printed (crash, KORA1 ended): "E599: ..."
+  kInputFailed,  // the hand-off failed on the input (conversion, unreadable)
+};
+
+struct JobSettled {
+  Outcome outcome = Outcome::kPrinted;
+  JobTaken job;  // for kInputFailed only id (empty), input and time are known
+  // Printed: SR_OUT's text; refused: SR_ERR's first line; unknown: the E599
+  // report; input failed: the reason shown in the result box.
+  std::string text;
+  std::vector<std::string> filedAs;  // full paths written in the output and error folders
+  bool recovered = false;  // settled from what KORA1 left, after a crash or a reconnection
+};
+
+class JobEvents {
+ public:
+  virtual ~JobEvents() = default;
+  virtual void Taken(const JobTaken&) {}
+  virtual void Settled(const JobSettled&) {}
+  // A paper-out or an open cover holds the job (SR_ERR's first line), and
+  // the hold ends.
+  virtual void PaperHeld(const std::string& /*input*/, const std::string& /*line*/) {}
+  virtual void PaperReleased(const std::string& /*input*/) {}
+  // A printed or failed job could not be filed (the port's description of
+  // the failure), and was filed later.
+  virtual void FilingFailed(const std::string& /*input*/, const std::string& /*reason*/) {}
+  virtual void FiledLater(const std::string& /*input*/) {}
+  virtual void LinkRefused(const std::string& /*name*/) {}
+  // KORA1 not connected or not ready (the result box's text), and back.
+  virtual void Kora1Lost(const std::string& /*reason*/) {}
+  virtual void Kora1Found() {}
+  // One of the input, output or error folders cannot be reached, and is back.
+  virtual void FolderUnreachable(const std::string& /*folder*/, const std::string& /*reason*/) {}
+  virtual void FolderBack(const std::string& /*folder*/) {}
+  virtual void StateChanged(ExecState /*from*/, ExecState /*to*/) {}
+  // Receipts in the input folder the selection would take, counted at each
+  // selection.
+  virtual void Waiting(int /*receipts*/) {}
+};
+
+// Passes every event on to each observer in turn.
+class JobEventsFanOut : public JobEvents {
+ public:
+  void Add(JobEvents* observer) { observers_.push_back(observer); }
+  void Taken(const JobTaken& j) override { Each([&](JobEvents& o) { o.Taken(j); }); }
+  void Settled(const JobSettled& j) override { Each([&](JobEvents& o) { o.Settled(j); }); }
+  void PaperHeld(const std::string& i, const std::string& l) override { Each([&](JobEvents& o) { o.PaperHeld(i, l); }); }
+  void PaperReleased(const std::string& i) override { Each([&](JobEvents& o) { o.PaperReleased(i); }); }
+  void FilingFailed(const std::string& i, const std::string& r) override {
+    Each([&](JobEvents& o) { o.FilingFailed(i, r); });
+  }
+  void FiledLater(const std::string& i) override { Each([&](JobEvents& o) { o.FiledLater(i); }); }
+  void LinkRefused(const std::string& n) override { Each([&](JobEvents& o) { o.LinkRefused(n); }); }
+  void Kora1Lost(const std::string& r) override { Each([&](JobEvents& o) { o.Kora1Lost(r); }); }
+  void Kora1Found() override { Each([&](JobEvents& o) { o.Kora1Found(); }); }
+  void FolderUnreachable(const std::string& f, const std::string& r) override {
+    Each([&](JobEvents& o) { o.FolderUnreachable(f, r); });
+  }
+  void FolderBack(const std::string& f) override { Each([&](JobEvents& o) { o.FolderBack(f); }); }
+  void StateChanged(ExecState a, ExecState b) override { Each([&](JobEvents& o) { o.StateChanged(a, b); }); }
+  void Waiting(int n) override { Each([&](JobEvents& o) { o.Waiting(n); }); }
+
+ private:
+  template <class F>
+  void Each(F f) {
+    for (JobEvents* o : observers_) f(*o);
+  }
+  std::vector<JobEvents*> observers_;
+};
+
+}  // namespace dorvane
