@@ -30,9 +30,8 @@ bool Copy(FileSystem& fs, const TempDir& dir, const std::string& source) {
 }
 
 bool FasyVola(FileSystem& fs, const TempDir& dir, const std::string& source) {
-  bench::SilentUi ui;
   std::string job;
-  return PrepareFasyVolaJob(fs, ui, dir.path(), source, false, job);
+  return PrepareFasyVolaJob(fs, [](const std::string&) {}, dir.path(), source, false, job);
 }
 
 bool Itineris(FileSystem& fs, const TempDir& dir, const std::string& source) {

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs.Put(kInput, input);
     fuzz::CountingUi ui;
     std::string job;
-    bool ok = PrepareFasyVolaJob(fs, ui, kDir, kInput, invert, job);
+    bool ok = PrepareFasyVolaJob(fs, [&](const std::string& m) { ui.ShowMessage(m); }, kDir, kInput, invert, job);
     FUZZ_CHECK(ok == r.ok());
     FUZZ_CHECK(ok == !job.empty());
     FUZZ_CHECK(fs.Content(JoinPath(kDir, "FASYCONV.TXT")) == r.output);

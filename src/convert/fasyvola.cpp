@@ -218,8 +218,8 @@ class Converter {
   bool lastWasReturn_ = false;
 };
 
-void ShowFailure(Ui& ui, const Status& failure) {
-  ui.ShowMessage("ERRORE: " + failure.description + " - " + std::to_string(failure.number));
+void ShowFailure(const MessageSink& show, const Status& failure) {
+  show("ERRORE: " + failure.description + " - " + std::to_string(failure.number));
 }
 
 }  // namespace
@@ -234,27 +234,27 @@ FasyVolaText ConvertFasyVolaText(std::string_view input, bool invertDiscountsAft
   return result;
 }
 
-bool ConvertFasyVolaToSL(FileSystem& fs, Ui& ui, const std::string& inputPath, const std::string& outputPath,
+bool ConvertFasyVolaToSL(FileSystem& fs, const MessageSink& show, const std::string& inputPath, const std::string& outputPath,
                          bool invertDiscountsAfterReturn) {
   std::string input;
   if (Status st = fs.ReadAll(inputPath, input); !st) {
-    ShowFailure(ui, st);
+    ShowFailure(show, st);
     return false;
   }
   FasyVolaText converted = ConvertFasyVolaText(input, invertDiscountsAfterReturn);
-  for (const Status& failure : converted.failures) ShowFailure(ui, failure);
+  for (const Status& failure : converted.failures) ShowFailure(show, failure);
   if (Status st = fs.WriteAll(outputPath, converted.output); !st) {
-    ShowFailure(ui, st);
+    ShowFailure(show, st);
     return false;
   }
   return converted.ok();
 }
 
-bool PrepareFasyVolaJob(FileSystem& fs, Ui& ui, const std::string& inputDir, const std::string& source,
+bool PrepareFasyVolaJob(FileSystem& fs, const MessageSink& show, const std::string& inputDir, const std::string& source,
                         bool invertDiscountsAfterReturn, std::string& jobPath) {
   jobPath.clear();
   std::string work = JoinPath(inputDir, kFasyVolaWorkFile);
-  if (!ConvertFasyVolaToSL(fs, ui, source, work, invertDiscountsAfterReturn)) return false;
+  if (!ConvertFasyVolaToSL(fs, show, source, work, invertDiscountsAfterReturn)) return false;
   jobPath = work;
   return true;
 }

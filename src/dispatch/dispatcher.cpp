@@ -80,7 +80,6 @@ bool Dispatcher::Form_Load() {
   });
   Step([&] { c_.cmdEnableTimer.Show("START", kGreen); });
   Step([&] { st_.CurrInputFilePath = st_.CurrOutputFilePath = st_.CurrErrorFilePath = st_.CurrentKora1DataDir; });
-  Step([&] { st_.StatoEsecuzioneKora1 = 0; });
   Step([&] { st_.CurrFileFilter = c_.txtFileFilter.Text; });
   Step([&] { LoadConfig(); });
   Step([&] { AdoptKora1ProgramDir(); });
@@ -164,7 +163,7 @@ void Dispatcher::Unload() {
   });
   Step([&] { c_.Timer1.SetEnabled(false); });
   Step([&] {
-    if (c_.chbExitKora1.Value == 1) SearchProcessAndKillIt(st_.CurrKora1ProcName);
+    if (c_.chbExitKora1.Value == 1) jobs_.CloseKora1();
   });
   Step([&] { ui_.TrayDelete(); });
   Step([&] { ui_.HideWindow(); });
@@ -176,6 +175,27 @@ void Dispatcher::Unload() {
   Step([&] { SleepDelay(2000); });
   LogEvent(kOk, "CHIUSURA ZTK DORVANE");
   ended_ = true;
+}
+
+void Dispatcher::SleepDelay(double timeoutMs) {
+  const std::int32_t rounds = RoundToInt32(timeoutMs) / 50;
+  for (std::int32_t i = 0; i < rounds; ++i) {
+    clock_.Sleep(50);
+    ui_.ProcessEvents();
+  }
+}
+
+void Dispatcher::ShowConnection(bool connected) {
+  if (connected) {
+    c_.cmdKora1Connection.Show("KORA1 CONNESSO", kGreen);
+  } else {
+    c_.cmdKora1Connection.Show("KORA1 NON CONNESSO", kRed);
+  }
+}
+
+void Dispatcher::StripLeadingStar(Extension which) {
+  TextBox& extension = which == Extension::kOut ? c_.txtOutExt : c_.txtErrExt;
+  if (StartsWith(extension.Text, "*")) extension.Set(extension.Text.substr(1));
 }
 
 void Dispatcher::NormaliseProcessName() {

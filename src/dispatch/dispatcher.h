@@ -1,6 +1,7 @@
-// The dispatcher: the main window's state, its controls model and every
-// operation of the program, on top of the ports. Handlers keep the names of
-// the controls and events they serve (control_Event).
+// The dispatcher: the main window's model. It keeps the controls, the timer,
+// the handlers (named after the controls and events they serve,
+// control_Event), start-up and shutdown and the configuration file; each
+// tick of Timer1 asks the job engine (driverlink/job_runner.h) for one step.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,7 @@
 #include <string>
 
 #include "dispatch/controls.h"
-#include "driverlink/job_journal.h"
-#include "driverlink/link_report.h"
+#include "driverlink/job_runner.h"
 #include "platform/clock.h"
 #include "platform/filesystem.h"
 #include "platform/processes.h"
@@ -18,54 +18,40 @@
 
 namespace dorvane {
 
-// Log statuses: success, failure, and the driver-error form without a blank.
-inline constexpr const char* kOk = "OK:  ";
-inline constexpr const char* kErr = "ERR: ";
-inline constexpr const char* kErrDriver = "ERR:";
-
 inline constexpr const char* kTipWaiting = " DORVANE in attesa di connessione con KORA1 ...";
-inline constexpr const char* kTipConnected = " KORA1 CONNESSO, DORVANE pronto per stampare ...";
 inline constexpr const char* kClosingNotice = " Chiusura di ZTK DORVANE in corso ...";
 inline constexpr const char* kWindowCaption = "ZTK DORVANE ";
 
-// The state every part of the program shares.
+// The window's settings as the program uses them, and its own state.
 struct DispatchState {
-  std::string strBuffer;
-  bool OS_IsWindowVista = false;
   std::string CurrInputFilePath;
   std::string CurrOutputFilePath;
   std::string CurrErrorFilePath;
   std::string CurrKora1PathSet;
   std::string CurrKora1ProcName;
-  bool ProcessKora1NotFound = false;
   std::string CurrKora1ActiveCom;
   std::string CurrFileFilter;
   std::string CurrentKora1AppPathDir;
   std::string CurrentKora1DataDir;
   std::string CurrentDorvaneDataDir;
-  bool StatoConnessioneKora1 = false;
-  std::int16_t StatoEsecuzioneKora1 = 0;  // 0 ready, 1 job running, 2 error, 3 paper out
-  std::string SR_Matr, SR_Dati, SR_Start, SR_Err, SR_Out, SR_End;
-  std::string CurrentSelectedFile;
   bool InChiusura = false;
   bool SomethingModified = false;
   std::int32_t iStdTimerVal = 0;
-  bool isStatoErroreFineCarta = false;
 };
 
-// One running process, as the search reads it.
-struct ProcessInfoC {
-  std::int32_t PID = 0;
-  std::string Name;
-  std::string FileName;
-};
+namespace test {
+struct Probe;  // the tests' way to the parts a front end never touches
+}
 
-class Dispatcher {
+class Dispatcher : private JobHost {
  public:
   Dispatcher(FileSystem& fs, Clock& clock, Processes& processes, SystemInfo& system, Ui& ui);
 
-  DispatchState& State() { return st_; }
   Controls& Ctl() { return c_; }
+  const DispatchState& State() const { return st_; }
+  // The job engine, for what the front ends show and wake up for.
+  const JobRunner& Jobs() const { return jobs_; }
+  void AddObserver(JobEvents* observer) { jobs_.AddObserver(observer); }
   // The program has ended (second instance, or shutdown complete).
   bool Ended() const { return ended_; }
   bool InTick() const { return inTick_; }
@@ -77,7 +63,6 @@ class Dispatcher {
   // A front end's request to close (window close box, menu, signal). Inside
   // a tick the close waits until the tick has ended.
   void RequestClose();
-  bool CloseRequested() const { return closeRequested_; }
 
   // The front ends' event pump calls this: runs a due tick, and a close
   // requested while a tick ran.
@@ -88,25 +73,7 @@ class Dispatcher {
   void cmdEnableTimer_Click();
   void cmdChgTimer_Click();
   void CalculateTimer(const std::string& text);
-  void txtTimerVal_Change();
   void cmdResetError_Click();
-  bool IsKora1Connected();
-
-  // The driver link: readiness, input selection, hand-off, monitoring, filing.
-  bool CheckKora1Dump();
-  std::string FindNewestFile(const std::string& currentDir);
-  std::string FindFileInfo(const std::string& filespec);  // selection key, "" when unreadable
-  bool IsReservedFileName(const std::string& name);
-  bool MatchesFilePrefix(const std::string& name);
-  bool SendFileToKora1(const std::string& name);
-  std::int16_t MonitorKora1(std::string& message);  // next execution state 0..3
-  bool HandleKora1Output();
-  bool HandleKora1Error(const std::string& message);
-  // Deletes the file when it exists, retrying a failed delete for about 9.5 s.
-  bool SubKillFile(const std::string& sFile);
-
-  // Ticks in a row that found no input file with no job in flight.
-  int IdleTicks() const { return idleTicks_; }
 
   // Settings handlers.
   void cmdSaveConfig_Click();
@@ -120,57 +87,31 @@ class Dispatcher {
   // Configuration, event log, state dump.
   void LoadConfig();
   void SaveConfig();
-  void LogEvent(const std::string& status, const std::string& message);
+  void LogEvent(const std::string& status, const std::string& message) override;
   void DumpState();
 
-  // Process control.
-  bool SearchProcess(const std::string& processName);
-  bool SearchProcessAndKillIt(const std::string& processName);
-  ProcessInfoC ProcessInfo(std::int32_t processId);
-  void SleepDelay(double timeoutMs);
+ private:
+  friend struct test::Probe;
 
+  // The job engine's host: its effects on the window.
+  void ShowResult(const std::string& text) override { c_.txtKora1Result.Set(text); }
+  void ShowSelectedFile(const std::string& name) override { c_.txtSelectedFile.Set(name); }
+  void PaintResetButton(bool alert) override { c_.cmdResetError.BackColor = alert ? kRed : kGrey; }
+  void ShowConnection(bool connected) override;
+  void ShowMessage(const std::string& text) override { ui_.ShowMessage(text); }
+  void SetTrayTip(const std::string& tip) override { ui_.TrayModify(tip); }
+  void SleepDelay(double timeoutMs) override;
+  void ProcessEvents() override { ui_.ProcessEvents(); }
+  [[noreturn]] void EndNow(int exitCode) override { ui_.EndNow(exitCode); }
+  void StripLeadingStar(Extension which) override;
+
+  void txtTimerVal_Change();
   // Paths, registry and operating system.
   void VerifyAndSetPathFromRegistry();
   std::string Read_CSIDL_COMMON_APPDATA();
   bool IsOS_Vista();
   void CheckDorvaneDataDir();
   void CheckKora1DataDir();
-
-  // Exchange-file paths of the active port into the SR_ fields.
-  void SetExchangePaths();
-
-  std::string ConfigPathInOwnDir();
-
- private:
-  // The cycle's pieces.
-  void ShowConnected(const char* how);
-  std::int16_t StateStep();
-  std::int16_t PaperOutStep(std::int16_t r);
-  std::int16_t OutputHandling();
-  void WatchKora1Process();
-  // The driver link's pieces.
-  static bool IsOwnWorkFile(const std::string& name);
-  bool Present(const std::string& path);
-  // Shows a run-time error and marks the call failed; true when st is ok.
-  bool Reported(const Status& st, bool& ok);
-  Status KillFile(const std::string& path);  // SubKillFile with the reason of a failure
-  Status CopyJob(const std::string& source, bool& refused, std::string& data);
-  bool RefuseLink(const std::string& name);
-  // The crash record: where it lives, settling the recorded job from what
-  // KORA1 left (true when the job stays with KORA1), closing it once filed.
-  std::string JournalFolder();
-  bool RecoverJob();
-  bool Kora1RestartedSinceJob();
-  void SettleJob(bool printed);
-  std::int16_t FailedJobHandling();
-  bool DeleteInput();
-  Status CopyDurably(const std::string& from, const std::string& to);
-  Status IsPaperOut(bool& paperOut);
-  std::string PaperOutCopyPath();
-  void RemovePaperOutCopy();
-  void StripLeadingStar(TextBox& extension);
-  void WriteSessionResult(const std::string& basePath, bool ok);
-  void WriteRepFile(const std::string& name, int code);
 
   // Runs one start-up or shutdown step; a step that fails is skipped.
   void Step(const std::function<void()>& f);
@@ -183,6 +124,7 @@ class Dispatcher {
   void AdoptKora1ProgramDir();
   void ShowError(const Status& st) { ui_.ShowMessage(st.Message()); }
   std::string ConfigPathIn(const std::string& dir);
+  std::string ConfigPathInOwnDir();
   Status ApplyConfigLine(int number, const std::string& line);
   std::string BuildConfig();
 
@@ -193,19 +135,18 @@ class Dispatcher {
   Ui& ui_;
   DispatchState st_;
   Controls c_;
+  const LinkSettings link_{st_.CurrInputFilePath, st_.CurrOutputFilePath, st_.CurrErrorFilePath,
+                           st_.CurrFileFilter, c_.txtFilePrefix.Text, c_.txtOutExt.Text,
+                           c_.txtErrExt.Text, st_.CurrKora1ActiveCom, st_.CurrKora1ProcName,
+                           st_.CurrentKora1AppPathDir, st_.CurrentKora1DataDir, st_.CurrentDorvaneDataDir,
+                           c_.chkCompatAdHoc.Value, c_.chkInversioneScontiSuReso.Value, c_.chbOutUnitario.Value,
+                           c_.chkErrorReset.Value, c_.OptionFasyVola.Value, c_.OptionItinerisXml.Value};
+  JobRunner jobs_{fs_, clock_, processes_, link_, *this};
   bool ended_ = false;
   bool inTick_ = false;
   bool closeRequested_ = false;
   bool closing_ = false;
   bool resumeAfterTick_ = true;  // the start/stop button's word, pressed during a tick
-  int idleTicks_ = 0;
-  std::int32_t foundPid_ = 0;  // the process SearchProcess found last
-  std::string selectedKey_;  // selection key of the file FindNewestFile chose
-  // The last hand-off failed on KORA1's exchange files: the input is fine
-  // and stays for the next tick.
-  bool handOffFailedOnDriverSide_ = false;
-  JobJournal journal_{fs_};            // the job in flight and the printed receipts, on disk
-  LinkReport links_;                   // links in the input folder already told
 };
 
 }  // namespace dorvane

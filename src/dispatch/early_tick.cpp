@@ -7,13 +7,14 @@ namespace dorvane {
 
 void EarlyTick::Retarget() {
   const DispatchState& st = d_.State();
-  const std::string kora1Dir = st.SR_Err.empty() ? st.CurrentKora1DataDir : DirName(st.SR_Err);
+  const JobRunner& jobs = d_.Jobs();
+  const std::string kora1Dir = jobs.Files().Err.empty() ? st.CurrentKora1DataDir : DirName(jobs.Files().Err);
   std::vector<std::string> dirs{st.CurrInputFilePath};
   if (kora1Dir != st.CurrInputFilePath) dirs.push_back(kora1Dir);
   // A reconnection may follow a KORA1 folder that was removed and made
   // again: its watch is renewed too.
-  const bool reconnected = st.StatoConnessioneKora1 && !wasConnected_;
-  wasConnected_ = st.StatoConnessioneKora1;
+  const bool reconnected = jobs.Connected() && !wasConnected_;
+  wasConnected_ = jobs.Connected();
   if (dirs == watched_ && !reconnected) return;
   watched_ = dirs;
   watcher_.Watch(dirs);
@@ -21,12 +22,13 @@ void EarlyTick::Retarget() {
 
 void EarlyTick::Collect() {
   const DispatchState& st = d_.State();
+  const JobRunner& jobs = d_.Jobs();
   for (const std::string& path : watcher_.TakeChanges()) {
     const std::string name = BaseName(path);
-    if (EqualsNoCase(path, st.SR_End) || EqualsNoCase(path, st.SR_Err)) {
+    if (EqualsNoCase(path, jobs.Files().End) || EqualsNoCase(path, jobs.Files().Err)) {
       verdictArrived_ = true;
     } else if (EqualsNoCase(DirName(path), st.CurrInputFilePath) && MatchesPattern(name, st.CurrFileFilter) &&
-               d_.MatchesFilePrefix(name) && !d_.IsReservedFileName(name)) {
+               jobs.MatchesFilePrefix(name) && !jobs.IsReservedFileName(name)) {
       // Our own work files and KORA1's are no one's receipts.
       inputArrived_ = true;
     }
@@ -37,17 +39,19 @@ void EarlyTick::Poll() {
   Retarget();
   Collect();
   if (d_.InTick()) return;  // the tick's outcome decides; ticks never overlap
-  const DispatchState& st = d_.State();
-  const std::int16_t state = st.StatoEsecuzioneKora1;
-  if (state == 0 && (lastState_ == 1 || lastState_ == 3)) jobFiled_ = true;
+  const JobRunner& jobs = d_.Jobs();
+  const ExecState state = jobs.State();
+  const bool watching = state == ExecState::kRunning || state == ExecState::kPaperOut;
+  if (state == ExecState::kReady && (lastState_ == ExecState::kRunning || lastState_ == ExecState::kPaperOut))
+    jobFiled_ = true;
   lastState_ = state;
   // What does not matter in this state is dropped: a job in flight is
   // followed by its filing, and an error waits for its reset.
-  if (state != 0) inputArrived_ = jobFiled_ = false;
-  if (state != 1 && state != 3) verdictArrived_ = false;
-  const bool wanted = state == 0 ? inputArrived_ || jobFiled_ : (state == 1 || state == 3) && verdictArrived_;
+  if (state != ExecState::kReady) inputArrived_ = jobFiled_ = false;
+  if (!watching) verdictArrived_ = false;
+  const bool wanted = state == ExecState::kReady ? inputArrived_ || jobFiled_ : watching && verdictArrived_;
   // Connection checks stay on the timer's pace, as does a stopped cycle.
-  if (!wanted || !d_.Ctl().Timer1.Enabled() || st.InChiusura || !st.StatoConnessioneKora1 || !d_.IsKora1Connected())
+  if (!wanted || !d_.Ctl().Timer1.Enabled() || d_.State().InChiusura || !jobs.Connected() || !jobs.IsKora1Connected())
     return;
   inputArrived_ = verdictArrived_ = jobFiled_ = false;
   d_.Ctl().Timer1.FireNow();

@@ -32,7 +32,7 @@ class EarlyTick {
   FolderWatcher& watcher_;
   std::vector<std::string> watched_;
   bool wasConnected_ = false;
-  std::int16_t lastState_ = 0;
+  ExecState lastState_ = ExecState::kReady;
   bool inputArrived_ = false;    // a receipt landed in the input folder
   bool verdictArrived_ = false;  // FINESCO or SR_ERR written
   bool jobFiled_ = false;

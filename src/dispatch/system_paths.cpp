@@ -15,23 +15,21 @@ void Dispatcher::VerifyAndSetPathFromRegistry() {
 }
 
 std::string Dispatcher::Read_CSIDL_COMMON_APPDATA() {
-  st_.strBuffer = system_.CommonAppData();
-  if (st_.strBuffer.empty()) ui_.ShowMessage("Path non disponibile");
-  return st_.strBuffer;
+  std::string path = system_.CommonAppData();
+  if (path.empty()) ui_.ShowMessage("Path non disponibile");
+  return path;
 }
 
 bool Dispatcher::IsOS_Vista() { return system_.IsNt6OrLater(); }
 
 void Dispatcher::CheckDorvaneDataDir() {
-  st_.OS_IsWindowVista = IsOS_Vista();
-  std::string common = st_.OS_IsWindowVista ? Read_CSIDL_COMMON_APPDATA() : std::string();
+  std::string common = IsOS_Vista() ? Read_CSIDL_COMMON_APPDATA() : std::string();
   st_.CurrentDorvaneDataDir = common.empty() ? system_.OwnDirectory() : JoinPath(common, "ZTKDORVANE");
 }
 
 void Dispatcher::CheckKora1DataDir() {
-  st_.OS_IsWindowVista = IsOS_Vista();
   const std::string own = system_.OwnDirectory();
-  if (!st_.OS_IsWindowVista) {
+  if (!IsOS_Vista()) {
     st_.CurrentKora1AppPathDir = own;
     st_.CurrentKora1DataDir = own;
     return;
@@ -55,8 +53,7 @@ void Dispatcher::AdoptKora1ProgramDir() {
   st_.CurrentKora1AppPathDir = st_.CurrKora1PathSet;
   // KORA1's data directory follows only while it is still the fallback.
   if (st_.CurrentKora1DataDir != st_.CurrentDorvaneDataDir) return;
-  st_.OS_IsWindowVista = IsOS_Vista();
-  if (st_.OS_IsWindowVista) {
+  if (IsOS_Vista()) {
     std::string common = Read_CSIDL_COMMON_APPDATA();
     if (!common.empty()) st_.CurrentKora1DataDir = JoinPath(common, "ZTKKORA1");
   } else {

@@ -2,7 +2,7 @@
 // in the order they arrived.
 #include <cstdio>
 
-#include "dispatch/dispatcher.h"
+#include "driverlink/job_runner.h"
 #include "text/paths.h"
 #include "text/text.h"
 
@@ -29,13 +29,13 @@ constexpr const char* kLinkRefused = "COLLEGAMENTO SIMBOLICO NON PERMESSO, NON L
 
 }  // namespace
 
-bool Dispatcher::IsOwnWorkFile(const std::string& name) {
+bool JobRunner::IsOwnWorkFile(const std::string& name) {
   for (const char* own : kOwnWorkFiles)
     if (EqualsNoCase(name, own)) return true;
   return false;
 }
 
-std::string Dispatcher::FindFileInfo(const std::string& filespec) {
+std::string JobRunner::FindFileInfo(const std::string& filespec) {
   LocalDateTime t;
   if (!fs_.CreationTime(filespec, t)) return "";
   char key[32];
@@ -43,44 +43,64 @@ std::string Dispatcher::FindFileInfo(const std::string& filespec) {
   return key;
 }
 
-bool Dispatcher::IsReservedFileName(const std::string& name) {
+bool JobRunner::IsReservedFileName(const std::string& name) const {
   for (const char* part : kReservedParts)
     if (ContainsNoCase(name, part)) return true;
   if (IsOwnWorkFile(name)) return true;
-  const std::string outExt = c_.txtOutExt.Text.empty() ? ".OUT" : c_.txtOutExt.Text;
+  const std::string outExt = set_.outExt.empty() ? ".OUT" : set_.outExt;
   if (EndsWith(name, outExt)) return true;
-  const std::string errExt = c_.txtErrExt.Text.empty() ? ".ERR" : c_.txtErrExt.Text;
+  const std::string errExt = set_.errExt.empty() ? ".ERR" : set_.errExt;
   if (EndsWith(name, errExt)) return true;
-  return c_.chkCompatAdHoc.Value == 1 && (name == "SR_ERR.TXT" || name == "SR_OUT.TXT");
+  return set_.AdHoc() && (name == "SR_ERR.TXT" || name == "SR_OUT.TXT");
 }
 
-bool Dispatcher::MatchesFilePrefix(const std::string& name) {
-  const std::string& prefix = c_.txtFilePrefix.Text;
+bool JobRunner::MatchesFilePrefix(const std::string& name) const {
+  const std::string& prefix = set_.filePrefix;
   return prefix.empty() || StartsWith(UpperAnsi(name), UpperAnsi(prefix));
 }
 
-bool Dispatcher::RefuseLink(const std::string& name) {
+bool JobRunner::RefuseLink(const std::string& name) {
   links_.Told(name);
-  c_.txtKora1Result.Set(kLinkRefused + name);
-  LogEvent(kErr, c_.txtKora1Result.Text);
+  ShowResult(kLinkRefused + name);
+  host_.LogEvent(kErr, result_);
+  events_.LinkRefused(name);
   return false;
 }
 
-std::string Dispatcher::FindNewestFile(const std::string& currentDir) {
+void JobRunner::TellWaiting(int receipts) {
+  if (receipts == waiting_) return;
+  waiting_ = receipts;
+  events_.Waiting(receipts);
+}
+
+std::string JobRunner::FindNewestFile(const std::string& currentDir) {
   selectedKey_.clear();
   if (currentDir.empty()) return "";
   // A link is never a receipt, whatever it points at: it stays where it is,
   // is told once, and the receipts after it go on.
-  for (const std::string& name : links_.NotYetTold(fs_, currentDir, st_.CurrFileFilter)) RefuseLink(name);
+  for (const std::string& name : links_.NotYetTold(fs_, currentDir, set_.fileFilter)) RefuseLink(name);
   std::vector<std::string> names;
   // A folder that cannot be listed has no file to offer.
-  if (!fs_.ListFiles(currentDir, names) || names.empty()) return "";
+  const Status listed = fs_.ListFiles(currentDir, names);
+  if (listed.ok() == inputFolderDown_) {
+    inputFolderDown_ = !listed.ok();
+    if (inputFolderDown_) {
+      events_.FolderUnreachable(currentDir, listed.Message());
+    } else {
+      events_.FolderBack(currentDir);
+    }
+  }
+  if (!listed || names.empty()) {
+    TellWaiting(0);
+    return "";
+  }
   const std::string year = std::to_string(clock_.Now().year);
+  int waiting = 0;
 
   std::string bestKey = kSentinelKey;
   std::string bestName;
   for (const std::string& name : names) {
-    if (!MatchesPattern(name, st_.CurrFileFilter)) continue;
+    if (!MatchesPattern(name, set_.fileFilter)) continue;
     // Our own work files are skipped without a word: they are no one's mistake.
     if (IsOwnWorkFile(name)) continue;
     const bool reserved = IsReservedFileName(name);
@@ -90,14 +110,17 @@ std::string Dispatcher::FindNewestFile(const std::string& currentDir) {
       // A receipt already printed in this run whose input could not be
       // deleted stays where it is and is never handed over again.
       if (key.empty() || journal_.WasPrinted(path, key)) continue;
-      if (key.compare(0, 4, year) == 0 && name != "." && name != ".." && key < bestKey) {
+      if (key.compare(0, 4, year) != 0 || name == "." || name == "..") continue;
+      ++waiting;
+      if (key < bestKey) {
         bestKey = key;
         bestName = name;
       }
     } else if (reserved) {
-      c_.txtKora1Result.Set("NOME FILE NON PERMESSO: " + name);
+      ShowResult("NOME FILE NON PERMESSO: " + name);
     }
   }
+  TellWaiting(waiting);
   if (bestName.empty() || bestKey == kSentinelKey) return "";
   selectedKey_ = bestKey;
   return bestName;

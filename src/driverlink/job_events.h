@@ -19,13 +19,8 @@ enum class ExecState : std::int16_t { kReady = 0, kRunning = 1, kBlocked = 2, kP
 inline int Number(ExecState s) { return static_cast<int>(s); }
 // A word for the state, for readers of the status file.
 inline const char* Word(ExecState s) {
-  switch (s) {
-    case ExecState::kReady: return "pronto";
-    case ExecState::kRunning: return "in stampa";
-    case ExecState::kBlocked: return "bloccato";
-    case ExecState::kPaperOut: return "carta esaurita";
-  }
-  return "";
+  static constexpr const char* kWords[] = {"pronto", "in stampa", "bloccato", "carta esaurita"};
+  return kWords[Number(s)];
 }
 
 // How the input is read: as it is, or converted first.

@@ -35,6 +35,9 @@ void JobJournal::Open(const std::string& dir) {
     if (std::string v = Field(line, "DIMENSIONE"); !v.empty()) job.size = std::strtoull(v.c_str(), nullptr, 10);
     if (std::string v = Field(line, "CHECKSUM"); !v.empty()) job.checksum = static_cast<std::uint32_t>(std::strtoul(v.c_str(), nullptr, 10));
     if (std::string v = Field(line, "ORA"); !v.empty()) job.time = v;
+    if (std::string v = Field(line, "ID"); !v.empty()) job.id = v;
+    if (std::string v = Field(line, "DIMENSIONE_INPUT"); !v.empty()) job.inputSize = std::strtoull(v.c_str(), nullptr, 10);
+    if (std::string v = Field(line, "FORMATO"); !v.empty()) job.layout = std::atoi(v.c_str());
     std::string printed = Field(line, "STAMPATO");
     const std::size_t bar = printed.rfind('|');
     if (bar != std::string::npos && fs_.Exists(printed.substr(0, bar))) printed_.insert(printed);
@@ -55,6 +58,9 @@ Status JobJournal::Save() {
     text += "DIMENSIONE=" + std::to_string(job_->size) + "\r\n";
     text += "CHECKSUM=" + std::to_string(job_->checksum) + "\r\n";
     text += "ORA=" + job_->time + "\r\n";
+    text += "ID=" + job_->id + "\r\n";
+    text += "DIMENSIONE_INPUT=" + std::to_string(job_->inputSize) + "\r\n";
+    text += "FORMATO=" + std::to_string(job_->layout) + "\r\n";
   }
   for (const std::string& p : printed_) text += "STAMPATO=" + p + "\r\n";
   return WriteDurably(fs_, path_, text);

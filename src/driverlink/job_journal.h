@@ -23,6 +23,11 @@ struct JobRecord {
   std::uint64_t size = 0;  // of the job data handed to KORA1
   std::uint32_t checksum = 0;
   std::string time;  // when the job was recorded
+  // The job's identity, for the records kept of it elsewhere; the input's
+  // size and layout, so that a job settled after a crash is told whole.
+  std::string id;
+  std::uint64_t inputSize = 0;
+  int layout = 0;
 };
 
 // FNV-1a over the bytes: tells whether KORA1's job file is this job's.

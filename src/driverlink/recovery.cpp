@@ -1,10 +1,17 @@
 #include "driverlink/recovery.h"
 
-#include "dispatch/dispatcher.h"
-#include "text/paths.h"
+#include "driverlink/job_runner.h"
 #include "platform/filesystem.h"
+#include "text/paths.h"
+#include "text/text.h"
 
 namespace dorvane {
+
+bool IsPaperOutLine(const std::string& line) {
+  const std::string upper = UpperAnsi(line);
+  return line.find("E096:") != std::string::npos || upper.find("FINE CARTA") != std::string::npos ||
+         upper.find("COVER") != std::string::npos;
+}
 
 Settlement Settle(const JobEvidence& e) {
   if (!e.inputThere || !e.inputSame) return Settlement::kForget;
@@ -36,87 +43,111 @@ std::string SettlementText(Settlement s) {
          "STAMPANTE PRIMA DI STAMPARLO DI NUOVO";
 }
 
-std::string Dispatcher::JournalFolder() {
+std::string JobRunner::JournalFolder() {
   // A missing data folder is never created: KORA1's, which must exist, serves.
-  return fs_.IsDirectory(st_.CurrentDorvaneDataDir) ? st_.CurrentDorvaneDataDir : st_.CurrentKora1DataDir;
+  return fs_.IsDirectory(set_.dorvaneDataDir) ? set_.dorvaneDataDir : set_.kora1DataDir;
 }
 
-void Dispatcher::SettleJob(bool printed) {
-  if (!journal_.Settle(printed && Present(st_.CurrentSelectedFile)))
-    LogEvent(kErr, "REGISTRO DEL LAVORO NON AGGIORNATO: " + JoinPath(JournalFolder(), JobJournal::kFileName));
+void JobRunner::SettleJob(bool printed) {
+  if (!journal_.Settle(printed && Present(input_)))
+    host_.LogEvent(kErr, "REGISTRO DEL LAVORO NON AGGIORNATO: " + JoinPath(JournalFolder(), JobJournal::kFileName));
 }
 
-bool Dispatcher::Kora1RestartedSinceJob() {
+JobTaken JobRunner::JobInFlight() {
+  JobTaken t;
+  t.input = input_;
+  if (const std::optional<JobRecord>& job = journal_.Job(); job && job->input == input_) {
+    t = {job->id, job->input, job->inputSize, job->key, static_cast<InputLayout>(job->layout), job->size,
+         job->checksum, job->time};
+  } else {
+    // A hand-off that failed on the input never reached the journal.
+    const LocalDateTime now = clock_.Now();
+    t.layout = set_.Layout();
+    t.time = now.Date() + " " + now.Time();
+  }
+  return t;
+}
+
+void JobRunner::TellSettled(Outcome outcome, const std::string& text, std::vector<std::string> filedAs) {
+  events_.Settled({outcome, JobInFlight(), text, std::move(filedAs), recovering_});
+}
+
+bool JobRunner::Kora1RestartedSinceJob() {
   // A KORA1 started again since the job was recorded (its dump, SR_MATR, not
   // done yet, or newer than the record) never resumes the job.
   const std::optional<JobRecord>& job = journal_.Job();
   LocalDateTime dumped;
-  return job && (!Present(st_.SR_Matr) ||
-                 (fs_.CreationTime(st_.SR_Matr, dumped) && dumped.Date() + " " + dumped.Time() > job->time));
+  return job && (!Present(x_.Matr) ||
+                 (fs_.CreationTime(x_.Matr, dumped) && dumped.Date() + " " + dumped.Time() > job->time));
 }
 
-bool Dispatcher::RecoverJob() {
+bool JobRunner::RecoverJob() {
   journal_.Open(JournalFolder());
+  struct Recovering {
+    bool& flag;
+    ~Recovering() { flag = false; }
+  } recovering{recovering_ = true};
   const std::optional<JobRecord>& job = journal_.Job();
   if (!job) {
     // A hold left by a job already filed ends with the clean-up that follows.
-    if (st_.StatoEsecuzioneKora1 == 1 || st_.StatoEsecuzioneKora1 == 3) st_.StatoEsecuzioneKora1 = 0;
+    if (state_ == ExecState::kRunning || state_ == ExecState::kPaperOut) SetState(ExecState::kReady);
     return false;
   }
   JobEvidence e;
   e.inputThere = Present(job->input);
   e.inputSame = e.inputThere && FindFileInfo(job->input) == job->key;
   std::string data;
-  if (Present(st_.SR_Dati) && fs_.ReadAll(st_.SR_Dati, data))
+  if (Present(x_.Dati) && fs_.ReadAll(x_.Dati, data))
     e.dataSame = data.size() == job->size && JobChecksum(data) == job->checksum;
-  e.startWaiting = Present(st_.SR_Start);
+  e.startWaiting = Present(x_.Start);
   e.started = job->phase == JobRecord::kStarted;
-  e.finished = Present(st_.SR_End);
-  if (Present(st_.SR_Err)) ReadFirstLine(fs_, st_.SR_Err, e.errorLine);
+  e.finished = Present(x_.End);
+  if (Present(x_.Err)) ReadFirstLine(fs_, x_.Err, e.errorLine);
   e.paperOut = IsPaperOutLine(e.errorLine);
-  e.kora1Running = !Kora1RestartedSinceJob() && SearchProcess(st_.CurrKora1ProcName);
+  e.kora1Running = !Kora1RestartedSinceJob() && SearchProcess(set_.kora1ProcName);
   Settlement s = Settle(e);
   // Removing the start signal claims the job back; if KORA1 took it first,
   // it is KORA1's.
-  if (s == Settlement::kResend && !fs_.Remove(st_.SR_Start)) {
+  if (s == Settlement::kResend && !fs_.Remove(x_.Start)) {
     e.startWaiting = false;
     s = Settle(e);
   }
 
-  const std::int16_t held = s == Settlement::kWatch ? 1 : s == Settlement::kPaperOut ? 3 : -1;
-  if (held == st_.StatoEsecuzioneKora1) return true;  // already watched in this run: nothing new to tell
+  const bool held = s == Settlement::kWatch || s == Settlement::kPaperOut;
+  const ExecState holding = s == Settlement::kWatch ? ExecState::kRunning : ExecState::kPaperOut;
+  if (held && holding == state_) return true;  // already watched in this run: nothing new to tell
 
-  st_.CurrentSelectedFile = job->input;
+  input_ = job->input;
   const std::string text = SettlementText(s);
-  c_.txtKora1Result.Set(s == Settlement::kFailed ? e.errorLine : text);
+  ShowResult(s == Settlement::kFailed ? e.errorLine : text);
   // A printed or unknown outcome is told by the filing's own log lines,
   // which show the result box.
   if (s != Settlement::kUnknown && s != Settlement::kPrinted)
-    LogEvent(s == Settlement::kResend || s == Settlement::kWatch ? kOk : kErr, text);
+    host_.LogEvent(s == Settlement::kResend || s == Settlement::kWatch ? kOk : kErr, text);
   switch (s) {
     case Settlement::kForget:
     case Settlement::kResend:
       SettleJob(false);
-      st_.StatoEsecuzioneKora1 = 0;
+      SetState(ExecState::kReady);
       return false;
     case Settlement::kWatch:
     case Settlement::kPaperOut:
       // The next poll makes the paper-out copy, as for any paper-out.
-      st_.isStatoErroreFineCarta = false;
-      st_.StatoEsecuzioneKora1 = held;
+      paperOut_ = false;
+      SetState(holding);
       return true;
     case Settlement::kPrinted:
-      st_.StatoEsecuzioneKora1 = OutputHandling();
+      SetState(OutputHandling());
       return false;
     case Settlement::kFailed:
-      st_.StatoEsecuzioneKora1 = FailedJobHandling();
+      SetState(FailedJobHandling(Outcome::kRefused));
       return false;
     case Settlement::kUnknown:
       // KORA1's report, if any, is stale: the job is filed with our own. A
       // job file not this job's is no copy of it: the input itself is filed.
-      SubKillFile(st_.SR_Err);
-      if (!e.dataSame) SubKillFile(st_.SR_Dati);
-      st_.StatoEsecuzioneKora1 = FailedJobHandling();
+      SubKillFile(x_.Err);
+      if (!e.dataSame) SubKillFile(x_.Dati);
+      SetState(FailedJobHandling(Outcome::kUnknown));
       return false;
   }
   return false;

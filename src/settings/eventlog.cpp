@@ -9,7 +9,7 @@ namespace dorvane {
 void Dispatcher::LogEvent(const std::string& status, const std::string& message) {
   if (c_.chbLogEnable.Value != 1) return;
   LocalDateTime now = clock_.Now();
-  std::string line = status + "|" + message + "|" + st_.CurrentSelectedFile + "|" + now.Date() + " " + now.Time();
+  std::string line = status + "|" + message + "|" + jobs_.CurrentInput() + "|" + now.Date() + " " + now.Time();
   std::string bytes;
   AppendLine(bytes, line);
   fs_.Append(JoinPath(st_.CurrentKora1DataDir, "DORVLOG.txt"), bytes);  // a lost line is accepted
@@ -22,12 +22,12 @@ void Dispatcher::DumpState() {
       "CurrentKora1DataDir = " + st_.CurrentKora1DataDir,
       "CurrKora1PathSet = " + st_.CurrKora1PathSet,
       "CurrKora1ProcName = " + st_.CurrKora1ProcName,
-      "CurrentSelectedFile = " + st_.CurrentSelectedFile,
+      "CurrentSelectedFile = " + jobs_.CurrentInput(),
       "CurrInputFilePath = " + st_.CurrInputFilePath,
       "CurrOutputFilePath = " + st_.CurrOutputFilePath,
       "CurrErrorFilePath = " + st_.CurrErrorFilePath,
       "CurrFileFilter = " + st_.CurrFileFilter,
-      "StatoEsecuzioneKora1 = " + std::to_string(st_.StatoEsecuzioneKora1),
+      "StatoEsecuzioneKora1 = " + std::to_string(Number(jobs_.State())),
       "CurrKora1ActiveCom = " + st_.CurrKora1ActiveCom,
   });
   fs_.WriteAll(JoinPath(system_.OwnDirectory(), "ztk_log.txt"), text);

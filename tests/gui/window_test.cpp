@@ -26,7 +26,7 @@ TEST(SettingsWindow, EditsReachTheModelAndModelChangesShow) {
   h.d->Form_Load();
   b.Refresh();
   w.show();
-  DispatchState& st = h.d->State();
+  DispatchState& st = Probe::State(*h.d);
   EXPECT_FALSE(w.txtInputDir->isReadOnly()) << "unlocked by start-up";
   EXPECT_EQ(w.txtFileFilter->text(), "*.001") << "loaded from the configuration";
 

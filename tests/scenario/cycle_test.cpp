@@ -24,13 +24,13 @@ TEST_F(Cycle, OneReceiptIsPrintedFiledAndItsInputDeleted) {
   EXPECT_FALSE(h.mem.Has(kora1.File("SR_DATI")));
 
   h.RunFor(2000);  // second tick: handed over
-  EXPECT_EQ(st().CurrentSelectedFile, In("ABC.001"));
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 1);
+  EXPECT_EQ(jobs().CurrentInput(), In("ABC.001"));
+  EXPECT_EQ(jobs().State(), ExecState::kRunning);
   EXPECT_EQ(h.mem.Content(kora1.File("SR_DATI")), Receipt(1));
   EXPECT_TRUE(h.mem.Has(In("ABC.001")));
 
   h.RunFor(2000);  // third tick: KORA1 has printed it
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(jobs().State(), ExecState::kReady);
   EXPECT_EQ(kora1.printed, std::vector<std::string>{Receipt(1)});
   EXPECT_EQ(h.mem.Content(Out("ABC.001.OUT")) + h.mem.Content(Err("ABC.001.BTO")), "ESITO=OK\r\nLAVORO=1\r\nOK\r\n");
   EXPECT_FALSE(h.mem.Has(In("ABC.001")));
@@ -39,7 +39,7 @@ TEST_F(Cycle, OneReceiptIsPrintedFiledAndItsInputDeleted) {
   // Idle ticks look for KORA1's process and log nothing.
   h.RunFor(6000);
   EXPECT_EQ(LogEvents().size(), 2u);
-  EXPECT_GE(d().IdleTicks(), 3);
+  EXPECT_GE(jobs().IdleTicks(), 3);
 }
 
 TEST_F(Cycle, ReceiptsGoOutOldestFirstAndOtherYearsStay) {
@@ -61,7 +61,7 @@ TEST_F(Cycle, JobErrorIsFiledAndBlocksUntilTheRetryMarker) {
   kora1.plan = {Outcome::kFail};
   Drop("BAD.001", Receipt(1));
   h.RunFor(6000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 2);
+  EXPECT_EQ(jobs().State(), ExecState::kBlocked);
   EXPECT_EQ(c().txtKora1Result.Text, "E050: ERRORE STAMPANTE");
   EXPECT_EQ(h.mem.Content(Err("BAD.001.ERR")), Receipt(1));
   EXPECT_EQ(h.mem.Content(Err("BAD.001_ERR.ERR")), "E050: ERRORE STAMPANTE\r\n");
@@ -73,13 +73,13 @@ TEST_F(Cycle, JobErrorIsFiledAndBlocksUntilTheRetryMarker) {
 
   Drop("NEXT.001", Receipt(2));
   h.RunFor(10000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 2);
+  EXPECT_EQ(jobs().State(), ExecState::kBlocked);
   EXPECT_EQ(c().cmdResetError.BackColor, kRed);
   EXPECT_TRUE(h.mem.Has(In("NEXT.001")));
 
   h.mem.Put(In("DORVRETRY.DVN"), "");
   h.RunFor(2000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(jobs().State(), ExecState::kReady);
   EXPECT_EQ(c().txtKora1Result.Text, "");
   EXPECT_FALSE(h.mem.Has(In("DORVRETRY.DVN")));
   h.RunFor(4000);
@@ -92,13 +92,13 @@ TEST_F(Cycle, PaperOutHoldsTheJobUntilKora1Resumes) {
   kora1.holdMs = 9000;
   Drop("P.001", Receipt(1));
   h.RunFor(6000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 3);
-  EXPECT_TRUE(st().isStatoErroreFineCarta);
+  EXPECT_EQ(jobs().State(), ExecState::kPaperOut);
+  EXPECT_TRUE(jobs().PaperOut());
   EXPECT_EQ(h.mem.Content(Err("P.001_ERR.ERR")), "E096: FINE CARTA\r\n");
   EXPECT_EQ(There({In("P.001"), kora1.File("SR_DATI")}), "++");
   h.RunFor(10000);  // paper loaded: KORA1 finishes the receipt
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
-  EXPECT_FALSE(st().isStatoErroreFineCarta);
+  EXPECT_EQ(jobs().State(), ExecState::kReady);
+  EXPECT_FALSE(jobs().PaperOut());
   EXPECT_EQ(kora1.printed.size(), 1u);
   // Removed report, then a running poll: the flag is cleared and the copy stays.
   EXPECT_EQ(There({Out("P.001.OUT"), In("P.001"), Err("P.001_ERR.ERR")}), "+-+");
@@ -111,12 +111,12 @@ TEST_F(Cycle, ALateKora1NeverLendsTheLastVerdictToTheNextJob) {
   kora1.takeDelayMs = 7000;  // several ticks before it takes job two
   Drop("TWO.001", Receipt(2));
   h.RunFor(2000);
-  ASSERT_EQ(st().StatoEsecuzioneKora1, 1);
+  ASSERT_EQ(jobs().State(), ExecState::kRunning);
   h.RunFor(6000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 1);
+  EXPECT_EQ(jobs().State(), ExecState::kRunning);
   EXPECT_EQ(There({Out("TWO.001.OUT"), In("TWO.001")}), "-+");
   h.RunFor(4000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(jobs().State(), ExecState::kReady);
   EXPECT_EQ(h.mem.Content(Out("TWO.001.OUT")), "ESITO=OK\r\nLAVORO=2\r\n");
   EXPECT_EQ(kora1.printed.size(), 2u);
 }
@@ -129,7 +129,7 @@ TEST_F(Cycle, AStaleVerdictThatCannotBeRemovedStopsTheHandOff) {
   h.fs.FailPath(kora1.File("FINESCO"), 25);  // held for one whole hand-off and more
   h.RunFor(2000 + 9500);
   EXPECT_EQ(There({kora1.File("SR_START"), kora1.File("SR_DATI"), In("TWO.001")}), "--+");
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(jobs().State(), ExecState::kReady);
   EXPECT_TRUE(StartsWith(c().txtKora1Result.Text, "FILE DI INPUT NON DISPONIBILE: "));
   EXPECT_TRUE(Logged("ERR: |" + c().txtKora1Result.Text + "|" + In("TWO.001")));
   // Once FINESCO can go, the receipt is sent and printed once.
@@ -153,7 +153,7 @@ TEST_F(Cycle, ASourceHeldByItsWriterIsSentOnceItIsFree) {
   Drop("V.001", Receipt(2));
   h.mem.SetHeld(In("V.001"), true);
   h.RunFor(2000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(jobs().State(), ExecState::kReady);
   EXPECT_TRUE(StartsWith(c().txtKora1Result.Text, "FILE DI INPUT NON DISPONIBILE: "));
   EXPECT_EQ(There({kora1.File("SR_START"), Err("V.001.ERR"), In("V.001")}), "--+");
   h.mem.SetHeld(In("V.001"), false);
@@ -167,7 +167,7 @@ TEST_F(Cycle, AJobFileKora1HoldsIsCopiedAgainUntilItIsFree) {
   Drop("W.001", Receipt(1));
   h.fs.FailPath(kora1.File("SR_DATI"), 50);
   h.RunFor(2000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 1);
+  EXPECT_EQ(jobs().State(), ExecState::kRunning);
   EXPECT_EQ(h.mem.Content(kora1.File("SR_DATI")), Receipt(1));
   EXPECT_TRUE(h.ui.messages.empty());
 }
@@ -176,10 +176,10 @@ TEST_F(Cycle, APrintedReceiptWhoseInputCannotBeDeletedIsNeverSentAgain) {
   c().chkErrorReset.Set(1);
   Drop("STUCK.001", Receipt(1));
   h.RunFor(4000);
-  ASSERT_EQ(st().StatoEsecuzioneKora1, 1);
+  ASSERT_EQ(jobs().State(), ExecState::kRunning);
   h.fs.FailPath(In("STUCK.001"), 1000);  // read-only from now on
   h.RunFor(2000 + 9500);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 2);
+  EXPECT_EQ(jobs().State(), ExecState::kBlocked);
   EXPECT_EQ(c().txtKora1Result.Text, "ERRORE: FILE DI INPUT NON CANCELLATO");
   EXPECT_TRUE(Logged("ERR: |ERRORE: FILE DI INPUT NON CANCELLATO|" + In("STUCK.001")));
   EXPECT_TRUE(h.mem.Has(Out("STUCK.001.OUT")));
@@ -196,7 +196,7 @@ TEST_F(Cycle, AReceiptTheConverterRefusesIsFiledWithItsOwnReport) {
   const std::string receipt = "00HEADER\r\n6 12,50     CONTANTI" + std::string(28, ' ') + "999\r\n";
   Drop("BAD.001", receipt);
   h.RunFor(4000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
+  EXPECT_EQ(jobs().State(), ExecState::kReady);
   EXPECT_TRUE(kora1.taken.empty());
   EXPECT_EQ(h.mem.Content(Err("BAD.001.ERR")), receipt);
   EXPECT_EQ(h.mem.Content(Err("BAD.001_ERR.ERR")), "E599: FILE DI INPUT NON DISPONIBILE: \r\n");
@@ -214,8 +214,7 @@ class HeldJob : public Cycle {
     kora1.pollMs = 1000000;
     h.RunFor(2000);
     Drop("J.001", Receipt(1));
-    st().CurrentSelectedFile = In("J.001");
-    st().StatoEsecuzioneKora1 = 1;
+    Assume(In("J.001"), ExecState::kRunning);
     h.mem.Put(kora1.File("SR_DATI"), Receipt(1));
     h.mem.Put(kora1.File("SR_ERR"), "E096: FINE CARTA\r\n");
   }
@@ -229,19 +228,19 @@ TEST_F(HeldJob, PaperOutThatClearsWithinTheTickFilesTheJobAtOnce) {
     h.mem.Put(kora1.File("FINESCO"), "");
   });
   h.RunFor(2000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);
-  EXPECT_FALSE(st().isStatoErroreFineCarta);
+  EXPECT_EQ(jobs().State(), ExecState::kReady);
+  EXPECT_FALSE(jobs().PaperOut());
   EXPECT_EQ(h.mem.Content(Out("J.001.OUT")), "ESITO=OK\r\n");
   EXPECT_EQ(There({Err("J.001_ERR.ERR"), In("J.001")}), "--");
 }
 
 TEST_F(HeldJob, AnErrorAfterThePaperOutBlocksTheCycle) {
   h.RunFor(2000);
-  ASSERT_EQ(st().StatoEsecuzioneKora1, 3);
+  ASSERT_EQ(jobs().State(), ExecState::kPaperOut);
   h.mem.Put(kora1.File("SR_ERR"), "E050: GUASTO\r\n");
   const std::size_t logged = LogLines().size();
   h.RunFor(2000);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 2);
+  EXPECT_EQ(jobs().State(), ExecState::kBlocked);
   EXPECT_EQ(c().txtKora1Result.Text, "E096: FINE CARTA");  // nothing shown, nothing logged
   EXPECT_EQ(LogLines().size(), logged);
   EXPECT_TRUE(h.mem.Has(In("J.001")));
@@ -250,7 +249,7 @@ TEST_F(HeldJob, AnErrorAfterThePaperOutBlocksTheCycle) {
 TEST_F(Cycle, StopPressedDuringATickIsObeyedWhenTheTickEnds) {
   Drop("A.001", Receipt(1));
   h.RunFor(4000);
-  ASSERT_EQ(st().StatoEsecuzioneKora1, 1);
+  ASSERT_EQ(jobs().State(), ExecState::kRunning);
   // The next tick waits 300 ms on FINESCO; STOP is pressed meanwhile.
   bool pressed = false;
   h.ui.onPump = [&] {
@@ -261,7 +260,7 @@ TEST_F(Cycle, StopPressedDuringATickIsObeyedWhenTheTickEnds) {
   };
   h.RunFor(2000);
   ASSERT_TRUE(pressed);
-  EXPECT_EQ(st().StatoEsecuzioneKora1, 0);  // the tick still finished its job
+  EXPECT_EQ(jobs().State(), ExecState::kReady);  // the tick still finished its job
   EXPECT_FALSE(c().Timer1.Enabled());
   EXPECT_EQ(c().cmdEnableTimer.Caption, "START");
   Drop("B.001", Receipt(2));  // not even an early tick while stopped

@@ -127,11 +127,27 @@ struct Harness {
   std::unique_ptr<Dispatcher> d;
 };
 
+// The parts of the dispatcher a front end never touches.
+struct Probe {
+  static DispatchState& State(Dispatcher& d) { return d.st_; }
+  static JobRunner& Jobs(Dispatcher& d) { return d.jobs_; }
+  static void CheckKora1DataDir(Dispatcher& d) { d.CheckKora1DataDir(); }
+  static void CheckDorvaneDataDir(Dispatcher& d) { d.CheckDorvaneDataDir(); }
+  // A job in flight from this input, as if handed over.
+  static void Assume(Dispatcher& d, const std::string& input, ExecState state) {
+    d.jobs_.input_ = input;
+    d.jobs_.state_ = state;
+  }
+};
+
 // A test on one harness, with the dispatcher's parts at hand.
 class OnFakes : public ::testing::Test {
  protected:
   Dispatcher& d() { return *h.d; }
-  DispatchState& st() { return h.d->State(); }
+  DispatchState& st() { return Probe::State(*h.d); }
+  JobRunner& jobs() { return Probe::Jobs(*h.d); }
+  const ExchangeFiles& x() { return jobs().Files(); }
+  void Assume(const std::string& input, ExecState state = ExecState::kReady) { Probe::Assume(*h.d, input, state); }
   Controls& c() { return h.d->Ctl(); }
   Harness h;
 };

@@ -135,6 +135,9 @@ class FasyVolaFiles : public ::testing::Test {
  protected:
   FasyVolaFiles() { fs.AddDir(dir); }
   std::string Path(const char* name) { return JoinPath(dir, name); }
+  static MessageSink Show(FakeUi& ui) {
+    return [&ui](const std::string& m) { ui.ShowMessage(m); };
+  }
   MemFileSystem fs;
   FakeUi ui;
   std::string dir = "/shop/in";
@@ -143,7 +146,7 @@ class FasyVolaFiles : public ::testing::Test {
 TEST_F(FasyVolaFiles, EachFailureIsShownAndTheJobFails) {
   fs.Put(Path("R.001"), JoinLines({kHeader, Discount("A", "000", "002", ""), Payment("1", "X", "9"), Text("FINE")}));
   std::string job = "stale";
-  EXPECT_FALSE(PrepareFasyVolaJob(fs, ui, dir, Path("R.001"), false, job));
+  EXPECT_FALSE(PrepareFasyVolaJob(fs, Show(ui), dir, Path("R.001"), false, job));
   EXPECT_EQ(job, "");
   EXPECT_EQ(ui.messages, (std::vector<std::string>{"ERRORE: Tipo non corrispondente - 13",
                                                    "ERRORE: Codice di pagamento non previsto: 9 - 5"}));
@@ -151,10 +154,10 @@ TEST_F(FasyVolaFiles, EachFailureIsShownAndTheJobFails) {
 }
 
 TEST_F(FasyVolaFiles, FilesThatCannotBeOpened) {
-  EXPECT_FALSE(ConvertFasyVolaToSL(fs, ui, Path("MISSING"), Path("OUT"), false));
+  EXPECT_FALSE(ConvertFasyVolaToSL(fs, Show(ui), Path("MISSING"), Path("OUT"), false));
   EXPECT_FALSE(fs.Has(Path("OUT")));
   fs.Put(Path("R.001"), kHeader);
-  EXPECT_FALSE(ConvertFasyVolaToSL(fs, ui, Path("R.001"), "/nowhere/OUT", false));
+  EXPECT_FALSE(ConvertFasyVolaToSL(fs, Show(ui), Path("R.001"), "/nowhere/OUT", false));
   EXPECT_EQ(ui.messages, (std::vector<std::string>{"ERRORE: Impossibile trovare il file - 53",
                                                    "ERRORE: Impossibile trovare il percorso - 76"}));
 }

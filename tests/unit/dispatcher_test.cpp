@@ -32,7 +32,7 @@ TEST_F(Program, PlainStartHidesTheWindowAndStartsTheCycleOnKora1sDataFolder) {
   EXPECT_EQ(st().CurrentDorvaneDataDir, DorvaneDir());
   for (const std::string* dir : {&st().CurrentKora1DataDir, &st().CurrInputFilePath, &st().CurrErrorFilePath})
     EXPECT_EQ(*dir, h.kora1Dir);
-  EXPECT_TRUE(st().SR_Matr.empty()) << "start-up does not touch KORA1";
+  EXPECT_TRUE(x().Matr.empty()) << "start-up does not touch KORA1";
 }
 
 TEST_F(Program, SwitchesAreFoundAnywhereInAnyCase) {
@@ -96,11 +96,11 @@ TEST_F(Program, DataFolderDecisions) {
     fresh.mem.AddDir(k1app);
     fresh.system.nt6 = k.nt6;
     if (!k.common) fresh.system.commonAppData = "";
-    DispatchState& s = fresh.d->State();
+    DispatchState& s = Probe::State(*fresh.d);
     s.CurrentKora1AppPathDir = k.appBefore;
     s.CurrentKora1DataDir = k.dataBefore;
-    fresh.d->CheckKora1DataDir();
-    fresh.d->CheckDorvaneDataDir();
+    Probe::CheckKora1DataDir(*fresh.d);
+    Probe::CheckDorvaneDataDir(*fresh.d);
     EXPECT_EQ(s.CurrentKora1AppPathDir, k.app) << k.name;
     EXPECT_EQ(s.CurrentKora1DataDir, k.data) << k.name;
     EXPECT_EQ(s.CurrentDorvaneDataDir, k.dorvane) << k.name;
@@ -109,7 +109,7 @@ TEST_F(Program, DataFolderDecisions) {
   }
   // A program folder that is not there ends the program, from Vista on.
   st().CurrentKora1AppPathDir = "C:\\NOPE";
-  EXPECT_THROW(d().CheckKora1DataDir(), ProgramEnded);
+  EXPECT_THROW(Probe::CheckKora1DataDir(d()), ProgramEnded);
   EXPECT_EQ(h.ui.messages, std::vector<std::string>{"C:\\NOPE : DIR NON ESISTENTE"});
 }
 
@@ -121,7 +121,7 @@ TEST_F(Program, ChoosingTheProgramFolderMovesOnlyAFallbackDataFolder) {
     Harness fresh;
     fresh.system.nt6 = nt6;
     if (!common) fresh.system.commonAppData = "";
-    DispatchState& s = fresh.d->State();
+    DispatchState& s = Probe::State(*fresh.d);
     s.CurrentDorvaneDataDir = s.CurrentKora1DataDir = fresh.appDir;
     fresh.d->Ctl().Dir1Path = k1;
     fresh.d->cmdSetKora1PathDir_Click();
@@ -235,37 +235,37 @@ TEST_F(Program, CloseRequestedInsideATickWaitsForTheTickToEnd) {
 }
 
 TEST_F(Program, ProcessSearchMatchesTheBaseNameInAnyCaseAndSkipsUnreadableProcessesQuietly) {
-  EXPECT_FALSE(d().SearchProcess("kkora1.exe")) << "no process at all";
+  EXPECT_FALSE(jobs().SearchProcess("kkora1.exe")) << "no process at all";
   h.processes.Add(4, "kkora1.exe", 5);   // access denied
   h.processes.Add(8, "kkora1.exe", 87);  // vanished
   AddUnreadable(12, 5);
   AddUnreadable(16, 299);  // the other bitness: only part of a read
-  EXPECT_FALSE(d().SearchProcess("")) << "an empty name never matches an unreadable process";
-  EXPECT_FALSE(d().SearchProcess("kkora1.exe"));
+  EXPECT_FALSE(jobs().SearchProcess("")) << "an empty name never matches an unreadable process";
+  EXPECT_FALSE(jobs().SearchProcess("kkora1.exe"));
   h.processes.Add(20, "kkora1.exe");
   const std::pair<const char*, bool> names[] = {{"kkora1.exe", true}, {"KKora1.Exe", true}, {"kkora1", false},
                                                 {"kkora1.exe ", false}, {"kora1.exe", false}};
-  for (auto [name, found] : names) EXPECT_EQ(d().SearchProcess(name), found) << name;
+  for (auto [name, found] : names) EXPECT_EQ(jobs().SearchProcess(name), found) << name;
   EXPECT_TRUE(h.ui.messages.empty());
-  EXPECT_EQ(d().ProcessInfo(4).Name, "");
-  EXPECT_EQ(d().ProcessInfo(20).FileName, "C:\\bin\\kkora1.exe");
+  EXPECT_EQ(jobs().ProcessInfo(4).Name, "");
+  EXPECT_EQ(jobs().ProcessInfo(20).FileName, "C:\\bin\\kkora1.exe");
   // Other errors show the system's text, and the search goes on.
   Harness other;
   other.processes.Add(4, "x.exe", 6);
   other.processes.procs.push_back({8, {0, 87, "", ""}});  // quiet when opening, not when reading the modules
   other.processes.Add(12, "kkora1.exe");
-  EXPECT_TRUE(other.d->SearchProcess("kkora1.exe"));
+  EXPECT_TRUE(Probe::Jobs(*other.d).SearchProcess("kkora1.exe"));
   EXPECT_EQ(other.ui.messages, (std::vector<std::string>{"Error 6: system error 6", "Error 87: system error 87"}));
 }
 
 TEST_F(Program, ProcessKillAsksOnlyTheFirstMatchAndGivesItThreeSeconds) {
   h.processes.Add(30, "notepad.exe");
-  EXPECT_FALSE(d().SearchProcessAndKillIt("kkora1.exe"));
-  EXPECT_FALSE(d().SearchProcessAndKillIt("notepad"));
+  EXPECT_FALSE(jobs().SearchProcessAndKillIt("kkora1.exe"));
+  EXPECT_FALSE(jobs().SearchProcessAndKillIt("notepad"));
   EXPECT_EQ(h.clock.MonotonicMs(), 0) << "no match, no wait";
   h.processes.Add(40, "KKORA1.EXE");
   h.processes.Add(50, "kkora1.exe");
-  EXPECT_TRUE(d().SearchProcessAndKillIt("kkora1.exe"));
+  EXPECT_TRUE(jobs().SearchProcessAndKillIt("kkora1.exe"));
   EXPECT_EQ(h.processes.closeRequests, std::vector<std::int32_t>{40});
   EXPECT_EQ(h.clock.MonotonicMs(), 3000);
   EXPECT_EQ(h.ui.eventPumps, 60);
@@ -290,17 +290,17 @@ TEST_F(Program, TimerSetTimerAppliesTheFieldRefusesZeroAndKeepsTheCycleAsItWas) 
   c().txtTimerVal.Set("a");
   EXPECT_EQ(c().txtTimerVal.Text, "") << "the field filter clears what is not a number";
   c().txtTimerVal.Set("0");
-  d().State().SomethingModified = false;
+  st().SomethingModified = false;
   d().cmdChgTimer_Click();
   EXPECT_EQ(h.ui.messages, std::vector<std::string>{"Valore non ammesso"});
   EXPECT_EQ(c().Timer1.Interval(), 2000);
-  EXPECT_FALSE(d().State().SomethingModified);
+  EXPECT_FALSE(st().SomethingModified);
 
   c().txtTimerVal.Set("5");
   d().cmdChgTimer_Click();
   EXPECT_EQ(c().Timer1.Interval(), 5000);
   EXPECT_FALSE(c().Timer1.Enabled());
-  EXPECT_TRUE(d().State().SomethingModified);
+  EXPECT_TRUE(st().SomethingModified);
   d().CalculateTimer("250");  // shown as "250ms", applied as 250 ms
   d().cmdChgTimer_Click();
   EXPECT_EQ(c().Timer1.Interval(), 250);

@@ -60,7 +60,8 @@ TEST_F(Posix, FoundByBaseNameAndTheFirstAskedToCloseWithSigterm) {
   for (const Child* c : {&a, &b}) ASSERT_TRUE(WaitFor(5000, [&] { return processes.ReadModule(c->Pid()).fileName == exe; }));
   EXPECT_EQ(processes.ReadModule(a.Pid()).name, name + ".exe");
   Harness h;  // fakes for everything but the processes
-  Dispatcher d{h.fs, h.clock, processes, h.system, h.ui};
+  Dispatcher dispatcher{h.fs, h.clock, processes, h.system, h.ui};
+  JobRunner& d = Probe::Jobs(dispatcher);
   EXPECT_FALSE(d.SearchProcess(name)) << "a name without .exe finds nothing";
   // The one the search meets first is the one asked to close.
   const std::vector<std::int32_t> ids = processes.EnumerateIds();

@@ -63,7 +63,7 @@ struct Win32Window {
     d->Form_Load();
     b->Refresh();
   }
-  DispatchState& st() { return d->State(); }
+  DispatchState& st() { return Probe::State(*d); }
   Controls& c() { return d->Ctl(); }
 
   Harness h;

@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
   NativeFileSystem fs;
   if (positional[0] == "fasyvola") {
     StderrUi ui;
-    return dorvane::ConvertFasyVolaToSL(fs, ui, input, output, invert) ? 0 : 1;
+    return dorvane::ConvertFasyVolaToSL(fs, [&](const std::string& m) { ui.ShowMessage(m); }, input, output, invert) ? 0 : 1;
   }
   return ConvertItineris(fs, input, output);
 }

@@ -80,7 +80,7 @@ int ConsoleUi::Run(bool exitWhenDone) {
   while (!dispatcher_->Ended()) {
     ProcessEvents();
     if (dispatcher_->Ended()) break;
-    if (exitWhenDone && (dispatcher_->IdleTicks() > 0 || dispatcher_->State().ProcessKora1NotFound)) {
+    if (exitWhenDone && (dispatcher_->Jobs().IdleTicks() > 0 || dispatcher_->Jobs().Kora1NotFound())) {
       dispatcher_->RequestClose();
       continue;
     }

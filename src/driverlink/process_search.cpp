@@ -1,5 +1,5 @@
-// Finding and closing KORA1's process, and waiting without freezing the window.
-#include "dispatch/dispatcher.h"
+// Finding and closing KORA1's process.
+#include "driverlink/job_runner.h"
 #include "text/text.h"
 
 namespace dorvane {
@@ -9,12 +9,12 @@ namespace {
 bool Quiet(int code, int alsoQuiet) { return code == 0 || code == 5 || code == alsoQuiet; }
 }  // namespace
 
-ProcessInfoC Dispatcher::ProcessInfo(std::int32_t processId) {
+ProcessInfoC JobRunner::ProcessInfo(std::int32_t processId) {
   ProcessInfoC info;
   info.PID = processId;
   ProcessModule m = processes_.ReadModule(processId);
   auto report = [&](int code) {
-    ui_.ShowMessage("Error " + std::to_string(code) + ": " + processes_.ErrorText(code));
+    host_.ShowMessage("Error " + std::to_string(code) + ": " + processes_.ErrorText(code));
   };
   if (m.openError != 0) {
     if (!Quiet(m.openError, 87)) report(m.openError);
@@ -36,7 +36,7 @@ bool NameMatches(const ProcessInfoC& info, const std::string& wantedUpper) {
 }
 }  // namespace
 
-bool Dispatcher::SearchProcess(const std::string& processName) {
+bool JobRunner::SearchProcess(const std::string& processName) {
   const std::string wanted = UpperAnsi(processName);
   // Idle ticks ask every interval: the process found last time is asked
   // first, which spares reading every other process.
@@ -50,23 +50,15 @@ bool Dispatcher::SearchProcess(const std::string& processName) {
   return false;
 }
 
-bool Dispatcher::SearchProcessAndKillIt(const std::string& processName) {
+bool JobRunner::SearchProcessAndKillIt(const std::string& processName) {
   const std::string wanted = UpperAnsi(processName);
   for (std::int32_t pid : processes_.EnumerateIds()) {
     if (!NameMatches(ProcessInfo(pid), wanted)) continue;
     processes_.AskToClose(pid);
-    SleepDelay(3000);  // KORA1's grace time to close by itself
+    host_.SleepDelay(3000);  // KORA1's grace time to close by itself
     return true;
   }
   return false;
-}
-
-void Dispatcher::SleepDelay(double timeoutMs) {
-  const std::int32_t rounds = RoundToInt32(timeoutMs) / 50;
-  for (std::int32_t i = 0; i < rounds; ++i) {
-    clock_.Sleep(50);
-    ui_.ProcessEvents();
-  }
 }
 
 }  // namespace dorvane

@@ -1,9 +1,10 @@
 // Handing one input file to KORA1: the job file SR_DATI first, then the
 // start signal SR_START, so KORA1 never starts a job still being written.
+#include <cstdio>
+
 #include "convert/fasyvola.h"
 #include "convert/itineris.h"
-#include "dispatch/dispatcher.h"
-#include "driverlink/job_journal.h"
+#include "driverlink/job_runner.h"
 #include "text/paths.h"
 
 namespace dorvane {
@@ -11,21 +12,31 @@ namespace dorvane {
 namespace {
 constexpr const char* kInputUnavailable = "FILE DI INPUT NON DISPONIBILE: ";
 constexpr int kMaxCopyRetries = 300;  // 100 ms apart: about 30 s for a writer to finish
+
+// The job's identity: when it was taken, and a hash that tells apart two
+// jobs taken in the same second.
+std::string JobId(const LocalDateTime& t, const std::string& input, const std::string& key, std::int64_t ms) {
+  char id[48];
+  std::snprintf(id, sizeof id, "%04d%02d%02d%02d%02d%02d-%08x", t.year, t.month, t.day, t.hour, t.minute, t.second,
+                static_cast<unsigned>(JobChecksum(input + "|" + key + "|" + std::to_string(ms))));
+  return id;
+}
 }  // namespace
 
-Status Dispatcher::CopyJob(const std::string& source, bool& refused, std::string& data) {
+Status JobRunner::CopyJob(const std::string& source, bool& refused, std::string& data) {
   if (fs_.HeldByWriter(source)) return Status::Of(kErrPermissionDenied);
   std::string job = source;
   bool converted = true;
-  switch (c_.InputLayout()) {
-    case 1:
-      converted = PrepareFasyVolaJob(fs_, ui_, st_.CurrInputFilePath, source, c_.chkInversioneScontiSuReso.Value != 0,
-                                     job);
+  switch (set_.Layout()) {
+    case InputLayout::kFasyVola:
+      converted = PrepareFasyVolaJob(
+          fs_, [this](const std::string& m) { host_.ShowMessage(m); }, set_.inputDir, source,
+          set_.invertDiscounts != 0, job);
       break;
-    case 2:
-      converted = PrepareItinerisJob(fs_, clock_, st_.CurrInputFilePath, source, job);
+    case InputLayout::kItineris:
+      converted = PrepareItinerisJob(fs_, clock_, set_.inputDir, source, job);
       break;
-    default:
+    case InputLayout::kSarema:
       break;
   }
   if (!converted) {
@@ -33,12 +44,12 @@ Status Dispatcher::CopyJob(const std::string& source, bool& refused, std::string
     return Status::Ok();
   }
   if (Status st = fs_.ReadAll(job, data); !st) return st;
-  return fs_.WriteAll(st_.SR_Dati, data);
+  return fs_.WriteAll(x_.Dati, data);
 }
 
-bool Dispatcher::SendFileToKora1(const std::string& name) {
-  const std::string source = JoinPath(st_.CurrInputFilePath, name);
-  st_.CurrentSelectedFile = source;
+bool JobRunner::SendFileToKora1(const std::string& name) {
+  const std::string source = JoinPath(set_.inputDir, name);
+  input_ = source;
   handOffFailedOnDriverSide_ = false;
 
   bool failed = false;
@@ -52,11 +63,11 @@ bool Dispatcher::SendFileToKora1(const std::string& name) {
     if (st || failed) break;
     if (++retries > kMaxCopyRetries) {
       // SR_DATI holds half a copy or the previous job: neither is this job.
-      SubKillFile(st_.SR_Dati);
-      c_.txtKora1Result.Set(kInputUnavailable + st.Message());
+      SubKillFile(x_.Dati);
+      ShowResult(kInputUnavailable + st.Message());
       return false;
     }
-    SleepDelay(100);
+    host_.SleepDelay(100);
   }
 
   // From here on a failure lies with KORA1's exchange files, not the input.
@@ -67,37 +78,44 @@ bool Dispatcher::SendFileToKora1(const std::string& name) {
       errorText = st.Message();
     }
   };
-  const std::string kora1Dir = DirName(st_.SR_Start);
+  const std::string kora1Dir = DirName(x_.Start);
   // The job is on disk before anything can start it. The previous job's
   // SR_OUT and FINESCO would read as this job's verdict if KORA1 takes the
   // job late, or come back after a power cut; KORA1 removes them itself
   // when it takes one.
-  if (!failed) step(fs_.Flush(st_.SR_Dati));
-  if (!failed) step(KillFile(st_.SR_Out));
-  if (!failed) step(KillFile(st_.SR_End));
+  if (!failed) step(fs_.Flush(x_.Dati));
+  if (!failed) step(KillFile(x_.Out));
+  if (!failed) step(KillFile(x_.End));
   if (!failed) step(fs_.FlushFolder(kora1Dir));
   // The job is recorded before KORA1 can take it, so that after a crash it
   // is settled from KORA1's files and never sent twice.
   if (!failed) {
     journal_.Open(JournalFolder());
     const LocalDateTime now = clock_.Now();
-    step(journal_.Record({JobRecord::kRecorded, source, selectedKey_, st_.CurrKora1ActiveCom, data.size(),
-                          JobChecksum(data), now.Date() + " " + now.Time()}));
+    std::uint64_t inputSize = data.size();
+    if (set_.Layout() != InputLayout::kSarema) {
+      std::string bytes;
+      if (fs_.ReadAll(source, bytes)) inputSize = bytes.size();
+    }
+    step(journal_.Record({JobRecord::kRecorded, source, selectedKey_, set_.port, data.size(), JobChecksum(data),
+                          now.Date() + " " + now.Time(), JobId(now, source, selectedKey_, clock_.MonotonicMs()),
+                          inputSize, static_cast<int>(set_.Layout())}));
   }
-  if (!failed) step(fs_.WriteAll(st_.SR_Start, "1\r\n"));
+  if (!failed) step(fs_.WriteAll(x_.Start, "1\r\n"));
   if (failed) {
     // No half-made job and no start signal without its job are left behind.
-    SubKillFile(st_.SR_Start);
-    SubKillFile(st_.SR_Dati);
+    SubKillFile(x_.Start);
+    SubKillFile(x_.Dati);
     journal_.Settle(false);
-    c_.txtKora1Result.Set(kInputUnavailable + errorText);
+    ShowResult(kInputUnavailable + errorText);
     return false;
   }
   // KORA1 may have the job from here on: nothing is undone. A start signal
   // neither on disk nor taken leaves the record as it is, which settles a
   // crash from now on as an unknown outcome rather than a job to wait for.
-  const bool onDisk = fs_.Flush(st_.SR_Start) && fs_.FlushFolder(kora1Dir);
-  if (onDisk || !fs_.Exists(st_.SR_Start)) journal_.MarkStarted();
+  const bool onDisk = fs_.Flush(x_.Start) && fs_.FlushFolder(kora1Dir);
+  if (onDisk || !fs_.Exists(x_.Start)) journal_.MarkStarted();
+  events_.Taken(JobInFlight());
   return true;
 }
 

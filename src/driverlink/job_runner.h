@@ -1,0 +1,202 @@
+// The job engine: one component owns the job in flight, from the choice of
+// the next input to its filing, and the link to KORA1 it runs on. The window
+// asks it for one step per tick of Timer1; it reads the window's settings
+// through a read-only view, acts on the window only through its host, and
+// tells observers about each job's life (job_events.h). The operations keep
+// the names the driver link's rules give them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "driverlink/exchange_files.h"
+#include "driverlink/job_events.h"
+#include "driverlink/job_journal.h"
+#include "driverlink/link_report.h"
+#include "platform/clock.h"
+#include "platform/filesystem.h"
+#include "platform/processes.h"
+
+namespace dorvane {
+
+// Log statuses: success, failure, and the driver-error form without a blank.
+inline constexpr const char* kOk = "OK:  ";
+inline constexpr const char* kErr = "ERR: ";
+inline constexpr const char* kErrDriver = "ERR:";
+
+inline constexpr const char* kTipConnected = " KORA1 CONNESSO, DORVANE pronto per stampare ...";
+
+// What the engine reads of the window's settings, live: references to the
+// values the window keeps, read at the moment they are used.
+struct LinkSettings {
+  const std::string& inputDir;
+  const std::string& outputDir;
+  const std::string& errorDir;
+  const std::string& fileFilter;
+  const std::string& filePrefix;
+  const std::string& outExt;
+  const std::string& errExt;
+  const std::string& port;
+  const std::string& kora1ProcName;
+  const std::string& kora1AppDir;
+  const std::string& kora1DataDir;
+  const std::string& dorvaneDataDir;
+  const int& adHoc;            // AdHoc compatibility: fixed result names
+  const int& invertDiscounts;  // Fasy Vola: discounts after a return inverted
+  const int& sessionResult;    // a .BTO session result beside each job
+  const int& autoReset;        // an error state resets itself
+  const bool& fasyVola;
+  const bool& itineris;
+
+  bool AdHoc() const { return adHoc == 1; }
+  InputLayout Layout() const { return fasyVola ? InputLayout::kFasyVola : itineris ? InputLayout::kItineris : InputLayout::kSarema; }
+};
+
+// Every effect the engine has on the window and the program.
+class JobHost {
+ public:
+  enum class Extension { kOut, kErr };
+
+  virtual ~JobHost() = default;
+  virtual void LogEvent(const std::string& status, const std::string& message) = 0;
+  virtual void ShowResult(const std::string& text) = 0;        // the result box
+  virtual void ShowSelectedFile(const std::string& name) = 0;  // the selected-file box
+  virtual void PaintResetButton(bool alert) = 0;               // red until the error is reset
+  virtual void ShowConnection(bool connected) = 0;             // the KORA1 connection button
+  virtual void ShowMessage(const std::string& text) = 0;       // a run-time error's message box
+  virtual void SetTrayTip(const std::string& tip) = 0;
+  // Waits while the window's events (and a due tick's pump) run.
+  virtual void SleepDelay(double ms) = 0;
+  virtual void ProcessEvents() = 0;
+  [[noreturn]] virtual void EndNow(int exitCode) = 0;
+  // A leading "*" typed in an extension field is dropped from the field.
+  virtual void StripLeadingStar(Extension which) = 0;
+};
+
+// One running process, as the search reads it.
+struct ProcessInfoC {
+  std::int32_t PID = 0;
+  std::string Name;
+  std::string FileName;
+};
+
+namespace test {
+struct Probe;  // the tests' way to put a job in flight without a hand-off
+}
+
+class JobRunner {
+ public:
+  JobRunner(FileSystem& fs, Clock& clock, Processes& processes, const LinkSettings& settings, JobHost& host);
+
+  void AddObserver(JobEvents* observer) { events_.Add(observer); }
+
+  // One tick of the cycle: connect, or one step of the execution state.
+  void Tick();
+  // The reset button: the error state ends, KORA1's error text goes.
+  void ResetError();
+  // Asks KORA1 to close, at shutdown.
+  bool CloseKora1() { return SearchProcessAndKillIt(set_.kora1ProcName); }
+
+  ExecState State() const { return state_; }
+  bool Connected() const { return connected_; }
+  bool Kora1NotFound() const { return kora1NotFound_; }
+  bool PaperOut() const { return paperOut_; }
+  const ExchangeFiles& Files() const { return x_; }
+  const std::string& CurrentInput() const { return input_; }
+  // Ticks in a row that found no input file with no job in flight.
+  int IdleTicks() const { return idleTicks_; }
+  const JobJournal& Journal() const { return journal_; }
+  // DORVANE's data folder, or KORA1's when it is missing: where the job
+  // journal and the other records of the engine live.
+  std::string JournalFolder();
+
+  // The driver link.
+  bool IsKora1Connected() const;
+  void SetExchangePaths();
+  bool CheckKora1Dump();
+  std::string FindNewestFile(const std::string& currentDir);
+  std::string FindFileInfo(const std::string& filespec);  // selection key, "" when unreadable
+  bool IsReservedFileName(const std::string& name) const;
+  bool MatchesFilePrefix(const std::string& name) const;
+  bool SendFileToKora1(const std::string& name);
+  ExecState MonitorKora1(std::string& message);
+  bool HandleKora1Output();
+  bool HandleKora1Error(const std::string& message, Outcome outcome = Outcome::kRefused);
+  // Deletes the file when it exists, retrying a failed delete for about 9.5 s.
+  bool SubKillFile(const std::string& sFile);
+
+  // KORA1's process.
+  bool SearchProcess(const std::string& processName);
+  bool SearchProcessAndKillIt(const std::string& processName);
+  ProcessInfoC ProcessInfo(std::int32_t processId);
+
+ private:
+  friend struct test::Probe;
+
+  // The cycle's pieces.
+  void SetState(ExecState s);
+  void ShowResult(const std::string& text);
+  void ShowConnected(const char* how);
+  void ShowNotConnected();
+  ExecState StateStep();
+  ExecState PaperOutStep(ExecState r);
+  ExecState OutputHandling();
+  ExecState FailedJobHandling(Outcome outcome);
+  void WatchKora1Process();
+  // The driver link's pieces.
+  static bool IsOwnWorkFile(const std::string& name);
+  bool Present(const std::string& path);
+  // Shows a run-time error and marks the call failed; true when st is ok.
+  bool Reported(const Status& st, bool& ok);
+  Status KillFile(const std::string& path);  // SubKillFile with the reason of a failure
+  Status CopyJob(const std::string& source, bool& refused, std::string& data);
+  bool RefuseLink(const std::string& name);
+  void TellWaiting(int receipts);
+  // The crash record: settling the recorded job from what KORA1 left (true
+  // when the job stays with KORA1), closing it once filed.
+  bool RecoverJob();
+  bool Kora1RestartedSinceJob();
+  void SettleJob(bool printed);
+  // The job as the journal holds it, or as far as it is known without one.
+  JobTaken JobInFlight();
+  void TellSettled(Outcome outcome, const std::string& text, std::vector<std::string> filedAs);
+  bool DeleteInput();
+  Status CopyDurably(const std::string& from, const std::string& to);
+  Status IsPaperOut(bool& paperOut);
+  void SetPaperOut(bool paperOut, const std::string& line = "");
+  std::string PaperOutCopyPath();
+  void RemovePaperOutCopy();
+  void WriteSessionResult(const std::string& basePath, bool ok);
+  void WriteRepFile(const std::string& name, int code);
+
+  FileSystem& fs_;
+  Clock& clock_;
+  Processes& processes_;
+  const LinkSettings& set_;
+  JobHost& host_;
+  JobEventsFanOut events_;
+
+  bool connected_ = false;        // KORA1's process found and its exchange files clean
+  bool connectionShown_ = false;  // the window shows KORA1 connected
+  bool kora1Up_ = false;          // told observers KORA1 is there
+  bool kora1Told_ = false;        // told observers anything about KORA1 yet
+  ExecState state_ = ExecState::kReady;
+  bool kora1NotFound_ = false;  // KORA1's program is missing: the cycle stops
+  ExchangeFiles x_;             // of the active port
+  std::string input_;           // full path of the input in flight (or last filed)
+  std::string selectedKey_;     // selection key of the file FindNewestFile chose
+  bool paperOut_ = false;       // the job is held by a paper-out or an open cover
+  // The last hand-off failed on KORA1's exchange files: the input is fine
+  // and stays for the next tick.
+  bool handOffFailedOnDriverSide_ = false;
+  std::string result_;  // what the result box shows
+  bool recovering_ = false;  // settling a job from what KORA1 left
+  bool inputFolderDown_ = false;
+  int waiting_ = -1;
+  int idleTicks_ = 0;
+  std::int32_t foundPid_ = 0;  // the process SearchProcess found last
+  JobJournal journal_{fs_};    // the job in flight and the printed receipts, on disk
+  LinkReport links_;           // links in the input folder already told
+};
+
+}  // namespace dorvane
