@@ -62,7 +62,8 @@ void JobRunner::WriteRepFile(const std::string& name, int code) {
 
 bool JobRunner::HandleKora1Output() {
   if (!Present(x_.Out)) {
-    TellSettled(Outcome::kPrinted, "", {});
+    // Printed without a result to file: the input stays, and is remembered.
+    if (Present(input_)) TellSettled(Outcome::kPrinted, "", {});
     return false;
   }
   bool ok = true;

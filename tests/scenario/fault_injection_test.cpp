@@ -66,6 +66,7 @@ struct Day {
   // crashes no receipt reaches KORA1 twice; a failing operation may leave a
   // refused one to be sent again, never a printed one.
   void Check(const std::string& how, bool afterCrashes) {
+    h.checker.ExpectNoneLost();
     const std::vector<std::string>& sent = afterCrashes ? kora1.taken : kora1.printed;
     EXPECT_EQ(std::set<std::string>(sent.begin(), sent.end()).size(), sent.size()) << "a receipt sent twice " << how;
     for (const std::string& name : names) {

@@ -32,6 +32,7 @@ class Shop : public OnFakes {
   void SetUp() override {
     for (const std::string& dir : {in, out, err}) h.mem.AddDir(dir);
   }
+  void TearDown() override { h.checker.ExpectNoneLost(); }
   void Open() { ASSERT_TRUE(OpenShop(d(), in, out, err)); }
 
   std::string In(const std::string& name) const { return JoinPath(in, name); }

@@ -18,6 +18,7 @@ Harness::Harness() {
 
 void Harness::Restart() {
   d = std::make_unique<Dispatcher>(fs, clock, processes, system, ui);
+  d->AddObserver(&checker);
   ui.dispatcher = d.get();
 }
 

@@ -17,6 +17,7 @@
 #include "platform/sim/mem_filesystem.h"
 #include "platform/sim/virtual_clock.h"
 #include "support/files.h"
+#include "support/standing_checker.h"
 
 namespace dorvane::test {
 
@@ -124,6 +125,7 @@ struct Harness {
   FakeUi ui;
   FakeProcesses processes;
   FakeSystemInfo system;
+  StandingChecker checker{mem, commonDir, kora1Dir};
   std::unique_ptr<Dispatcher> d;
 };
 

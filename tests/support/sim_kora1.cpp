@@ -26,6 +26,7 @@ void SimKora1::Start(int dumpMs) {
 
 void SimKora1::Stop(bool killed) {
   running_ = false;
+  h_.checker.Kora1Ended();
   ++generation_;
   std::erase_if(h_.processes.procs, [](auto& p) { return p.pid == kPid; });
   if (!killed) h_.mem.Erase(File("SR_MATR"));
@@ -41,12 +42,14 @@ void SimKora1::Poll() {
 void SimKora1::Take() {
   for (const char* base : {"SR_OUT", "FINESCO", "SR_ERR", "SR_START"}) h_.mem.Erase(File(base));
   if (!h_.mem.Has(File("SR_DATI"))) {
+    h_.checker.Kora1Took(std::nullopt);
     h_.mem.Put(File("SR_ERR"), "E010: SR_DATI MANCANTE\r\n");
     busy_ = false;
     return;
   }
   const std::string job = h_.mem.Content(File("SR_DATI"));
   taken.push_back(job);
+  h_.checker.Kora1Took(job);
   const Outcome outcome = plan.empty() ? Outcome::kPrint : plan.front();
   if (!plan.empty()) plan.pop_front();
   if (outcome == Outcome::kPrint) {
@@ -54,6 +57,7 @@ void SimKora1::Take() {
   } else if (outcome == Outcome::kFail) {
     Later(printMs, [this] {
       h_.mem.Put(File("SR_ERR"), "E050: ERRORE STAMPANTE\r\n");
+      h_.checker.Kora1Refused();
       busy_ = false;
     });
   } else {  // the roll ends halfway, and paper is loaded holdMs later
@@ -68,6 +72,7 @@ void SimKora1::Take() {
 }
 
 void SimKora1::Print(const std::string& job) {
+  h_.checker.Kora1Printed();
   printed.push_back(job);
   h_.mem.Put(File("SR_OUT"), "ESITO=OK\r\nLAVORO=" + std::to_string(printed.size()) + "\r\n");
   h_.mem.Put(File("FINESCO"), "FINE\r\n");
