@@ -102,7 +102,7 @@ class Dispatcher : private JobHost {
   void SetTrayTip(const std::string& tip) override { ui_.TrayModify(tip); }
   void SleepDelay(double timeoutMs) override;
   void ProcessEvents() override { ui_.ProcessEvents(); }
-  [[noreturn]] void EndNow(int exitCode) override { ui_.EndNow(exitCode); }
+  void EndNow(int exitCode) override { ui_.EndNow(exitCode); }
   void StripLeadingStar(Extension which) override;
 
   void txtTimerVal_Change();

@@ -48,6 +48,7 @@ void JobRunner::ShowNotConnected() {
 
 void JobRunner::Tick() {
   if (set_.port.empty()) return;
+  if (!swept_) SweepLeftovers();
   if (IsKora1Connected() && connected_) {
     if (!connectionShown_) ShowConnected(" (a)");
     SetState(StateStep());
@@ -66,6 +67,9 @@ ExecState JobRunner::StateStep() {
   std::string text;
   switch (state_) {
     case ExecState::kReady: {
+      // Results reach the management program in order: nothing new is
+      // handed over while a filing waits.
+      if (!RetryPendingFiling()) return ExecState::kReady;
       const std::string name = FindNewestFile(set_.inputDir);
       host_.ShowSelectedFile(name);
       if (name.empty()) {
@@ -98,6 +102,7 @@ ExecState JobRunner::StateStep() {
       return PaperOutStep(MonitorKora1(text));
     }
     case ExecState::kBlocked: {
+      RetryPendingFiling();
       if (set_.autoReset == 1) {
         ResetError();
         return ExecState::kReady;
@@ -146,7 +151,8 @@ ExecState JobRunner::OutputHandling() {
     host_.LogEvent(kOk, result_);
     return ExecState::kReady;
   }
-  ShowResult(kInputNotDeleted);
+  // The box says why, while the filing waits to be done again.
+  ShowResult(pending_.Get() ? kInputNotDeleted + (" - " + pendingCause_) : kInputNotDeleted);
   host_.LogEvent(kErr, kInputNotDeleted);
   host_.PaintResetButton(true);
   return ExecState::kBlocked;

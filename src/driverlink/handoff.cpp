@@ -90,7 +90,7 @@ bool JobRunner::SendFileToKora1(const std::string& name) {
   // The job is recorded before KORA1 can take it, so that after a crash it
   // is settled from KORA1's files and never sent twice.
   if (!failed) {
-    journal_.Open(JournalFolder());
+    OpenRecords();
     const LocalDateTime now = clock_.Now();
     std::uint64_t inputSize = data.size();
     if (set_.Layout() != InputLayout::kSarema) {

@@ -22,7 +22,8 @@ constexpr const char* kReservedParts[] = {
 // Files this program writes beside the receipts: never receipts themselves.
 constexpr const char* kOwnWorkFiles[] = {
     "FASYCONV.TXT", "xout1.tmp",   "xout2.tmp",       "ITINERIS_ERR.LOG", "DORVRETRY.DVN",
-    "DORVLOG.txt",  "ztk_log.txt", "DORVJOB.DVN",     "DORVJOB.DVN.tmp",
+    "DORVLOG.txt",  "ztk_log.txt", "DORVJOB.DVN",     "DORVJOB.DVN.tmp",  "DORVPEND.DVN",
+    "DORVPEND.DVN.tmp",
 };
 
 constexpr const char* kLinkRefused = "COLLEGAMENTO SIMBOLICO NON PERMESSO, NON LETTO: ";
@@ -30,6 +31,7 @@ constexpr const char* kLinkRefused = "COLLEGAMENTO SIMBOLICO NON PERMESSO, NON L
 }  // namespace
 
 bool JobRunner::IsOwnWorkFile(const std::string& name) {
+  if (IsPlacingName(name)) return true;
   for (const char* own : kOwnWorkFiles)
     if (EqualsNoCase(name, own)) return true;
   return false;

@@ -66,9 +66,9 @@ class JobEvents {
   virtual void PaperHeld(const std::string& /*input*/, const std::string& /*line*/) {}
   virtual void PaperReleased(const std::string& /*input*/) {}
   // A printed or failed job could not be filed (the port's description of
-  // the failure), and was filed later.
+  // the failure), and was filed later (the names it was filed under).
   virtual void FilingFailed(const std::string& /*input*/, const std::string& /*reason*/) {}
-  virtual void FiledLater(const std::string& /*input*/) {}
+  virtual void FiledLater(const std::string& /*input*/, const std::vector<std::string>& /*filedAs*/) {}
   virtual void LinkRefused(const std::string& /*name*/) {}
   // KORA1 not connected or not ready (the result box's text), and back.
   virtual void Kora1Lost(const std::string& /*reason*/) {}
@@ -93,7 +93,9 @@ class JobEventsFanOut : public JobEvents {
   void FilingFailed(const std::string& i, const std::string& r) override {
     Each([&](JobEvents& o) { o.FilingFailed(i, r); });
   }
-  void FiledLater(const std::string& i) override { Each([&](JobEvents& o) { o.FiledLater(i); }); }
+  void FiledLater(const std::string& i, const std::vector<std::string>& f) override {
+    Each([&](JobEvents& o) { o.FiledLater(i, f); });
+  }
   void LinkRefused(const std::string& n) override { Each([&](JobEvents& o) { o.LinkRefused(n); }); }
   void Kora1Lost(const std::string& r) override { Each([&](JobEvents& o) { o.Kora1Lost(r); }); }
   void Kora1Found() override { Each([&](JobEvents& o) { o.Kora1Found(); }); }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "driverlink/exchange_files.h"
+#include "driverlink/filing.h"
 #include "driverlink/job_events.h"
 #include "driverlink/job_journal.h"
 #include "driverlink/link_report.h"
@@ -68,7 +69,7 @@ class JobHost {
   // Waits while the window's events (and a due tick's pump) run.
   virtual void SleepDelay(double ms) = 0;
   virtual void ProcessEvents() = 0;
-  [[noreturn]] virtual void EndNow(int exitCode) = 0;
+  virtual void EndNow(int exitCode) = 0;  // does not return
   // A leading "*" typed in an extension field is dropped from the field.
   virtual void StripLeadingStar(Extension which) = 0;
 };
@@ -160,14 +161,22 @@ class JobRunner {
   // The job as the journal holds it, or as far as it is known without one.
   JobTaken JobInFlight();
   void TellSettled(Outcome outcome, const std::string& text, std::vector<std::string> filedAs);
-  bool DeleteInput();
-  Status CopyDurably(const std::string& from, const std::string& to);
+  Status DeleteInput(const std::string& input);
+  // Filing: every file placed whole, or kept to be filed on a later tick.
+  Status PlaceFiling(const Filing& filing, std::vector<std::string>& names);
+  void KeepPending(const Filing& filing, const Status& cause);
+  bool RetryPendingFiling();  // true once nothing waits to be filed
+  std::string JobCopyPath(const std::string& name) const;
+  std::string ErrorCopyPath(const std::string& name) const;
+  void OpenRecords();
+  // Work files a crash left half-placed go, once, at the first tick.
+  void SweepLeftovers();
   Status IsPaperOut(bool& paperOut);
   void SetPaperOut(bool paperOut, const std::string& line = "");
   std::string PaperOutCopyPath();
   void RemovePaperOutCopy();
-  void WriteSessionResult(const std::string& basePath, bool ok);
-  void WriteRepFile(const std::string& name, int code);
+  Status WriteSessionResult(const std::string& basePath, bool ok);
+  Status WriteRepFile(const std::string& name, int code);
 
   FileSystem& fs_;
   Clock& clock_;
@@ -196,6 +205,10 @@ class JobRunner {
   int idleTicks_ = 0;
   std::int32_t foundPid_ = 0;  // the process SearchProcess found last
   JobJournal journal_{fs_};    // the job in flight and the printed receipts, on disk
+  PendingFiling pending_{fs_};  // a filing that failed, until it is done
+  bool pendingTold_ = false;
+  std::string pendingCause_;
+  bool swept_ = false;
   LinkReport links_;           // links in the input folder already told
 };
 

@@ -50,7 +50,10 @@ ExecState JobRunner::MonitorKora1(std::string& message) {
       if (!line.empty()) {
         ExecState code = ExecState::kBlocked;
         if (IsPaperOutLine(line)) {
-          if (!paperOut_) fs_.Copy(x_.Err, PaperOutCopyPath());
+          if (!paperOut_) {
+            std::string report;
+            if (fs_.ReadAll(x_.Err, report)) PlaceDurably(fs_, PaperOutCopyPath(), report);
+          }
           SetPaperOut(true, line);
           code = ExecState::kPaperOut;
         }

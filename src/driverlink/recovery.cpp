@@ -62,6 +62,7 @@ JobTaken JobRunner::JobInFlight() {
   } else {
     // A hand-off that failed on the input never reached the journal.
     const LocalDateTime now = clock_.Now();
+    t.key = selectedKey_;
     t.layout = set_.Layout();
     t.time = now.Date() + " " + now.Time();
   }
@@ -81,8 +82,14 @@ bool JobRunner::Kora1RestartedSinceJob() {
                  (fs_.CreationTime(x_.Matr, dumped) && dumped.Date() + " " + dumped.Time() > job->time));
 }
 
+void JobRunner::OpenRecords() {
+  const std::string folder = JournalFolder();
+  journal_.Open(folder);
+  pending_.Open(folder);
+}
+
 bool JobRunner::RecoverJob() {
-  journal_.Open(JournalFolder());
+  OpenRecords();
   struct Recovering {
     bool& flag;
     ~Recovering() { flag = false; }

@@ -1,10 +1,26 @@
 // Filing a finished job: KORA1's result into the output folder, the job and
-// its error text into the error folder, then the input is deleted.
+// its error text into the error folder, then the input is deleted. A filing
+// that fails is kept and done again on later ticks.
 #include "driverlink/job_runner.h"
 #include "text/paths.h"
 #include "text/text.h"
 
 namespace dorvane {
+
+namespace {
+constexpr const char* kFilingPending = "ARCHIVIAZIONE NON RIUSCITA, SARA' RIPETUTA: ";
+constexpr const char* kFilingDone = "ARCHIVIAZIONE COMPLETATA";
+}  // namespace
+
+void JobRunner::SweepLeftovers() {
+  swept_ = true;
+  for (const std::string* dir : {&set_.inputDir, &set_.outputDir, &set_.errorDir}) {
+    std::vector<std::string> names;
+    if (!fs_.ListFiles(*dir, names)) continue;
+    for (const std::string& name : names)
+      if (IsPlacingName(name)) fs_.Remove(JoinPath(*dir, name));
+  }
+}
 
 Status JobRunner::KillFile(const std::string& path) {
   Status last;
@@ -19,23 +35,13 @@ Status JobRunner::KillFile(const std::string& path) {
 
 bool JobRunner::SubKillFile(const std::string& sFile) { return KillFile(sFile).ok(); }
 
-Status JobRunner::CopyDurably(const std::string& from, const std::string& to) {
-  Status st = fs_.Copy(from, to);
-  if (!st) return st;
-  st = fs_.Flush(to);
-  if (st) st = fs_.FlushFolder(DirName(to));
-  // A copy not known to be on disk is no filing: the input stays, alone.
-  if (!st) fs_.Remove(to);
-  return st;
-}
-
-bool JobRunner::DeleteInput() {
+Status JobRunner::DeleteInput(const std::string& input) {
   // Only once its removal is on disk may the job's record go: a power cut
   // must not bring back an input that was filed.
-  const std::string& input = input_;
   const bool there = fs_.Exists(input);
-  if (!SubKillFile(input)) return false;
-  return !there || fs_.FlushFolder(DirName(input)).ok();
+  Status st = KillFile(input);
+  if (st && there) st = fs_.FlushFolder(DirName(input));
+  return st;
 }
 
 bool JobRunner::Reported(const Status& st, bool& ok) {
@@ -47,17 +53,87 @@ bool JobRunner::Reported(const Status& st, bool& ok) {
 
 bool JobRunner::Present(const std::string& path) { return !path.empty() && fs_.Exists(path); }
 
-void JobRunner::WriteSessionResult(const std::string& basePath, bool ok) {
-  // Both files are extras for other programs: a failed write is skipped.
-  if (set_.AdHoc()) fs_.WriteAll(JoinPath(set_.outputDir, "finesco.001"), "finesco\r\n");
-  if (set_.sessionResult == 0) return;
-  fs_.WriteAll(basePath + ".BTO", ok ? "OK\r\n" : "KO\r\n");
+Status JobRunner::WriteSessionResult(const std::string& basePath, bool ok) {
+  if (set_.AdHoc()) {
+    if (Status st = PlaceDurably(fs_, JoinPath(set_.outputDir, "finesco.001"), "finesco\r\n"); !st) return st;
+  }
+  if (set_.sessionResult == 0) return Status::Ok();
+  return PlaceDurably(fs_, basePath + ".BTO", ok ? "OK\r\n" : "KO\r\n");
 }
 
-void JobRunner::WriteRepFile(const std::string& name, int code) {
+Status JobRunner::WriteRepFile(const std::string& name, int code) {
   const std::size_t dot = name.rfind('.');
   const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
-  fs_.WriteAll(JoinPath(set_.outputDir, base + ".Rep"), std::to_string(code) + "\r\n");
+  return PlaceDurably(fs_, JoinPath(set_.outputDir, base + ".Rep"), std::to_string(code) + "\r\n");
+}
+
+std::string JobRunner::JobCopyPath(const std::string& name) const {
+  return JoinPath(set_.errorDir, set_.AdHoc() ? name : name + set_.errExt);
+}
+
+std::string JobRunner::ErrorCopyPath(const std::string& name) const {
+  return JoinPath(set_.errorDir, set_.AdHoc() ? "SR_ERR.TXT" : name + "_ERR" + set_.errExt);
+}
+
+Status JobRunner::PlaceFiling(const Filing& f, std::vector<std::string>& names) {
+  // Into the folders and with the names of the moment: a filing done later
+  // follows the settings of then. Every file is whole or absent, and the
+  // session result says "OK" only once the result is in place.
+  const std::string name = BaseName(f.input);
+  auto place = [&](const std::string& path, const std::string& bytes) {
+    Status st = PlaceDurably(fs_, path, bytes);
+    if (st) names.push_back(path);
+    return st;
+  };
+  Status st;
+  if (f.printed) {
+    host_.StripLeadingStar(JobHost::Extension::kOut);
+    if (set_.fasyVola) st = WriteRepFile(name, 0);
+    if (st) st = place(JoinPath(set_.outputDir, set_.AdHoc() ? "SR_OUT.TXT" : name + set_.outExt), f.answer);
+    if (st) st = WriteSessionResult(JoinPath(set_.errorDir, name), true);
+    return st;
+  }
+  if (set_.fasyVola) st = WriteRepFile(name, 3);
+  host_.StripLeadingStar(JobHost::Extension::kErr);
+  if (st && f.job) st = place(JobCopyPath(name), *f.job);
+  if (st && f.errorText) st = place(ErrorCopyPath(name), *f.errorText);
+  if (st && f.errorText) st = WriteSessionResult(JoinPath(set_.errorDir, name), false);
+  return st;
+}
+
+void JobRunner::KeepPending(const Filing& filing, const Status& cause) {
+  pending_.Keep(filing);
+  if (pendingTold_) return;
+  // Told once an episode: retries are quiet until the filing is done.
+  pendingTold_ = true;
+  pendingCause_ = cause.Message();
+  host_.LogEvent(kErr, kFilingPending + pendingCause_);
+  events_.FilingFailed(filing.input, pendingCause_);
+}
+
+bool JobRunner::RetryPendingFiling() {
+  if (!pending_.Get()) return true;
+  Filing f = *pending_.Get();
+  input_ = f.input;
+  Status st;
+  if (!f.placed && (st = PlaceFiling(f, f.names))) {
+    f.placed = true;
+    pending_.Keep(f);
+  }
+  // An input replaced by a new receipt of the same name is not this job's.
+  if (st && FindFileInfo(f.input) == f.key) st = DeleteInput(f.input);
+  if (!st) {
+    KeepPending(f, st);
+    // A printed receipt whose result is in place is guarded by the journal:
+    // the next receipts go on while its input waits to be deleted.
+    return f.placed && f.printed;
+  }
+  pending_.Done();
+  pendingTold_ = false;
+  ShowResult(kFilingDone);
+  host_.LogEvent(kOk, kFilingDone);
+  events_.FiledLater(input_, f.names);
+  return true;
 }
 
 bool JobRunner::HandleKora1Output() {
@@ -67,19 +143,26 @@ bool JobRunner::HandleKora1Output() {
     return false;
   }
   bool ok = true;
-  const std::string name = BaseName(input_);
-  host_.StripLeadingStar(JobHost::Extension::kOut);
-  if (set_.fasyVola) WriteRepFile(name, 0);
-  const std::string dest =
-      JoinPath(set_.outputDir, set_.AdHoc() ? "SR_OUT.TXT" : name + set_.outExt);
-  const bool filed = Reported(CopyDurably(x_.Out, dest), ok);
-  WriteSessionResult(JoinPath(set_.errorDir, name), true);
-  std::string answer;
-  fs_.ReadAll(x_.Out, answer);
-  TellSettled(Outcome::kPrinted, answer, filed ? std::vector<std::string>{dest} : std::vector<std::string>{});
-  // The input is the only record of a printed receipt until its result is filed.
-  if (!filed) return false;
-  return DeleteInput() && ok;
+  Filing f;
+  f.input = input_;
+  f.key = JobInFlight().key;
+  f.printed = true;
+  if (!Reported(fs_.ReadAll(x_.Out, f.answer), ok)) {
+    TellSettled(Outcome::kPrinted, "", {});
+    return false;
+  }
+  std::vector<std::string> names;
+  Status st = PlaceFiling(f, names);
+  TellSettled(Outcome::kPrinted, f.answer, names);
+  // The input is the only record of a printed receipt until its result is
+  // filed: until then the filing waits, beside the job journal.
+  f.placed = Reported(st, ok);
+  f.names = names;
+  if (!f.placed || !(st = DeleteInput(input_))) {
+    KeepPending(f, st);
+    return false;
+  }
+  return ok;
 }
 
 bool JobRunner::HandleKora1Error(const std::string& message, Outcome outcome) {
@@ -89,41 +172,46 @@ bool JobRunner::HandleKora1Error(const std::string& message, Outcome outcome) {
     host_.SleepDelay(500);
   }
   const std::string name = BaseName(input_);
-  const bool adHoc = set_.AdHoc();
-  if (set_.fasyVola) WriteRepFile(name, 3);
-  host_.StripLeadingStar(JobHost::Extension::kErr);
-
-  const std::string jobDest = JoinPath(set_.errorDir, adHoc ? name : name + set_.errExt);
+  Filing f;
+  f.input = input_;
+  f.key = JobInFlight().key;
   // The job goes to the error folder; a job that never reached KORA1 has no
-  // job file, and then the input itself is filed, so it is never lost.
+  // job file, and then the input itself is filed, so it is never lost. Half
+  // a receipt still being written is no copy of it: it stays where it is.
+  bool readable = true;
   std::string logged;
-  std::vector<std::string> filedAs;
-  bool filed = true;
-  if (Present(x_.Dati)) {
-    filed = Reported(CopyDurably(x_.Dati, jobDest), ok);
-    logged = jobDest;
-  } else if (Present(input_)) {
-    // Half a receipt still being written is no copy of it.
-    filed = !fs_.HeldByWriter(input_) && Reported(CopyDurably(input_, jobDest), ok);
-    logged = jobDest;
+  for (const std::string* source : {&x_.Dati, &input_}) {
+    if (!Present(*source)) continue;
+    std::string bytes;
+    readable = !(source == &input_ && fs_.HeldByWriter(input_)) && Reported(fs_.ReadAll(*source, bytes), ok);
+    if (readable) f.job = bytes;
+    logged = JobCopyPath(name);
+    break;
   }
-  if (filed && !logged.empty()) filedAs.push_back(logged);
-  host_.LogEvent(kErrDriver, logged);
-
   if (Present(x_.Err)) {
-    logged = JoinPath(set_.errorDir, adHoc ? "SR_ERR.TXT" : name + "_ERR" + set_.errExt);
-    if (Reported(CopyDurably(x_.Err, logged), ok)) filedAs.push_back(logged);
-    WriteSessionResult(JoinPath(set_.errorDir, name), false);
+    std::string bytes;
+    if (Reported(fs_.ReadAll(x_.Err, bytes), ok)) f.errorText = bytes;
   }
+  std::vector<std::string> names;
+  Status st = readable ? PlaceFiling(f, names) : Status::Ok();
+  host_.LogEvent(kErrDriver, logged);
+  if (f.errorText) logged = ErrorCopyPath(name);
   host_.LogEvent(kErrDriver, logged);
 
   bool paperOut = false;
   Reported(IsPaperOut(paperOut), ok);
   SetPaperOut(paperOut, message);
-  TellSettled(outcome, outcome == Outcome::kUnknown ? "E599: " + message : message, std::move(filedAs));
+  TellSettled(outcome, outcome == Outcome::kUnknown ? "E599: " + message : message, std::move(names));
   // The input goes before KORA1's report of it, so that a crash in between
   // never finds the report gone and the job still waiting for one.
-  const bool deleted = filed && DeleteInput();  // not filed: its content is nowhere else
+  bool deleted = false;
+  if (readable) {
+    f.placed = Reported(st, ok);
+    f.names = names;
+    if (f.placed) st = DeleteInput(input_);
+    deleted = st.ok();
+    if (!deleted) KeepPending(f, st);
+  }
   SubKillFile(x_.Dati);
   if (!paperOut_) SubKillFile(x_.Err);
   return deleted && ok;

@@ -5,8 +5,8 @@
 
 namespace dorvane {
 
-Status WriteDurably(FileSystem& fs, const std::string& path, const std::string& bytes) {
-  const std::string temp = path + ".tmp";
+namespace {
+Status WriteThroughTemp(FileSystem& fs, const std::string& path, const std::string& temp, const std::string& bytes) {
   Status st = fs.WriteAll(temp, bytes);
   if (st) st = fs.Flush(temp);
   if (st) st = fs.Rename(temp, path);
@@ -14,6 +14,17 @@ Status WriteDurably(FileSystem& fs, const std::string& path, const std::string& 
   if (fs.Exists(temp)) fs.Remove(temp);
   return st;
 }
+}  // namespace
+
+Status WriteDurably(FileSystem& fs, const std::string& path, const std::string& bytes) {
+  return WriteThroughTemp(fs, path, path + ".tmp", bytes);
+}
+
+Status PlaceDurably(FileSystem& fs, const std::string& path, const std::string& bytes) {
+  return WriteThroughTemp(fs, path, path + kPlacingSuffix, bytes);
+}
+
+bool IsPlacingName(const std::string& name) { return EndsWith(UpperAnsi(name), UpperAnsi(kPlacingSuffix)); }
 
 Status ReadLines(FileSystem& fs, const std::string& path, std::vector<std::string>& lines) {
   std::string bytes;

@@ -56,6 +56,14 @@ class FileSystem {
 // bytes: a temporary file beside it, flushed, renamed over it, folder flushed.
 Status WriteDurably(FileSystem& fs, const std::string& path, const std::string& bytes);
 
+// Writes a file other programs wait for: whole under a work name beside it
+// (path + kPlacingSuffix), flushed, then renamed into place. A failure leaves
+// nothing under the final name that was not there before, and no work file.
+inline constexpr const char* kPlacingSuffix = ".dorvtmp";
+Status PlaceDurably(FileSystem& fs, const std::string& path, const std::string& bytes);
+// The name is one of those work names: never anyone's receipt.
+bool IsPlacingName(const std::string& name);
+
 // Reads the whole file as lines (CR LF or CR ends a line).
 Status ReadLines(FileSystem& fs, const std::string& path, std::vector<std::string>& lines);
 // First line of the file; empty when the file is empty.

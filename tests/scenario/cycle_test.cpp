@@ -180,7 +180,7 @@ TEST_F(Cycle, APrintedReceiptWhoseInputCannotBeDeletedIsNeverSentAgain) {
   h.fs.FailPath(In("STUCK.001"), 1000);  // read-only from now on
   h.RunFor(2000 + 9500);
   EXPECT_EQ(jobs().State(), ExecState::kBlocked);
-  EXPECT_EQ(c().txtKora1Result.Text, "ERRORE: FILE DI INPUT NON CANCELLATO");
+  EXPECT_EQ(c().txtKora1Result.Text, "ERRORE: FILE DI INPUT NON CANCELLATO - Autorizzazione negata 70");
   EXPECT_TRUE(Logged("ERR: |ERRORE: FILE DI INPUT NON CANCELLATO|" + In("STUCK.001")));
   EXPECT_TRUE(h.mem.Has(Out("STUCK.001.OUT")));
   // Reset automatically; the undeletable receipt stays, the next one goes.

@@ -29,6 +29,10 @@ void StandingChecker::Settled(const JobSettled& s) {
   for (const std::string& name : s.filedAs) filed_[s.job.input] = name;
 }
 
+void StandingChecker::FiledLater(const std::string& input, const std::vector<std::string>& filedAs) {
+  for (const std::string& name : filedAs) filed_[input] = name;
+}
+
 void StandingChecker::Kora1Took(const std::optional<std::string>& data) {
   const std::optional<JobRecord> job = Recorded();
   if (!job) {

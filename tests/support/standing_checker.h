@@ -23,6 +23,7 @@ class StandingChecker : public JobEvents {
 
   void Taken(const JobTaken& job) override;
   void Settled(const JobSettled& job) override;
+  void FiledLater(const std::string& input, const std::vector<std::string>& filedAs) override;
 
   // The simulated KORA1 takes a job (the bytes of SR_DATI, or nothing when it
   // is missing), prints it, refuses it, or ends in the middle.
