@@ -98,6 +98,30 @@ TEST(FaultInjection, EveryFailingOperationLeavesEachReceiptInOnePlace) {
   }
 }
 
+// The output or error folder full (each write leaving half its bytes) or
+// gone for eight seconds at every moment of the day: the filings wait and are
+// done once the fault ends, and no one ever sees a partial result.
+TEST(FaultInjection, OutputAndErrorFoldersFullOrGoneForAWhile) {
+  for (int error : {kErrDiskFull, kErrPathNotFound}) {
+    for (bool output : {true, false}) {
+      for (int ms = 3000; ms <= 33000 && !HasFailure(); ms += 3000) {
+        Day day;
+        const std::string folder = output ? day.out : day.err;
+        day.h.clock.After(ms, [&] { day.h.fs.SetFolderFault(folder, error); });
+        day.h.clock.After(ms + 8000, [&] { day.h.fs.SetFolderFault(folder, 0); });
+        const std::string how = "with " + folder + " failing (" + std::to_string(error) + ") at " + std::to_string(ms);
+        day.h.ui.onPump = [&] {
+          for (const std::string& dir : {day.out, day.err})
+            for (const std::string& name : day.h.mem.FilesIn(dir))
+              if (!IsPlacingName(name)) ASSERT_TRUE(EndsWith(day.h.mem.Content(JoinPath(dir, name)), "\n")) << name << " " << how;
+        };
+        day.Run(0);
+        day.Check(how, true);
+      }
+    }
+  }
+}
+
 TEST(FaultInjection, DorvaneKilledAtEveryOperationWithAndWithoutAPowerCut) {
   const int operations = Day().Run(0);
   for (bool powerCut : {false, true}) {

@@ -1,6 +1,13 @@
 #include "platform/sim/faulty_filesystem.h"
 
+#include "text/paths.h"
+
 namespace dorvane {
+
+int FaultyFileSystem::FolderFault(const std::string& path) const {
+  const auto it = folderFaults_.find(DirName(path));
+  return it == folderFaults_.end() ? 0 : it->second;
+}
 
 Status FaultyFileSystem::Fault(const std::string& a, const std::string& b) {
   ++count_;
@@ -43,6 +50,8 @@ Status FaultyFileSystem::ListLinks(const std::string& dir, std::vector<std::stri
 
 Status FaultyFileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
   if (Status st = Fault(dir); !st) return st;
+  if (auto it = folderFaults_.find(dir); it != folderFaults_.end() && it->second != 0 && it->second != kErrDiskFull)
+    return Status::Of(it->second);
   return inner_.ListFiles(dir, names);
 }
 
@@ -58,19 +67,22 @@ Status FaultyFileSystem::ReadAll(const std::string& path, std::string& bytes) {
 
 Status FaultyFileSystem::WriteAll(const std::string& path, const std::string& bytes) {
   if (Status st = Fault(path); !st) return st;
-  if (diskFull_) return PartialWrite(path, bytes, false);
+  if (diskFull_ || FolderFault(path) == kErrDiskFull) return PartialWrite(path, bytes, false);
+  if (int error = FolderFault(path)) return Status::Of(error);
   return inner_.WriteAll(path, bytes);
 }
 
 Status FaultyFileSystem::Append(const std::string& path, const std::string& bytes) {
   if (Status st = Fault(path); !st) return st;
-  if (diskFull_) return PartialWrite(path, bytes, true);
+  if (diskFull_ || FolderFault(path) == kErrDiskFull) return PartialWrite(path, bytes, true);
+  if (int error = FolderFault(path)) return Status::Of(error);
   return inner_.Append(path, bytes);
 }
 
 Status FaultyFileSystem::Copy(const std::string& from, const std::string& to) {
   if (Status st = Fault(from, to); !st) return st;
-  if (diskFull_) {
+  if (int error = FolderFault(to); error != 0 && error != kErrDiskFull) return Status::Of(error);
+  if (diskFull_ || FolderFault(to) == kErrDiskFull) {
     std::string bytes;
     if (Status st = inner_.ReadAll(from, bytes); !st) return st;
     return PartialWrite(to, bytes, false);
@@ -85,6 +97,7 @@ Status FaultyFileSystem::Remove(const std::string& path) {
 
 Status FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
   if (Status st = Fault(from, to); !st) return st;
+  if (int error = FolderFault(to); error != 0 && error != kErrDiskFull) return Status::Of(error);
   return inner_.Rename(from, to);
 }
 

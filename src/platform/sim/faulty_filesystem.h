@@ -29,6 +29,9 @@ class FaultyFileSystem : public FileSystem {
   }
   // While on, writes store only the first half of their bytes and fail.
   void SetDiskFull(bool full) { diskFull_ = full; }
+  // Every write, copy or rename into dir, and its listing, fails with error
+  // (kErrDiskFull: writes store half their bytes first); 0 ends the fault.
+  void SetFolderFault(const std::string& dir, int error) { folderFaults_[dir] = error; }
   int Operations() const { return count_; }
   void ResetCount() { count_ = 0; }
 
@@ -64,6 +67,8 @@ class FaultyFileSystem : public FileSystem {
     int error;
   };
   std::map<std::string, PathFault> pathFaults_;
+  std::map<std::string, int> folderFaults_;
+  int FolderFault(const std::string& path) const;
 };
 
 }  // namespace dorvane
