@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "dispatch/dispatcher.h"
+#include "driverlink/job_runner.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/system_clock.h"
 #include "real_programs.h"
@@ -36,17 +36,35 @@ const TempDir& Folder(int count) {
   return *dir;
 }
 
+// The job engine alone, on settings that take every file.
+struct QuietHost : JobHost {
+  void LogEvent(const std::string&, const std::string&) override {}
+  void ShowResult(const std::string&) override {}
+  void ShowSelectedFile(const std::string&) override {}
+  void PaintResetButton(bool) override {}
+  void ShowConnection(bool) override {}
+  void ShowMessage(const std::string&) override {}
+  void SetTrayTip(const std::string&) override {}
+  void SleepDelay(double) override {}
+  void ProcessEvents() override {}
+  void EndNow(int) override {}
+  void StripLeadingStar(Extension) override {}
+};
+
 void Select(benchmark::State& state) {
   const TempDir& dir = Folder(static_cast<int>(state.range(0)));
   PosixFileSystem fs;
   SystemClock clock;
   NoProcesses processes;
-  FixedSystemInfo system;
-  bench::SilentUi ui;
-  Dispatcher d(fs, clock, processes, system, ui);
-  d.Ctl().txtFileFilter.Set("*");
+  QuietHost host;
+  const std::string all = "*", none;
+  const int off = 0;
+  const bool no = false;
+  const LinkSettings settings{none, none, none, all, none, none, none, none, none, none, none, none,
+                              off,  off,  off,  off, no,   no};
+  JobRunner runner(fs, clock, processes, settings, host);
   for (auto _ : state) {
-    std::string name = d.FindNewestFile(dir.path());
+    std::string name = runner.FindNewestFile(dir.path());
     if (name.empty()) {
       state.SkipWithError("nothing selected");
       break;
