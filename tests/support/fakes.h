@@ -74,12 +74,28 @@ class FakeProcesses : public Processes {
     if (shellOpenWorks && onOpen) onOpen(file);
     return shellOpenWorks;
   }
+  // Recorded as ShellOpen; the opener's verdict (shellOpenWorks) comes
+  // openerMs later on the clock, or never when openerMs is negative.
+  std::unique_ptr<ShellOpening> ShellOpenFollowed(const std::string& file, const std::string& params, int show) override {
+    struct Opening : ShellOpening {
+      std::function<State()> poll;
+      State Poll() override { return poll(); }
+    };
+    opened.push_back(file + "|" + params + "|" + std::to_string(show));
+    auto o = std::make_unique<Opening>();
+    const std::int64_t at = clock ? clock->MonotonicMs() + openerMs : 0, ms = openerMs;
+    const auto verdict = shellOpenWorks ? ShellOpening::State::Succeeded : ShellOpening::State::Failed;
+    o->poll = [=, this] { return ms < 0 || (clock && clock->MonotonicMs() < at) ? ShellOpening::State::Running : verdict; };
+    return o;
+  }
   bool ProgramExists(const std::string& path) override { return programs.count(path) != 0; }
 
   std::vector<Proc> procs;
   std::vector<std::int32_t> closeRequests;
   std::vector<std::string> opened;
   bool shellOpenWorks = true;
+  Clock* clock = nullptr;  // the opener's time; without one it answers at once
+  std::int64_t openerMs = 0;
   std::set<std::string> programs;  // program files that exist
   std::function<void(const std::string&)> onOpen;  // a program started through the shell
 };
