@@ -77,16 +77,14 @@ class FakeProcesses : public Processes {
   // Recorded as ShellOpen; the opener's verdict (shellOpenWorks) comes
   // openerMs later on the clock, or never when openerMs is negative.
   std::unique_ptr<ShellOpening> ShellOpenFollowed(const std::string& file, const std::string& params, int show) override {
-    struct Opening : ShellOpening {
-      std::function<State()> poll;
-      State Poll() override { return poll(); }
+    struct Opening : ShellOpened {
+      Opening(bool ok, Clock* clock, std::int64_t at) : ShellOpened(ok), clock(clock), at(at) {}
+      State Poll() override { return at < 0 || (clock && clock->MonotonicMs() < at) ? State::Running : ShellOpened::Poll(); }
+      Clock* clock;
+      std::int64_t at;
     };
     opened.push_back(file + "|" + params + "|" + std::to_string(show));
-    auto o = std::make_unique<Opening>();
-    const std::int64_t at = clock ? clock->MonotonicMs() + openerMs : 0, ms = openerMs;
-    const auto verdict = shellOpenWorks ? ShellOpening::State::Succeeded : ShellOpening::State::Failed;
-    o->poll = [=, this] { return ms < 0 || (clock && clock->MonotonicMs() < at) ? ShellOpening::State::Running : verdict; };
-    return o;
+    return std::make_unique<Opening>(shellOpenWorks, clock, openerMs < 0 ? -1 : (clock ? clock->MonotonicMs() : 0) + openerMs);
   }
   bool ProgramExists(const std::string& path) override { return programs.count(path) != 0; }
 

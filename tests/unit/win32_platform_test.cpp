@@ -97,6 +97,8 @@ TEST(Win32System, Kora1sKeyFoldersVersionAndOneInstance) {
   EXPECT_EQ(system->OwnDirectory(), DirName(OwnExe()));
   SetEnvironmentVariableA("DORVANE_HOME", "C:\\dorvane\\");
   EXPECT_EQ(system->OwnDirectory(), "C:\\dorvane");
+  // The portable zip has the manual beside dorvane.exe only.
+  EXPECT_EQ(system->InstalledDocDirectory(), DirName(OwnExe()));
   SetEnvironmentVariableA("DORVANE_HOME", nullptr);
 
   EXPECT_TRUE(system->AcquireSingleInstance());
@@ -106,41 +108,16 @@ TEST(Win32System, Kora1sKeyFoldersVersionAndOneInstance) {
   EXPECT_FALSE(second.OtherInstanceInAnotherSession()) << "a copy in this session ends silently";
   system.reset();
   EXPECT_TRUE(second.AcquireSingleInstance()) << "the mutex goes with its holder";
-}
-
-// Two users logged on at once: the guard holds across the machine's
-// sessions. Seen from here, a copy in another session holds the
-// machine-wide mutex only.
-TEST(Win32System, OneInstanceAcrossTheMachinesSessions) {
-  const std::string name = Unique("dorvane-test-sessions-");
-  HANDLE otherSession = CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
-  auto here = std::make_unique<Win32SystemInfo>(std::vector<std::string>{"dorvane.exe"}, name);
-  EXPECT_FALSE(here->AcquireSingleInstance());
-  EXPECT_TRUE(here->OtherInstanceInAnotherSession());
-  CloseHandle(otherSession);
-  ASSERT_TRUE(here->AcquireSingleInstance());
-  HANDLE seen = CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "held for this session only";
-  CloseHandle(seen);
-}
-
-// The portable zip has the manual beside dorvane.exe only: "Manuale" finds
-// it there, whatever DORVANE_HOME says.
-TEST(Win32System, ManualBesideTheProgramWhenTheDataFolderHasNone) {
-  TempDir data;
-  Win32FileSystem files;
-  const std::string beside = JoinPath(DirName(OwnExe()), "ManDorvane.pdf");
-  ASSERT_TRUE(!files.Exists(beside) && files.WriteAll(beside, "%PDF").ok()) << beside;
-  SetEnvironmentVariableA("DORVANE_HOME", data.Root().c_str());
-  Win32SystemInfo system({"dorvane.exe"}, Unique("dorvane-test-manual-"));
-  Harness h;
-  Dispatcher d(files, h.clock, h.processes, system, h.ui);
-  d.State().CurrentDorvaneDataDir = data.Root();
-  d.m_manual_Click();
-  SetEnvironmentVariableA("DORVANE_HOME", nullptr);
-  DeleteFileA(beside.c_str());
-  EXPECT_EQ(h.processes.opened, std::vector<std::string>{beside + "|0|1"});
-  EXPECT_TRUE(h.ui.messages.empty());
+  // Another user's copy, in another logon session, holds the machine-wide
+  // mutex: seen from here, that one only.
+  HANDLE global = CreateMutexA(nullptr, FALSE, ("Global\\" + mutex).c_str());
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "the guard holds for this session only";
+  const std::string other = Unique("dorvane-test-other-");
+  HANDLE otherSession = CreateMutexA(nullptr, FALSE, ("Global\\" + other).c_str());
+  Win32SystemInfo third({"dorvane.exe"}, other);
+  EXPECT_FALSE(third.AcquireSingleInstance());
+  EXPECT_TRUE(third.OtherInstanceInAnotherSession());
+  for (HANDLE h : {global, otherSession}) CloseHandle(h);
 }
 
 // ---- Processes ----

@@ -8,11 +8,9 @@
 #include <set>
 #include <utility>
 
-#include "platform/win32/win32_systeminfo.h"
 #include "support/fakes.h"
 #include "text/paths.h"
 #include "ui/win32/binding.h"
-#include "ui/win32/win32_front_end.h"
 #include "ui/win32/win32_ui.h"
 
 namespace dorvane::test {
@@ -223,21 +221,6 @@ TEST(Win32Window, TheAboutBoxAndTheCloseQuestion) {
   EXPECT_EQ(boxes.seen.size(), 2u);
   EXPECT_TRUE(captions.count("Informazioni su ZTK DORVANE"));
   EXPECT_TRUE(questions.count("Salvare i Parametri modificati ?"));
-}
-
-// A second DORVANE in another logon session of the machine (another user
-// logged on: the logon entry is every user's) says so and ends.
-TEST(Win32Window, ASecondCopyInAnotherSessionSaysSoAndEnds) {
-  const std::string name = "dorvane-test-front-end-" + std::to_string(GetCurrentProcessId());
-  Harness h;
-  std::vector<std::string> texts;
-  Dialogs boxes([&](HWND box) { texts.push_back(Text(GetDlgItem(box, 0xFFFF))), PostMessageA(box, WM_COMMAND, IDOK, 0); });
-  HANDLE otherSession = CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
-  Win32SystemInfo system({"dorvane.exe"}, name);
-  EXPECT_EQ(RunWin32FrontEnd(h.fs, h.clock, h.processes, system, nullptr), 0);
-  CloseHandle(otherSession);
-  EXPECT_EQ(texts, std::vector<std::string>{kOtherSessionInstance});
-  EXPECT_EQ(h.Log(), "") << "the second copy never started";
 }
 
 }  // namespace
