@@ -38,7 +38,6 @@ namespace {
 int RunMessageBox(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
                   QMessageBox::StandardButtons buttons) {
   QMessageBox box(icon, FromAnsi(kWindowCaption), FromAnsi(text), buttons, owner);
-  box.setObjectName("MessageBox");
   const std::pair<QMessageBox::StandardButton, QString> italian[] = {
       {QMessageBox::Ok, "OK"}, {QMessageBox::Yes, FromAnsi("&S\xEC")}, {QMessageBox::No, "&No"}};
   for (const auto& [which, caption] : italian)
