@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs. Usage: scripts/deps.sh [set...]
-# Sets: build (default), qt, desktop (an X server with a notification area
-# for the tray test), windows, screenshots, fuzz, bench, manual, package,
+# Sets: build (default), qt (with Qt's own Italian texts), desktop (an X
+# server with a notification area for the tray test, and xdg-open for the
+# manual's opener test), windows, screenshots, fuzz, bench, manual, package,
 # package-windows.
 set -euo pipefail
 
@@ -9,8 +10,8 @@ packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest)
 for set in "${@:-build}"; do
   case "$set" in
     build) ;;
-    qt) packages+=(qt6-base-dev) ;;
-    desktop) packages+=(xvfb xauth icewm xdotool) ;;
+    qt) packages+=(qt6-base-dev qt6-translations-l10n) ;;
+    desktop) packages+=(xvfb xauth icewm xdotool xdg-utils) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 wine) ;;
     screenshots) packages+=(qt6-base-dev xvfb xauth icewm xdotool fonts-dejavu-core imagemagick) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;

@@ -78,7 +78,8 @@ Section "${PRODUCT}" SecProgram
   ; DORVANE saves DORVCONF.txt beside its program: the shop's users may write there.
   nsExec::Exec '"$SYSDIR\icacls.exe" "$INSTDIR" /grant *S-1-5-32-545:(OI)(CI)M'
   Pop $0
-  ; The "Manuale" menu opens the manual from DORVANE's data folder.
+  ; The "Manuale" menu looks in DORVANE's data folder first, then beside
+  ; dorvane.exe.
   SetOutPath "$APPDATA\ZTKDORVANE"
   File "${BINDIR}\ManDorvane.pdf"
   SetOutPath "$INSTDIR"
@@ -105,18 +106,24 @@ Section "${PRODUCT}" SecProgram
 SectionEnd
 
 Section "Avvio all'accesso" SecAutostart
-  ; DORVANE lives in the notification area of the user who logs on.
-  WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\dorvane.exe"'
+  ; DORVANE lives in the notification area of whoever logs on: the machine's
+  ; Run key starts it for every user. A second user logged on at the same
+  ; time gets a copy that says so and ends (its single-instance guard holds
+  ; across the machine's sessions).
+  WriteRegStr HKLM "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\dorvane.exe"'
 SectionEnd
 
 Section "-Autostart off"
   ${IfNot} ${SectionIsSelected} ${SecAutostart}
-    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
   ${EndIf}
+  ; Versions up to 1.1.0.4 started DORVANE for the installing account only,
+  ; from its own Run key: the machine's entry replaces it.
+  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
 SectionEnd
 
 LangString DESC_PROGRAM ${LANG_ITALIAN} "DORVANE, il simulatore kkora1, dorvane-convert e il manuale."
-LangString DESC_AUTOSTART ${LANG_ITALIAN} "Avvia DORVANE nell'area di notifica quando l'utente accede a Windows."
+LangString DESC_AUTOSTART ${LANG_ITALIAN} "Avvia DORVANE nell'area di notifica quando un utente accede a Windows (per tutti gli utenti del PC)."
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} $(DESC_PROGRAM)
   !insertmacro MUI_DESCRIPTION_TEXT ${SecAutostart} $(DESC_AUTOSTART)
@@ -124,11 +131,14 @@ LangString DESC_AUTOSTART ${LANG_ITALIAN} "Avvia DORVANE nell'area di notifica q
 
 Function .onInit
   SetRegView 64
-  ; An upgrade keeps the choice made at the first installation.
+  ; An upgrade keeps the choice made at the first installation, whether it
+  ; is in the machine's Run key or, from an older version, in the account's.
   ReadRegStr $0 HKLM "${UNINST_KEY}" "UninstallString"
-  ReadRegStr $1 HKCU "${RUN_KEY}" "${PRODUCT}"
+  ReadRegStr $1 HKLM "${RUN_KEY}" "${PRODUCT}"
+  ReadRegStr $2 HKCU "${RUN_KEY}" "${PRODUCT}"
   ${If} $0 != ""
   ${AndIf} $1 == ""
+  ${AndIf} $2 == ""
     !insertmacro UnselectSection ${SecAutostart}
   ${EndIf}
   ${GetParameters} $R0
@@ -158,6 +168,7 @@ Section "Uninstall"
   Delete "$APPDATA\ZTKDORVANE\ManDorvane.pdf"
   RMDir "$APPDATA\ZTKDORVANE"
   RMDir /r "$SMPROGRAMS\${PRODUCT}"
+  DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
   DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
   DeleteRegKey HKLM "${UNINST_KEY}"
   DeleteRegKey HKLM "${OWN_KEY}"

@@ -146,6 +146,9 @@ int main(int argc, char** argv) {
   dorvane::Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher, watcher);
   dorvane::ConsoleUi::InstallSignalHandlers();
-  if (!dispatcher.Form_Load()) return 0;  // another instance runs
+  if (!dispatcher.Form_Load()) {  // another instance runs
+    if (system.OtherInstanceInAnotherSession()) ui.ShowMessage(dorvane::kOtherSessionInstance);
+    return 0;
+  }
   return ui.Run(exitWhenDone);
 }

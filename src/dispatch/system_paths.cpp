@@ -86,8 +86,9 @@ void Dispatcher::cmdSetKora1Proc_Click() {
 
 void Dispatcher::m_manual_Click() {
   const std::string path = JoinPath(st_.CurrentDorvaneDataDir, "ManDorvane.pdf");
-  // A Linux package cannot write into a user's data folder: it installs the
-  // manual with the program's documentation, looked at second.
+  // Where a program cannot write into a user's data folder, the manual is
+  // looked for second with the program: in the Linux package's documentation
+  // folder, beside dorvane.exe on Windows.
   const std::string docDir = system_.InstalledDocDirectory();
   std::string found = path;
   if (!fs_.Exists(found) && !docDir.empty()) found = JoinPath(docDir, "ManDorvane.pdf");
@@ -95,7 +96,17 @@ void Dispatcher::m_manual_Click() {
     ui_.ShowMessage("File: " + path + " non trovato");
     return;
   }
-  if (!processes_.ShellOpen(found, "0", 1)) ui_.ShowMessage("Operazione non eseguita: verificare presenza Reader ");
+  // The opener's verdict, waited for about 2 s with the window's events
+  // running: a desktop opener that shows the viewer itself ends only when
+  // the viewer is closed, so one still running has opened the manual. It is
+  // never ended by us.
+  const std::unique_ptr<ShellOpening> opening = processes_.ShellOpenFollowed(found, "0", 1);
+  ShellOpening::State state = opening->Poll();
+  for (int slice = 0; slice < 40 && state == ShellOpening::State::Running; ++slice) {
+    SleepDelay(50);
+    state = opening->Poll();
+  }
+  if (state == ShellOpening::State::Failed) ui_.ShowMessage("Operazione non eseguita: verificare presenza Reader ");
 }
 
 }  // namespace dorvane

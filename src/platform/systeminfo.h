@@ -21,12 +21,20 @@ class SystemInfo {
   virtual bool IsNt6OrLater() = 0;
   // Directory of the program's executable, without a trailing separator.
   virtual std::string OwnDirectory() = 0;
-  // Where an installed package keeps the program's documentation; empty where
-  // the installer puts the manual into the data folder itself (Windows).
+  // Where the manual is looked for when the data folder has none: the Linux
+  // package's documentation folder, the folder of dorvane.exe on Windows.
   virtual std::string InstalledDocDirectory() { return {}; }
   virtual std::string CommandLine() = 0;
   // Takes the single-instance guard; false when another instance holds it.
   virtual bool AcquireSingleInstance() = 0;
+  // After a refused guard: the running instance is in another logon session
+  // of this machine (another user), which the second start tells before it
+  // ends; one in this session ends it silently.
+  virtual bool OtherInstanceInAnotherSession() { return false; }
 };
+
+// What a second start says when DORVANE runs in another session.
+inline constexpr const char* kOtherSessionInstance = "ZTK DORVANE \xE8 gi\xE0 in esecuzione in un'altra "
+                                                    "sessione di questo computer: questa copia termina";
 
 }  // namespace dorvane

@@ -1,18 +1,23 @@
 // The settings window against the dispatcher: every user edit reaches the
 // dispatch state, what the core writes shows without firing handlers, and
-// Dir1 keeps the user's scrolling.
+// Dir1 keeps the user's scrolling. The message boxes speak Italian.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "support/fakes.h"
 #include "ui/qt/ansi.h"
 #include "ui/qt/binding.h"
 #include "ui/qt/dir_tree.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/qt_ui.h"
 
 namespace dorvane::test {
 namespace {
@@ -83,6 +88,27 @@ TEST(DirTree, FolderChangesNeverUndoTheUsersScrolling) {
   EXPECT_EQ(tree.verticalScrollBar()->value(), 0);
   EXPECT_EQ(tree.OpenPath(), open);
   EXPECT_EQ(QDir::toNativeSeparators(static_cast<QFileSystemModel*>(tree.model())->filePath(tree.currentIndex())), open);
+}
+
+// The closing question reads "Sì" and "No", as the manual says, even
+// without Qt's Italian translation; Qt's own texts come from it
+// (qt6-translations-l10n, from scripts/deps.sh qt).
+TEST(MessageBoxes, ButtonsSpeakItalian) {
+  MainWindow w;
+  QtUi ui(w);
+  QStringList buttons;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    for (QAbstractButton* button : box ? box->buttons() : QList<QAbstractButton*>()) buttons << button->text();
+    if (box) poll.stop(), box->button(QMessageBox::No)->click();
+  });
+  poll.start(10);
+  EXPECT_FALSE(ui.AskYesNo("Salvare i Parametri modificati ?"));
+  buttons.sort();
+  EXPECT_EQ(buttons, (QStringList{"&No", FromAnsi("&S\xEC")}));
+  ASSERT_NE(InstallQtItalian(*qApp), nullptr) << "Qt's Italian translation is missing: scripts/deps.sh qt";
+  EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), "&Copia");
 }
 
 }  // namespace

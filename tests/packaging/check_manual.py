@@ -7,8 +7,10 @@ The messages table of the manual (rows whose first cell is a code span in
 MANUAL_DIR/05-messaggi.md) is the list of every text the program can show.
 Without PDF: each text shown by the program (message boxes, result box, event
 log, tray tips, error descriptions, read from SRC_DIR) must be in the list,
-and each list entry must come from the program. With PDF: the PDF's text must
-hold every chapter title and every list entry.
+and each list entry must come from the program; the first start ("Al primo
+avvio") must tell the file filter and timer a new installation shows, and
+that the filter prints nothing until it is changed. With PDF: the PDF's text
+must hold every chapter title and every list entry.
 """
 import pathlib
 import re
@@ -79,6 +81,47 @@ def manual_messages(manual):
     return [m.group(1) for m in (re.match(r'\|\s*`([^`]+)`\s*\|', r) for r in rows) if m]
 
 
+# The design values of the window's boxes, which a first start shows.
+DESIGN_TEXT = re.compile(r'^\s*(\w+)\.Text\s*=\s*"((?:[^"\\\n]|\\.)*)";', re.M)
+
+
+def design_texts(src):
+    text = (pathlib.Path(src) / 'dispatch' / 'controls.cpp').read_text(encoding='latin-1')
+    return {name: decode(value) for name, value in DESIGN_TEXT.findall(text)}
+
+
+def section(manual, title):
+    """The text under a "## title" heading, up to the next heading of its level or above."""
+    for md in sorted(manual.glob('*.md')):
+        m = re.search(r'^## ' + re.escape(title) + r'[ \t]*\n(.*?)(?=^#{1,2} |\Z)',
+                      md.read_text(encoding='utf-8'), re.M | re.S)
+        if m:
+            return m.group(1)
+    return ''
+
+
+def first_start_failures(src, manual):
+    """A new installation's filter matches no receipt: the first start must say so."""
+    design = design_texts(src)
+    first = squeeze(section(manual, 'Al primo avvio'))
+    failures = []
+    if not first:
+        return ['no section "Al primo avvio" in the manual']
+    filt, timer = design.get('txtFileFilter', ''), design.get('txtTimerVal', '')
+    if not filt or not timer:
+        return ['the design values of txtFileFilter and txtTimerVal are not in dispatch/controls.cpp']
+    if f'`{filt}`' not in first and f'"{filt}"' not in first:
+        failures.append(f'"Al primo avvio" does not name the filter a new installation shows: {filt}')
+    if f'"{timer}"' not in first:
+        failures.append(f'"Al primo avvio" does not name the timer value a new installation shows: "{timer}"')
+    if 'non stampa nulla' not in first:
+        failures.append(f'"Al primo avvio" does not say that nothing prints with the filter {filt}')
+    examples = set(re.findall(r'`(\*\.[^`]+)`', first)) - {filt}
+    if not examples:
+        failures.append('"Al primo avvio" gives no example filter for the management program\'s extension')
+    return failures
+
+
 def chapter_titles(manual):
     titles = []
     for md in sorted(manual.glob('*.md')):
@@ -104,6 +147,7 @@ def main():
         for text in sorted(shown):
             if not any(text in m for m in listed):
                 failures.append(f'shown by the program but missing from the messages table: "{text}"')
+        failures += first_start_failures(src, manual)
     else:
         # -raw keeps the order in which the text was laid out, so that a table
         # cell's lines stay together.

@@ -22,6 +22,10 @@ if grep -q '^E: ' "$work/lintian.txt"; then fail "lintian reports errors"; fi
 
 # What the package declares and holds.
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "Qt is not among the dependencies"
+# xdg-open opens the manual; Qt's Italian texts for its own widgets.
+for p in xdg-utils qt6-translations-l10n; do
+  dpkg-deb -f "$deb" Recommends | grep -qw "$p" || fail "$p is not recommended"
+done
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/contents.txt"
 for f in /usr/bin/dorvane /usr/libexec/dorvane /usr/bin/kkora1 /usr/bin/dorvane-convert \
   /usr/share/applications/dorvane.desktop /usr/share/icons/hicolor/scalable/apps/dorvane.svg \
@@ -43,6 +47,26 @@ if command -v systemd-analyze >/dev/null; then
   systemd-analyze verify "$root/usr/lib/systemd/user/dorvane.service" 2>&1 | grep -v '/usr/bin/dorvane\|man dorvane' || true
 fi
 zcat "$root/usr/share/man/man1/dorvane.1.gz" | grep -q '^\.TH "DORVANE" "1"' || fail "dorvane.1 is not a man page"
+
+# A package removed but not purged leaves its conffiles, the autostart entry
+# among them: each entry names the program it starts in TryExec, so that a
+# desktop skips it once the program is gone.
+for entry in usr/share/applications/dorvane.desktop etc/xdg/autostart/dorvane.desktop; do
+  tryexec=$(sed -n 's/^TryExec=//p' "$root/$entry")
+  program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$root/$entry")
+  [[ -n $tryexec ]] || fail "/$entry has no TryExec"
+  [[ $tryexec == "$program" ]] || fail "/$entry: TryExec=$tryexec but Exec runs $program"
+  grep -qx "/usr/bin/$tryexec" "$work/contents.txt" || fail "/$entry: TryExec=$tryexec is not a program of the package"
+done
+
+# The man pages speak Italian, headings included (pandoc writes AUTHORS for
+# a title block's author line).
+for page in dorvane kkora1 dorvane-convert; do
+  headings=$(zcat "$root/usr/share/man/man1/$page.1.gz" | sed -n 's/^\.S[HS] *//p' | tr -d '"')
+  english=$(grep -xE 'NAME|SYNOPSIS|DESCRIPTION|OPTIONS|EXIT STATUS|RETURN VALUE|ENVIRONMENT|FILES|SEE ALSO|AUTHORS?|BUGS|EXAMPLES?|NOTES|COPYRIGHT|HISTORY|REPORTING BUGS' <<<"$headings" || true)
+  [[ -z $english ]] || fail "$page.1 has English headings: $(echo $english)"
+  grep -qx 'AUTORI' <<<"$headings" || fail "$page.1 does not name its authors under AUTORI: $(echo $headings)"
+done
 
 # The installed wrapper runs /usr/libexec/dorvane: in the scratch root it is
 # pointed at the unpacked one.

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows installer under wine: a silent install, an upgrade that keeps
-# the configuration and can drop the logon entry, a silent uninstall that
-# keeps the configuration; the files, the Start-menu entries, the uninstall
-# entry and the logon entry are checked after each step.
+# the configuration, moves an older version's logon entry to the machine's
+# Run key and can drop it, a silent uninstall that keeps the configuration;
+# the files, the Start-menu entries, the uninstall entry and the logon entry
+# (every user's, never the installing account's own) are checked after each
+# step.
 #   windows_installer_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 top=$1
@@ -28,7 +30,8 @@ run() { "$top/cmake/wine-run.sh" "$prefix" "$@" </dev/null; }
 trap 'WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true' EXIT
 
 uninst='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZTK DORVANE'
-runkey='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+runkey='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+userrunkey='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 regvalue() {  # regvalue KEY NAME: prints the value's data, fails when it is absent
   run reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p" | grep .
 }
@@ -44,7 +47,9 @@ done
 [[ $(regvalue "$uninst" UninstallString) == '"C:\Program Files\ZTK DORVANE\uninstall.exe"' ]] ||
   fail "uninstall entry: $(regvalue "$uninst" UninstallString || true)"
 [[ $(regvalue "$uninst" DisplayVersion) == 1.1.0.4 ]] || fail "uninstall entry without its version"
-[[ $(regvalue "$runkey" "ZTK DORVANE") == '"C:\Program Files\ZTK DORVANE\dorvane.exe"' ]] || fail "no logon entry"
+[[ $(regvalue "$runkey" "ZTK DORVANE") == '"C:\Program Files\ZTK DORVANE\dorvane.exe"' ]] ||
+  fail "no logon entry for every user: $(regvalue "$runkey" "ZTK DORVANE" || true)"
+! regvalue "$userrunkey" "ZTK DORVANE" >/dev/null || fail "a logon entry for the installing account only"
 run "C:\\Program Files\\ZTK DORVANE\\kkora1.exe" --version | grep -q '[0-9]' || fail "the installed kkora1.exe does not run"
 
 # The user's settings and state dump, as DORVANE saves them, and the event
@@ -54,6 +59,14 @@ printf 'state\r\n' > "$dir/ztk_log.txt"
 log=$prefix/drive_c/ProgramData/ZTKKORA1/DORVLOG.txt
 mkdir -p "$(dirname "$log")"
 printf 'OK:  |AVVIO di ZTK DORVANE||2026-01-02 08:00:00\r\n' > "$log"
+
+# Upgrade over an older version, whose logon entry was the installing
+# account's: it becomes every user's.
+run reg delete "$runkey" /v "ZTK DORVANE" /f >/dev/null
+run reg add "$userrunkey" /v "ZTK DORVANE" /d '"C:\Program Files\ZTK DORVANE\dorvane.exe"' /f >/dev/null
+run "$setup" /S
+regvalue "$runkey" "ZTK DORVANE" >/dev/null || fail "the upgrade dropped the older version's logon entry"
+! regvalue "$userrunkey" "ZTK DORVANE" >/dev/null || fail "the upgrade left the older version's logon entry"
 
 # Upgrade without the logon entry: the configuration stays.
 run "$setup" /S /NOAUTOSTART
@@ -67,6 +80,10 @@ run "$setup" /S
 
 # The uninstaller copies itself away and returns at once: wait for it to
 # remove its uninstall entry, its last step after the files and the menu.
+# It takes a logon entry with it, an older version's too.
+for key in "$runkey" "$userrunkey"; do
+  run reg add "$key" /v "ZTK DORVANE" /d '"C:\Program Files\ZTK DORVANE\dorvane.exe"' /f >/dev/null
+done
 run "$dir/uninstall.exe" /S
 for _ in $(seq 120); do regvalue "$uninst" UninstallString >/dev/null || break; sleep 0.5; done
 for f in dorvane.exe kkora1.exe dorvane-convert.exe ManDorvane.pdf LEGGIMI.txt uninstall.exe; do
@@ -77,4 +94,7 @@ done
 [[ ! -e $menu ]] || fail "the Start-menu entries are still there"
 [[ ! -e $prefix/drive_c/ProgramData/ZTKDORVANE/ManDorvane.pdf ]] || fail "the manual is still in the data folder"
 ! regvalue "$uninst" UninstallString >/dev/null || fail "the uninstall entry is still registered"
+for key in "$runkey" "$userrunkey"; do
+  ! regvalue "$key" "ZTK DORVANE" >/dev/null || fail "the logon entry is still in $key"
+done
 echo "windows installer test: ok"

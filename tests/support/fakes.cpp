@@ -13,6 +13,7 @@ Harness::Harness() {
   for (const std::string& dir : {root, appDir, commonDir, kora1Dir, JoinPath(commonDir, "ZTKDORVANE")}) mem.AddDir(dir);
   system.ownDir = appDir;
   system.commonAppData = commonDir;
+  processes.clock = &clock;
   Restart();
 }
 

@@ -75,12 +75,26 @@ class FakeProcesses : public Processes {
     if (shellOpenWorks && onOpen) onOpen(file);
     return shellOpenWorks;
   }
+  // Recorded as ShellOpen; the opener's verdict (shellOpenWorks) comes
+  // openerMs later on the clock, or never when openerMs is negative.
+  std::unique_ptr<ShellOpening> ShellOpenFollowed(const std::string& file, const std::string& params, int show) override {
+    struct Opening : ShellOpened {
+      Opening(bool ok, Clock* clock, std::int64_t at) : ShellOpened(ok), clock(clock), at(at) {}
+      State Poll() override { return at < 0 || (clock && clock->MonotonicMs() < at) ? State::Running : ShellOpened::Poll(); }
+      Clock* clock;
+      std::int64_t at;
+    };
+    opened.push_back(file + "|" + params + "|" + std::to_string(show));
+    return std::make_unique<Opening>(shellOpenWorks, clock, openerMs < 0 ? -1 : (clock ? clock->MonotonicMs() : 0) + openerMs);
+  }
   bool ProgramExists(const std::string& path) override { return programs.count(path) != 0; }
 
   std::vector<Proc> procs;
   std::vector<std::int32_t> closeRequests;
   std::vector<std::string> opened;
   bool shellOpenWorks = true;
+  Clock* clock = nullptr;  // the opener's time; without one it answers at once
+  std::int64_t openerMs = 0;
   std::set<std::string> programs;  // program files that exist
   std::function<void(const std::string&)> onOpen;  // a program started through the shell
 };

@@ -160,7 +160,7 @@ TEST_F(Program, Kora1ButtonsNormaliseTheNameAndPutTheTimerBackAsItWas) {
   }
 }
 
-TEST_F(Program, ManualHasThreeOutcomesAndFallsBackToTheInstalledDocumentation) {
+TEST_F(Program, ManualFromTheDataFolderElseTheInstalledDocumentationElseNotFound) {
   st().CurrentDorvaneDataDir = DorvaneDir();
   const std::string manual = JoinPath(DorvaneDir(), "ManDorvane.pdf");
   h.system.docDir = h.Path("doc");
@@ -171,10 +171,27 @@ TEST_F(Program, ManualHasThreeOutcomesAndFallsBackToTheInstalledDocumentation) {
   h.mem.Put(manual, "%PDF");
   d().m_manual_Click();  // the data folder's own copy comes first
   EXPECT_EQ(h.processes.opened, (std::vector<std::string>{installed + "|0|1", manual + "|0|1"}));
-  h.processes.shellOpenWorks = false;
-  d().m_manual_Click();
-  EXPECT_EQ(h.ui.messages, (std::vector<std::string>{"File: " + manual + " non trovato",
-                                                     "Operazione non eseguita: verificare presenza Reader "}));
+  EXPECT_EQ(h.ui.messages, std::vector<std::string>{"File: " + manual + " non trovato"});
+}
+
+// A desktop opener (xdg-open) tells a missing viewer by its exit status and
+// runs a viewer it found in the foreground until it is closed: its verdict
+// is waited for about 2 s, with the window's events running.
+TEST_F(Program, ManualOpenerFailureIsReportedAndAStillRunningOpenerHasOpenedIt) {
+  st().CurrentDorvaneDataDir = DorvaneDir();
+  h.mem.Put(JoinPath(DorvaneDir(), "ManDorvane.pdf"), "%PDF");
+  // Opener works; ms to its verdict (-1: still running); reported; virtual ms the click took.
+  const std::tuple<bool, std::int64_t, bool, std::int64_t> cases[] = {
+      {false, 0, true, 0}, {false, 1500, true, 1500}, {false, 2500, false, 2000}, {true, 300, false, 300}, {true, -1, false, 2000}};
+  for (auto [works, openerMs, reported, tookMs] : cases) {
+    h.ui.messages.clear();
+    h.processes.shellOpenWorks = works, h.processes.openerMs = openerMs;
+    const std::int64_t start = h.clock.MonotonicMs(), pumps = h.ui.eventPumps;
+    d().m_manual_Click();
+    EXPECT_EQ(h.ui.messages, std::vector<std::string>(reported, "Operazione non eseguita: verificare presenza Reader "));
+    EXPECT_NEAR(static_cast<double>(h.clock.MonotonicMs() - start), static_cast<double>(tookMs), 50) << openerMs;
+    EXPECT_GE(h.ui.eventPumps - pumps, tookMs / 50) << openerMs << ": the window must not freeze";
+  }
 }
 
 TEST_F(Program, CloseWaitsForTheCycleLogsAndAsksTheFirstKora1ToClose) {

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -103,6 +104,41 @@ TEST_F(Posix, DocumentsGoToXdgOpenAndItsAbsenceIsAFailure) {
   dir.Write("bin/xdg-open", "#!/bin/sh\necho \"$1\" > \"" + Path("opened") + "\"\n", true);
   EXPECT_TRUE(processes.ShellOpen(manual, "0", 1));
   EXPECT_TRUE(WaitFor(5000, [&] { return dir.Read("opened") == manual + "\n"; }));
+}
+
+// A document's opener is followed to its exit status. The real xdg-open
+// with nothing to open a PDF with (no desktop, MIME data, applications,
+// mailcap entry or browser) ends with 3, "no method available". One that
+// runs the viewer in the foreground runs on to its end, and neither it nor
+// the process that waits for it is left a zombie.
+TEST_F(Posix, XdgOpenIsFollowedToItsExitStatusNeverEndedNorLeftAZombie) {
+  ASSERT_EQ(::access("/usr/bin/xdg-open", X_OK), 0) << "xdg-utils is missing: scripts/deps.sh desktop";
+  dir.Write("ManDorvane.pdf", "%PDF-1.4\n%%EOF\n");
+  dir.MakeDir("empty");
+  for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "MAILCAPS"})
+    SetEnv(name, Path("empty"));
+  SetEnv("BROWSER", "");
+  SetEnv("DISPLAY", ":4242");  // a desktop, as far as xdg-open looks
+  for (const char* name : {"XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+                           "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID", "DBUS_SESSION_BUS_ADDRESS"})
+    SetEnv(name, nullptr);
+  using State = ShellOpening::State;
+  auto verdict = [&](ShellOpening& opening) {
+    State state = State::Running;
+    EXPECT_TRUE(WaitFor(60000, [&] { return (state = opening.Poll()) != State::Running; }));
+    return state;
+  };
+  EXPECT_EQ(verdict(*processes.ShellOpenFollowed(Path("ManDorvane.pdf"), "0", 1)), State::Failed);
+
+  dir.Write("xdg-open", "#!/bin/sh\necho $PPID > \"$1.parent\"\nsleep 1\n", true);
+  SetEnv("PATH", dir.Root() + ":/usr/bin:/bin");
+  const std::unique_ptr<ShellOpening> viewer = processes.ShellOpenFollowed(Path("ManDorvane.pdf"), "0", 1);
+  EXPECT_EQ(viewer->Poll(), State::Running);
+  EXPECT_EQ(verdict(*viewer), State::Succeeded);
+  const pid_t watcher = std::atoi(dir.Read("ManDorvane.pdf.parent").c_str());
+  EXPECT_TRUE(watcher > 0 && watcher != ::getpid()) << watcher;
+  EXPECT_TRUE(WaitFor(5000, [&] { return ::kill(watcher, 0) != 0; })) << "the opener's watcher was never reaped";
+  EXPECT_LE(::waitpid(-1, nullptr, WNOHANG), 0) << "a child of ours was left a zombie";
 }
 
 // A writer that pauses longer than a second between its writes still holds

@@ -77,7 +77,7 @@ TEST_F(RegistryTest, ValuesReadAsTextAndFailuresLeaveTheResultAsItWas) {
 // ---- System information ----
 
 TEST(Win32System, Kora1sKeyFoldersVersionAndOneInstance) {
-  const std::string mutex = Unique("Local\\dorvane-test-");
+  const std::string mutex = Unique("dorvane-test-");
   auto system = std::make_unique<Win32SystemInfo>(std::vector<std::string>{"dorvane.exe"}, mutex);
   // KORA1's own key, as KORA1 leaves it.
   RegDeleteTreeA(HKEY_CURRENT_USER, kKora1RegistryKey);
@@ -97,14 +97,27 @@ TEST(Win32System, Kora1sKeyFoldersVersionAndOneInstance) {
   EXPECT_EQ(system->OwnDirectory(), DirName(OwnExe()));
   SetEnvironmentVariableA("DORVANE_HOME", "C:\\dorvane\\");
   EXPECT_EQ(system->OwnDirectory(), "C:\\dorvane");
+  // The portable zip has the manual beside dorvane.exe only.
+  EXPECT_EQ(system->InstalledDocDirectory(), DirName(OwnExe()));
   SetEnvironmentVariableA("DORVANE_HOME", nullptr);
 
   EXPECT_TRUE(system->AcquireSingleInstance());
   EXPECT_TRUE(system->AcquireSingleInstance()) << "asking again is harmless";
   Win32SystemInfo second({"dorvane.exe"}, mutex);
   EXPECT_FALSE(second.AcquireSingleInstance());
+  EXPECT_FALSE(second.OtherInstanceInAnotherSession()) << "a copy in this session ends silently";
   system.reset();
   EXPECT_TRUE(second.AcquireSingleInstance()) << "the mutex goes with its holder";
+  // Another user's copy, in another logon session, holds the machine-wide
+  // mutex: seen from here, that one only.
+  HANDLE global = CreateMutexA(nullptr, FALSE, ("Global\\" + mutex).c_str());
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "the guard holds for this session only";
+  const std::string other = Unique("dorvane-test-other-");
+  HANDLE otherSession = CreateMutexA(nullptr, FALSE, ("Global\\" + other).c_str());
+  Win32SystemInfo third({"dorvane.exe"}, other);
+  EXPECT_FALSE(third.AcquireSingleInstance());
+  EXPECT_TRUE(third.OtherInstanceInAnotherSession());
+  for (HANDLE h : {global, otherSession}) CloseHandle(h);
 }
 
 // ---- Processes ----

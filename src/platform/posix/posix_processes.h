@@ -16,6 +16,10 @@ class PosixProcesses : public Processes {
   // A program is started detached; a document goes to xdg-open. A missing
   // "name.exe" is retried as "name".
   bool ShellOpen(const std::string& file, const std::string& params, int show) override;
+  // A document's xdg-open is followed to its exit status (3 when no
+  // application handles the type); a program, as ShellOpen.
+  std::unique_ptr<ShellOpening> ShellOpenFollowed(const std::string& file, const std::string& params,
+                                                  int show) override;
   bool ProgramExists(const std::string& path) override;
 };
 

@@ -30,7 +30,8 @@ Win32SystemInfo::Win32SystemInfo(std::vector<std::string> args, std::string inst
     : args_(std::move(args)), mutexName_(std::move(instanceMutexName)) {}
 
 Win32SystemInfo::~Win32SystemInfo() {
-  if (mutex_) ::CloseHandle(static_cast<HANDLE>(mutex_));
+  for (void* h : {mutex_, globalMutex_})
+    if (h) ::CloseHandle(static_cast<HANDLE>(h));
 }
 
 bool Win32SystemInfo::QueryKora1Value(const std::string& valueName, std::string& result) {
@@ -65,6 +66,10 @@ bool Win32SystemInfo::IsNt6OrLater() {
 std::string Win32SystemInfo::OwnDirectory() {
   std::string home = Env("DORVANE_HOME");
   if (!home.empty()) return StripTrailingSep(home);
+  return ProgramDirectory();
+}
+
+std::string Win32SystemInfo::ProgramDirectory() {
   std::string buf(MAX_PATH, '\0');
   for (;;) {
     DWORD n = ::GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
@@ -78,6 +83,10 @@ std::string Win32SystemInfo::OwnDirectory() {
   return DirName(buf);
 }
 
+// The installer copies the manual into the data folder; the portable zip
+// has it beside dorvane.exe.
+std::string Win32SystemInfo::InstalledDocDirectory() { return ProgramDirectory(); }
+
 std::string Win32SystemInfo::CommandLine() {
   std::string line;
   for (std::size_t i = 1; i < args_.size(); ++i) {
@@ -87,16 +96,51 @@ std::string Win32SystemInfo::CommandLine() {
   return line;
 }
 
-bool Win32SystemInfo::AcquireSingleInstance() {
-  if (mutex_) return true;
-  HANDLE h = ::CreateMutexA(nullptr, FALSE, mutexName_.c_str());
-  if (!h) return true;  // no guard to be had: better to run than to refuse
-  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+namespace {
+
+// Creates the named mutex; false when it exists already. A mutex of another
+// user's instance may refuse us access: it exists all the same.
+bool CreateOwnMutex(const std::string& name, void*& handle, bool& unavailable) {
+  HANDLE h = ::CreateMutexA(nullptr, FALSE, name.c_str());
+  const DWORD error = ::GetLastError();
+  if (!h) {
+    unavailable = error != ERROR_ACCESS_DENIED;
+    return false;
+  }
+  if (error == ERROR_ALREADY_EXISTS) {
     ::CloseHandle(h);
     return false;
   }
-  mutex_ = h;
+  handle = h;
   return true;
 }
+
+}  // namespace
+
+// Two mutexes: one in the session's namespace, one in the machine's
+// ("Global\"), so that a copy in another logon session (another user, the
+// installer's logon entry starting it for each) is refused too. Which of
+// them was taken tells where the running copy is.
+bool Win32SystemInfo::AcquireSingleInstance() {
+  if (mutex_) return true;
+  otherSession_ = false;
+  bool unavailable = false;
+  void* local = nullptr;
+  if (!CreateOwnMutex("Local\\" + mutexName_, local, unavailable)) {
+    if (unavailable) return true;  // no guard to be had: better to run than to refuse
+    return false;
+  }
+  void* global = nullptr;
+  if (!CreateOwnMutex("Global\\" + mutexName_, global, unavailable) && !unavailable) {
+    ::CloseHandle(static_cast<HANDLE>(local));
+    otherSession_ = true;
+    return false;
+  }
+  mutex_ = local;
+  globalMutex_ = global;
+  return true;
+}
+
+bool Win32SystemInfo::OtherInstanceInAnotherSession() { return otherSession_; }
 
 }  // namespace dorvane

@@ -7,13 +7,14 @@
 
 namespace dorvane {
 
-// Name of the mutex that marks a running instance, per logon session.
-inline constexpr const char* kInstanceMutexName = "Local\\ZTKDORVANE.Instance";
+// Name of the mutexes that mark a running instance, in the logon session's
+// namespace ("Local\\") and in the machine's ("Global\\").
+inline constexpr const char* kInstanceMutexName = "ZTKDORVANE.Instance";
 
 // KORA1's values from HKEY_CURRENT_USER, the common application-data folder
 // from the shell, the real Windows version from ntdll, the program's
-// directory (DORVANE_HOME overrides it), and a named mutex as the
-// single-instance guard.
+// directory (DORVANE_HOME overrides it), the manual beside the program, and
+// named mutexes as the single-instance guard across the machine's sessions.
 class Win32SystemInfo : public SystemInfo {
  public:
   explicit Win32SystemInfo(std::vector<std::string> args, std::string instanceMutexName = kInstanceMutexName);
@@ -25,13 +26,20 @@ class Win32SystemInfo : public SystemInfo {
   std::string CommonAppData() override;
   bool IsNt6OrLater() override;
   std::string OwnDirectory() override;
+  std::string InstalledDocDirectory() override;
   std::string CommandLine() override;
   bool AcquireSingleInstance() override;
+  bool OtherInstanceInAnotherSession() override;
+
+  // The directory of the executable itself, whatever DORVANE_HOME says.
+  static std::string ProgramDirectory();
 
  private:
   std::vector<std::string> args_;
   std::string mutexName_;
   void* mutex_ = nullptr;
+  void* globalMutex_ = nullptr;
+  bool otherSession_ = false;
 };
 
 // The version rule: Windows NT (platform 2) from 6.0 (Vista) upward.

@@ -29,6 +29,9 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   // One look on every desktop, and one that honours the controls' colours.
   if (QStyle* fusion = QStyleFactory::create("Fusion")) app.setStyle(fusion);
   app.setWindowIcon(ProgramIcon());
+  // An Italian program: Qt's own texts too (the message boxes' buttons are
+  // set by QtUi either way).
+  InstallQtItalian(app);
 
   MainWindow window;
   QtUi ui(window);
@@ -57,7 +60,10 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   });
   std::signal(SIGINT, OnQtCloseSignal);
   std::signal(SIGTERM, OnQtCloseSignal);
-  if (!dispatcher.Form_Load()) return 0;
+  if (!dispatcher.Form_Load()) {  // another instance runs
+    if (system.OtherInstanceInAnotherSession()) ui.ShowMessage(kOtherSessionInstance);
+    return 0;
+  }
   binding.Refresh();
   pump.start(25);
   return app.exec();

@@ -2,12 +2,16 @@
 
 #include <cstdlib>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFont>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 #include "ui/qt/about_box.h"
@@ -27,15 +31,42 @@ QtUi::QtUi(MainWindow& window) : w_(window) {
   w_.onMinimised = [this] { OnMinimised(); };
 }
 
+namespace {
+
+// A message box of the program: its caption, and the standard buttons in
+// Italian whether or not Qt's own translation is installed.
+int RunMessageBox(QWidget* owner, QMessageBox::Icon icon, const std::string& text,
+                  QMessageBox::StandardButtons buttons) {
+  QMessageBox box(icon, FromAnsi(kWindowCaption), FromAnsi(text), buttons, owner);
+  const std::pair<QMessageBox::StandardButton, QString> italian[] = {
+      {QMessageBox::Ok, "OK"}, {QMessageBox::Yes, FromAnsi("&S\xEC")}, {QMessageBox::No, "&No"}};
+  for (const auto& [which, caption] : italian)
+    if (QAbstractButton* button = box.button(which)) button->setText(caption);
+  return box.exec();
+}
+
+}  // namespace
+
+QTranslator* InstallQtItalian(QCoreApplication& app) {
+  auto* qtbase = new QTranslator(&app);
+  if (!qtbase->load(QLocale(QLocale::Italian, QLocale::Italy), "qtbase", "_",
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      !QCoreApplication::installTranslator(qtbase)) {
+    delete qtbase;
+    return nullptr;
+  }
+  return qtbase;
+}
+
 void QtUi::ShowMessage(const std::string& text) {
   SetTopmost(false);
-  QMessageBox::information(&w_, FromAnsi(kWindowCaption), FromAnsi(text));
+  RunMessageBox(&w_, QMessageBox::Information, text, QMessageBox::Ok);
   SetTopmost(true);
 }
 
 bool QtUi::AskYesNo(const std::string& text) {
   SetTopmost(false);
-  const bool yes = QMessageBox::question(&w_, FromAnsi(kWindowCaption), FromAnsi(text)) == QMessageBox::Yes;
+  const bool yes = RunMessageBox(&w_, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   SetTopmost(true);
   return yes;
 }

@@ -4,9 +4,11 @@
 
 #include <functional>
 
+#include <QCoreApplication>
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTranslator>
 #include <QWidget>
 
 #include "dispatch/dispatcher.h"
@@ -14,6 +16,11 @@
 #include "ui/qt/main_window.h"
 
 namespace dorvane {
+
+// Loads Qt's Italian texts for its own widgets (the text boxes' menus,
+// standard buttons), from Debian's qt6-translations-l10n; null without it.
+// The translator belongs to app.
+QTranslator* InstallQtItalian(QCoreApplication& app);
 
 class QtUi : public Ui {
  public:

@@ -30,7 +30,10 @@ int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemI
     dispatcher.RunPending();
     binding.Refresh();
   };
-  if (!dispatcher.Form_Load()) return 0;  // another instance runs
+  if (!dispatcher.Form_Load()) {  // another instance runs
+    if (system.OtherInstanceInAnotherSession()) ui.ShowMessage(kOtherSessionInstance);
+    return 0;
+  }
   binding.Refresh();
   window.StartPump(25);
   MSG m;
