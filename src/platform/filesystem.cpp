@@ -15,6 +15,13 @@ Status WriteDurably(FileSystem& fs, const std::string& path, const std::string& 
   return st;
 }
 
+Status FileSystem::ReadTail(const std::string& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& size) {
+  Status st = ReadAll(path, bytes);
+  size = bytes.size();
+  if (st && bytes.size() > maxBytes) bytes.erase(0, bytes.size() - maxBytes);
+  return st;
+}
+
 Status ReadLines(FileSystem& fs, const std::string& path, std::vector<std::string>& lines) {
   std::string bytes;
   Status st = fs.ReadAll(path, bytes);
