@@ -73,6 +73,7 @@ Section "${PRODUCT}" SecProgram
   File "${BINDIR}\dorvane.exe"
   File "${BINDIR}\kkora1.exe"
   File "${BINDIR}\dorvane-convert.exe"
+  File "${BINDIR}\dorvane-ledger.exe"
   File "${BINDIR}\ManDorvane.pdf"
   File "${BINDIR}\LEGGIMI.txt"
   ; DORVANE saves DORVCONF.txt beside its program: the shop's users may write there.
@@ -115,7 +116,7 @@ Section "-Autostart off"
   ${EndIf}
 SectionEnd
 
-LangString DESC_PROGRAM ${LANG_ITALIAN} "DORVANE, il simulatore kkora1, dorvane-convert e il manuale."
+LangString DESC_PROGRAM ${LANG_ITALIAN} "DORVANE, il simulatore kkora1, dorvane-convert, dorvane-ledger e il manuale."
 LangString DESC_AUTOSTART ${LANG_ITALIAN} "Avvia DORVANE nell'area di notifica quando l'utente accede a Windows."
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} $(DESC_PROGRAM)
@@ -149,6 +150,7 @@ Section "Uninstall"
   Delete "$INSTDIR\dorvane.exe"
   Delete "$INSTDIR\kkora1.exe"
   Delete "$INSTDIR\dorvane-convert.exe"
+  Delete "$INSTDIR\dorvane-ledger.exe"
   Delete "$INSTDIR\ManDorvane.pdf"
   Delete "$INSTDIR\LEGGIMI.txt"
   Delete "$INSTDIR\uninstall.exe"
