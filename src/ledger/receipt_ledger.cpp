@@ -149,6 +149,7 @@ Status ReceiptLedger::Open(const std::string& dir) {
   // whole of the last two files count for the jobs already recorded.
   bool found = false;
   int read = 0;
+  std::set<std::string> written;  // every job in the files read whole
   for (auto m = months.rbegin(); m != months.rend(); ++m) {
     const std::string path = JoinPath(dir, ledger::MonthFileName(*m));
     std::string bytes;
@@ -188,6 +189,7 @@ Status ReceiptLedger::Open(const std::string& dir) {
       n = r.n;
     });
     // Older files first, so that the newest keys are remembered last.
+    if (!kept.empty()) written.insert(keys.begin(), keys.end());
     std::vector<std::string> newer(recent_.begin(), recent_.end());
     recent_.clear();
     recentSet_.clear();
@@ -204,6 +206,11 @@ Status ReceiptLedger::Open(const std::string& dir) {
   if (!pendingLoaded_) {
     // A failure told by an earlier run: this run tells when it is over.
     if (!kept.empty()) writable_ = false;
+    // Kept records already in the ledger (the pending file outlived their
+    // writing) are dropped, and the file with them.
+    const auto before = kept.size();
+    std::erase_if(kept, [&](const Entry& e) { return written.count(e.record.Key()) != 0; });
+    if (kept.size() != before) pendingFileStale_ = true;
     queue_.insert(queue_.begin(), kept.begin(), kept.end());
     pendingLoaded_ = true;
   }

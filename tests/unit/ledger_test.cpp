@@ -252,6 +252,20 @@ TEST_F(Ledger, AnUnwritableLedgerKeepsItsRecordsAndWritesThemInOrderOnceItCan) {
   EXPECT_EQ(notices.back(), std::string(kLedgerWritableAgain) + dir);
 }
 
+TEST_F(Ledger, APendingFileThatOutlivedItsRecordsAddsNothingTwice) {
+  const std::string pending = JoinPath(dir, ledger::kPendingFileName);
+  fs.FailPath(Month("2026-03"), 1);
+  ledger->Settled(Job("1"));
+  fs.FailPath(pending, 1000000);  // written, then the pending file cannot be removed
+  for (int i = 2; i <= 1100; ++i) ledger->Settled(Job(std::to_string(i)));  // more than the identities remembered
+  ASSERT_TRUE(mem.Has(pending));
+  fs.FailPath(pending, 0);
+  Restart();
+  ledger->Poll();
+  EXPECT_FALSE(mem.Has(pending));
+  EXPECT_EQ(Records("2026-03").size(), 1100u);
+}
+
 TEST_F(Ledger, AMissingFolderIsToldOnceAndAgainWhenItComesBack) {
   const std::string other = kPathSep == '\\' ? "C:\\gone" : "/gone";
   std::string folder = other;
