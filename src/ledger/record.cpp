@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "text/sha256.h"
 #include "text/text.h"
@@ -133,8 +134,9 @@ class Reader {
     return i_ == s_.size();
   }
 
-  bool String(std::string& out) {
-    out.clear();
+  // out null: read and checked, not kept.
+  bool String(std::string* out) {
+    if (out) out->clear();
     if (!Eat('"')) return false;
     for (;;) {
       std::size_t start = i_;
@@ -143,7 +145,7 @@ class Reader {
         if (c == '"' || c == '\\' || c < 0x20 || c >= 0x80) break;
         ++i_;
       }
-      out.append(s_.data() + start, i_ - start);
+      if (out) out->append(s_.data() + start, i_ - start);
       if (i_ >= s_.size()) return false;
       const unsigned char c = static_cast<unsigned char>(s_[i_]);
       if (c == '"') {
@@ -155,20 +157,20 @@ class Reader {
         std::size_t at = i_;
         std::uint32_t cp;
         if (!NextUtf8(s_, i_, cp)) return false;
-        out.append(s_.data() + at, i_ - at);
+        if (out) out->append(s_.data() + at, i_ - at);
         continue;
       }
       // A backslash.
       if (++i_ >= s_.size()) return false;
       switch (s_[i_++]) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case '"': Put(out, '"'); break;
+        case '\\': Put(out, '\\'); break;
+        case '/': Put(out, '/'); break;
+        case 'b': Put(out, '\b'); break;
+        case 'f': Put(out, '\f'); break;
+        case 'n': Put(out, '\n'); break;
+        case 'r': Put(out, '\r'); break;
+        case 't': Put(out, '\t'); break;
         case 'u': {
           std::uint32_t cp;
           if (!Hex4(cp)) return false;
@@ -181,12 +183,16 @@ class Reader {
           } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
             return false;
           }
-          PutUtf8(out, cp);
+          if (out) PutUtf8(*out, cp);
           break;
         }
         default: return false;
       }
     }
+  }
+
+  static void Put(std::string* out, char c) {
+    if (out) *out += c;
   }
 
   bool Unsigned(std::uint64_t& v) {
@@ -219,7 +225,7 @@ class Reader {
     if (Eat(']')) return true;
     do {
       std::string s;
-      if (!String(s)) return false;
+      if (!String(&s)) return false;
       out.push_back(std::move(s));
     } while (Eat(','));
     return Eat(']');
@@ -231,14 +237,13 @@ class Reader {
     Blank();
     if (i_ >= s_.size()) return false;
     const char c = s_[i_];
-    std::string s;
-    if (c == '"') return String(s);
+    if (c == '"') return String(nullptr);
     if (c == '{' || c == '[') {
       const char close = c == '{' ? '}' : ']';
       ++i_;
       if (Eat(close)) return true;
       do {
-        if (c == '{' && (!String(s) || !Eat(':'))) return false;
+        if (c == '{' && (!String(nullptr) || !Eat(':'))) return false;
         if (!Skip(depth + 1)) return false;
       } while (Eat(','));
       return Eat(close);
@@ -409,12 +414,12 @@ bool FromLine(std::string_view line, Record& r, bool chained) {
   if (!in.Eat('}')) {
     std::string key;
     do {
-      if (!in.String(key) || !in.Eat(':')) return false;
+      if (!in.String(&key) || !in.Eat(':')) return false;
       bool ok;
       if (key == "n") {
         ok = haveN = in.Unsigned(r.n);
       } else if (key == "prec") {
-        ok = havePrev = in.String(r.previous);
+        ok = havePrev = in.String(&r.previous);
       } else if (key == "byte") {
         ok = in.Unsigned(r.inputBytes);
       } else if (key == "dati_byte") {
@@ -442,7 +447,7 @@ bool FromLine(std::string_view line, Record& r, bool chained) {
                              : key == "totale"       ? &r.total
                              : key == "risposta"     ? &r.answer
                                                      : nullptr;
-        ok = field ? in.String(*field) : in.Skip();
+        ok = field ? in.String(field) : in.Skip();
       }
       if (!ok) return false;
     } while (in.Eat(','));
@@ -451,6 +456,46 @@ bool FromLine(std::string_view line, Record& r, bool chained) {
   if (!in.AtEnd()) return false;
   if (!chained) return true;
   return haveN && havePrev && r.n > 0 && IsHash(r.previous) && !r.settled.empty();
+}
+
+bool ChainFields(std::string_view line, std::uint64_t& n, std::string& previous) {
+  Reader in(WithoutLineEnd(line));
+  if (!in.Eat('{')) return false;
+  bool haveN = false, havePrev = false, settled = false;
+  if (!in.Eat('}')) {
+    std::string key;
+    do {
+      if (!in.String(&key) || !in.Eat(':')) return false;
+      bool ok;
+      if (key == "n") {
+        ok = haveN = in.Unsigned(n);
+      } else if (key == "prec") {
+        ok = havePrev = in.String(&previous);
+      } else if (key == "chiuso") {
+        std::string s;
+        ok = in.String(&s);
+        settled = !s.empty();
+      } else if (key == "archiviato") {
+        std::vector<std::string> v;
+        ok = in.StringArray(v);
+      } else if (key == "byte" || key == "dati_byte" || key == "risposta_byte") {
+        std::uint64_t v;
+        ok = in.Unsigned(v);
+      } else if (key == "ripreso") {
+        bool v;
+        ok = in.Bool(v);
+      } else {
+        // Our other fields are strings; fields of others are skipped, as FromLine does.
+        static const std::set<std::string_view> kStrings = {
+            "tipo", "id", "esito", "preso", "input", "cartella", "sha256", "input_errore",
+            "tracciato", "dati_fnv1a", "motivo", "scontrino", "totale", "risposta"};
+        ok = kStrings.count(key) ? in.String(nullptr) : in.Skip();
+      }
+      if (!ok) return false;
+    } while (in.Eat(','));
+    if (!in.Eat('}')) return false;
+  }
+  return in.AtEnd() && haveN && havePrev && n > 0 && IsHash(previous) && settled;
 }
 
 std::string_view WithoutLineEnd(std::string_view line) {

@@ -80,6 +80,10 @@ std::string ToLine(const Record& r);
 // or a chained record (chained = true) without its number or previous hash.
 bool FromLine(std::string_view line, Record& r, bool chained = true);
 
+// What the chain check needs of a line, without building the record: true
+// when the line is a whole chained record (as FromLine would say).
+bool ChainFields(std::string_view line, std::uint64_t& n, std::string& previous);
+
 // Hash of a line as the next record chains it: its bytes without line end.
 std::string LineHash(std::string_view line);
 // The line without its CR LF, LF or CR end.

@@ -280,7 +280,7 @@ bool ChainVerifier::Line(const std::string& file, std::uint64_t number, std::str
   line = WithoutLineEnd(line);
   if (line.find_first_not_of(" \t") == std::string_view::npos) return true;
   Record r;
-  if (!FromLine(line, r)) {
+  if (!ChainFields(line, r.n, r.previous)) {
     trailing_.push_back({file, number, 0});
     return true;
   }

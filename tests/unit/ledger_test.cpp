@@ -51,6 +51,16 @@ TEST(LedgerFormat, Windows1252TextsBecomeUtf8AndComeBack) {
   EXPECT_EQ(ledger::ToLine(back), line);
   EXPECT_FALSE(ledger::FromLine(line.substr(0, line.size() - 3), back));
   EXPECT_FALSE(ledger::FromLine("{\"n\":1,\"input\":\"\xC8\"}", back, false)) << "not UTF-8";
+  // The chain check's quick reading agrees with the whole one on every cut and change of the line.
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    std::string changed = line;
+    changed[i] = changed[i] == '"' ? 'x' : '"';
+    for (const std::string& l : {line.substr(0, i), changed}) {
+      std::uint64_t n = 0;
+      std::string previous;
+      EXPECT_EQ(ledger::ChainFields(l, n, previous), ledger::FromLine(l, back)) << l;
+    }
+  }
   std::int64_t cents = 0;
   for (auto [text, want] : {std::pair{"12,50", 1250}, {"-3,5", -350}, {"1.234,05", 123405}, {"7", 700}}) {
     ASSERT_TRUE(ledger::ParseAmount(text, cents)) << text;
