@@ -68,9 +68,10 @@ void Record(benchmark::State& state, const bench::Place& place) {
 // A year of a busy till, written once: records as DORVANE writes them,
 // chained, about 1,200 a day, one file a month.
 const std::string& Year() {
-  static TempDir* dir = nullptr;
+  // Removed with its files when the program ends.
+  static std::unique_ptr<TempDir> dir;
   if (!dir) {
-    dir = new TempDir(bench::Places().front());
+    dir = std::make_unique<TempDir>(bench::Places().front());
     ledger::Record r;
     r.layout = "itineris";
     r.dataBytes = 1800;
