@@ -49,8 +49,9 @@ Record ReceiptLedger::MakeRecord(const JobSettled& job) {
     r.inputBytes = job.job.inputSize;
     r.inputError = ledger::Cp1252ToUtf8(st.Message());
   }
-  r.layout = kLayoutWords[static_cast<int>(job.job.layout)];
+  // A hand-off failed on the input tells only the input and the time.
   if (job.outcome != Outcome::kInputFailed) {
+    r.layout = kLayoutWords[static_cast<int>(job.job.layout)];
     r.dataBytes = job.job.dataSize;
     char hex[16];
     std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(job.job.dataChecksum));

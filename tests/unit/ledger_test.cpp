@@ -164,6 +164,7 @@ TEST_F(Ledger, EachOutcomeIsOneDurableRecordChainedToTheOneBefore) {
   EXPECT_EQ(r[1].reason, "E012: CARTA");
   EXPECT_EQ(r[2].outcome, "fallito");
   EXPECT_EQ(r[2].dataFnv1a, "");
+  EXPECT_EQ(r[2].layout, "");
   EXPECT_EQ(r[3].outcome, "sconosciuto");
   EXPECT_EQ(r[0].previous, ledger::kNoPrevious);
   for (std::size_t i = 1; i < r.size(); ++i) {
