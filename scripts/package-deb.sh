@@ -10,7 +10,8 @@ out=${2:-$build/package}
 version=$(sed -n 's/^project(dorvane VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
 arch=$(dpkg --print-architecture)
 manual=$build/docs/ManDorvane.pdf
-for f in "$build/src/dorvane" "$build/tools/kkora1/kkora1" "$build/tools/dorvane-convert/dorvane-convert" "$manual"; do
+for f in "$build/src/dorvane" "$build/tools/kkora1/kkora1" "$build/tools/dorvane-convert/dorvane-convert" \
+  "$build/tools/dorvane-ledger/dorvane-ledger" "$manual"; do
   [[ -f $f ]] || { echo "package-deb: $f is not built" >&2; exit 1; }
 done
 
@@ -24,11 +25,12 @@ mkdir -p "$root/DEBIAN" "$root/usr/bin" "$root/usr/libexec" "$root/usr/share/man
 # writable program folder. The manual is found in ../share/doc/dorvane.
 install -m 755 -s "$build/src/dorvane" "$root/usr/libexec/dorvane"
 install -m 755 "$top/packaging/linux/dorvane.sh" "$root/usr/bin/dorvane"
-install -m 755 -s "$build/tools/kkora1/kkora1" "$build/tools/dorvane-convert/dorvane-convert" "$root/usr/bin/"
+install -m 755 -s "$build/tools/kkora1/kkora1" "$build/tools/dorvane-convert/dorvane-convert" \
+  "$build/tools/dorvane-ledger/dorvane-ledger" "$root/usr/bin/"
 strip --remove-section=.comment --remove-section=.note "$root/usr/libexec/dorvane" "$root/usr/bin/kkora1" \
-  "$root/usr/bin/dorvane-convert"
+  "$root/usr/bin/dorvane-convert" "$root/usr/bin/dorvane-ledger"
 
-for page in dorvane kkora1 dorvane-convert; do
+for page in dorvane kkora1 dorvane-convert dorvane-ledger; do
   pandoc -s -f markdown -t man "$top/docs/man/$page.1.md" | gzip -9n > "$root/usr/share/man/man1/$page.1.gz"
 done
 doc=$root/usr/share/doc/dorvane
@@ -54,7 +56,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/debian"
 printf 'Source: dorvane\n\nPackage: dorvane\nArchitecture: any\n' > "$work/debian/control"
 depends=$(cd "$work" && dpkg-shlibdeps -O "$root/usr/libexec/dorvane" "$root/usr/bin/kkora1" \
-  "$root/usr/bin/dorvane-convert" | sed -n 's/^shlibs:Depends=//p')
+  "$root/usr/bin/dorvane-convert" "$root/usr/bin/dorvane-ledger" | sed -n 's/^shlibs:Depends=//p')
 size=$(du -sk --exclude=DEBIAN "$root" | cut -f1)
 sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@SIZE@/$size/" -e "s/@DEPENDS@/$depends/" \
   "$top/packaging/linux/control.in" > "$root/DEBIAN/control"

@@ -73,6 +73,7 @@ Section "${PRODUCT}" SecProgram
   File "${BINDIR}\dorvane.exe"
   File "${BINDIR}\kkora1.exe"
   File "${BINDIR}\dorvane-convert.exe"
+  File "${BINDIR}\dorvane-ledger.exe"
   File "${BINDIR}\ManDorvane.pdf"
   File "${BINDIR}\LEGGIMI.txt"
   ; DORVANE saves DORVCONF.txt beside its program: the shop's users may write there.
@@ -122,7 +123,7 @@ Section "-Autostart off"
   DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
 SectionEnd
 
-LangString DESC_PROGRAM ${LANG_ITALIAN} "DORVANE, il simulatore kkora1, dorvane-convert e il manuale."
+LangString DESC_PROGRAM ${LANG_ITALIAN} "DORVANE, il simulatore kkora1, dorvane-convert, dorvane-ledger e il manuale."
 LangString DESC_AUTOSTART ${LANG_ITALIAN} "Avvia DORVANE nell'area di notifica quando un utente accede a Windows (per tutti gli utenti del PC)."
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} $(DESC_PROGRAM)
@@ -159,6 +160,7 @@ Section "Uninstall"
   Delete "$INSTDIR\dorvane.exe"
   Delete "$INSTDIR\kkora1.exe"
   Delete "$INSTDIR\dorvane-convert.exe"
+  Delete "$INSTDIR\dorvane-ledger.exe"
   Delete "$INSTDIR\ManDorvane.pdf"
   Delete "$INSTDIR\LEGGIMI.txt"
   Delete "$INSTDIR\uninstall.exe"

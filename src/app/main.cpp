@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dispatch/dispatcher.h"
+#include "dispatch/job_observers.h"
 #include "platform/system_clock.h"
 #include "ui/console/console_ui.h"
 
@@ -144,7 +145,8 @@ int main(int argc, char** argv) {
 #endif
   dorvane::ConsoleUi ui(clock, std::cout);
   dorvane::Dispatcher dispatcher(fs, clock, processes, system, ui);
-  ui.Attach(&dispatcher, watcher);
+  dorvane::JobObservers observers(dispatcher, fs, clock);
+  ui.Attach(&dispatcher, watcher, &observers);
   dorvane::ConsoleUi::InstallSignalHandlers();
   if (!dispatcher.Form_Load()) {  // another instance runs
     if (system.OtherInstanceInAnotherSession()) ui.ShowMessage(dorvane::kOtherSessionInstance);

@@ -83,6 +83,7 @@ class Dispatcher : private JobHost {
   void cmdSetKora1PathDir_Click();
   void cmdSetKora1Proc_Click();
   void m_manual_Click();
+  void m_registro_Click();  // today's summary of the receipt ledger, opened (dispatch/ledger_menu.cpp)
 
   // Configuration, event log, state dump.
   void LoadConfig();

@@ -30,8 +30,8 @@ constexpr const char* kLinkRefused = "COLLEGAMENTO SIMBOLICO NON PERMESSO, NON L
 
 }  // namespace
 
-bool JobRunner::IsOwnWorkFile(const std::string& name) {
-  if (IsPlacingName(name)) return true;
+bool JobRunner::IsOwnWorkFile(const std::string& name) const {
+  if (IsPlacingName(name) || events_.OwnsFile(name)) return true;
   for (const char* own : kOwnWorkFiles)
     if (EqualsNoCase(name, own)) return true;
   return false;

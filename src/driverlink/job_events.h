@@ -80,6 +80,9 @@ class JobEvents {
   // Receipts in the input folder the selection would take, counted at each
   // selection.
   virtual void Waiting(int /*receipts*/) {}
+  // An observer that writes files names them here: the selection never takes
+  // one as a receipt, whatever the filter.
+  virtual bool OwnsFile(const std::string& /*name*/) const { return false; }
 };
 
 // Passes every event on to each observer in turn.
@@ -105,6 +108,11 @@ class JobEventsFanOut : public JobEvents {
   void FolderBack(const std::string& f) override { Each([&](JobEvents& o) { o.FolderBack(f); }); }
   void StateChanged(ExecState a, ExecState b) override { Each([&](JobEvents& o) { o.StateChanged(a, b); }); }
   void Waiting(int n) override { Each([&](JobEvents& o) { o.Waiting(n); }); }
+  bool OwnsFile(const std::string& name) const override {
+    for (const JobEvents* o : observers_)
+      if (o->OwnsFile(name)) return true;
+    return false;
+  }
 
  private:
   template <class F>

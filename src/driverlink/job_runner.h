@@ -109,7 +109,7 @@ class JobRunner {
   const JobJournal& Journal() const { return journal_; }
   // DORVANE's data folder, or KORA1's when it is missing: where the job
   // journal and the other records of the engine live.
-  std::string JournalFolder();
+  std::string JournalFolder() const;
 
   // The driver link.
   bool IsKora1Connected() const;
@@ -145,7 +145,7 @@ class JobRunner {
   ExecState FailedJobHandling(Outcome outcome);
   void WatchKora1Process();
   // The driver link's pieces.
-  static bool IsOwnWorkFile(const std::string& name);
+  bool IsOwnWorkFile(const std::string& name) const;
   bool Present(const std::string& path);
   // Shows a run-time error and marks the call failed; true when st is ok.
   bool Reported(const Status& st, bool& ok);

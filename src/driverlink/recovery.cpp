@@ -43,7 +43,7 @@ std::string SettlementText(Settlement s) {
          "STAMPANTE PRIMA DI STAMPARLO DI NUOVO";
 }
 
-std::string JobRunner::JournalFolder() {
+std::string JobRunner::JournalFolder() const {
   // A missing data folder is never created: KORA1's, which must exist, serves.
   return fs_.IsDirectory(set_.dorvaneDataDir) ? set_.dorvaneDataDir : set_.kora1DataDir;
 }

@@ -26,6 +26,13 @@ Status PlaceDurably(FileSystem& fs, const std::string& path, const std::string& 
 
 bool IsPlacingName(const std::string& name) { return EndsWith(UpperAnsi(name), UpperAnsi(kPlacingSuffix)); }
 
+Status FileSystem::ReadTail(const std::string& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& size) {
+  Status st = ReadAll(path, bytes);
+  size = bytes.size();
+  if (st && bytes.size() > maxBytes) bytes.erase(0, bytes.size() - maxBytes);
+  return st;
+}
+
 Status ReadLines(FileSystem& fs, const std::string& path, std::vector<std::string>& lines) {
   std::string bytes;
   Status st = fs.ReadAll(path, bytes);

@@ -50,6 +50,11 @@ class FileSystem {
 
   // The file is still being written by the program that produced it.
   virtual bool HeldByWriter(const std::string& /*path*/) { return false; }
+
+  // The last maxBytes bytes of the file (all of it when it is shorter) and
+  // its whole size: the end of a file too large to read whole. The default
+  // reads the whole file.
+  virtual Status ReadTail(const std::string& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& size);
 };
 
 // Replaces the file so that after a crash it holds either its old or its new

@@ -63,6 +63,10 @@ TEST(SettingsWindow, EditsReachTheModelAndModelChangesShow) {
   EXPECT_EQ(w.cmdResetError->palette().color(QPalette::Button), ToQColor(kRed));
   EXPECT_TRUE(w.OptionFasyVola->isChecked());
   EXPECT_FALSE(st.SomethingModified) << "showing the model is not an edit";
+
+  w.m_registro->trigger();  // today's ledger summary, opened
+  ASSERT_EQ(h.processes.opened.size(), 1u);
+  EXPECT_NE(h.processes.opened[0].find("DORVREG-RIEPILOGO.txt"), std::string::npos);
 }
 
 // Dir1 keeps the user's scrolling while other programs create and delete

@@ -27,11 +27,12 @@ for p in xdg-utils qt6-translations-l10n; do
   dpkg-deb -f "$deb" Recommends | grep -qw "$p" || fail "$p is not recommended"
 done
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/contents.txt"
-for f in /usr/bin/dorvane /usr/libexec/dorvane /usr/bin/kkora1 /usr/bin/dorvane-convert \
+for f in /usr/bin/dorvane /usr/libexec/dorvane /usr/bin/kkora1 /usr/bin/dorvane-convert /usr/bin/dorvane-ledger \
   /usr/share/applications/dorvane.desktop /usr/share/icons/hicolor/scalable/apps/dorvane.svg \
   /etc/xdg/autostart/dorvane.desktop /usr/lib/systemd/user/dorvane.service \
   /usr/share/doc/dorvane/ManDorvane.pdf /usr/share/doc/dorvane/README.md /usr/share/doc/dorvane/copyright \
-  /usr/share/man/man1/dorvane.1.gz /usr/share/man/man1/kkora1.1.gz /usr/share/man/man1/dorvane-convert.1.gz; do
+  /usr/share/man/man1/dorvane.1.gz /usr/share/man/man1/kkora1.1.gz /usr/share/man/man1/dorvane-convert.1.gz \
+  /usr/share/man/man1/dorvane-ledger.1.gz; do
   grep -qx "$f" "$work/contents.txt" || fail "$f is not in the package"
 done
 
@@ -91,6 +92,7 @@ expect '^ZTK DORVANE 1\.1\.0\.4$' "$work/dorvane" --version
 expect 'usage: kkora1' "$bin/kkora1" --help
 expect '[0-9]\.[0-9]' "$bin/kkora1" --version
 expect 'fasyvola' "$bin/dorvane-convert" --help
+expect 'verify' "$bin/dorvane-ledger" --help
 
 # The wrapper gives the user a program folder of their own.
 home=$XDG_DATA_HOME/ZTKDORVANE

@@ -46,6 +46,13 @@ TEST_F(RealFiles, BytesAreKeptAndWritesReplace) {
     EXPECT_EQ(read, content) << name;
   }
   EXPECT_FALSE(files.Exists(P("b")));
+  for (std::size_t want : {std::size_t(3), std::size_t(100)}) {  // the end of a file, and a whole short one
+    std::string tail;
+    std::uint64_t size = 0;
+    ASSERT_TRUE(files.ReadTail(P("a"), want, tail, size));
+    EXPECT_EQ(size, bytes.size() + 1);
+    EXPECT_EQ(tail, (bytes + "+").substr(want < size ? size - want : 0));
+  }
 
   LocalDateTime when;
   ASSERT_TRUE(files.CreationTime(P("a"), when));

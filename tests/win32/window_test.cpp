@@ -173,6 +173,9 @@ TEST(Win32Window, EachButtonRunsItsHandler) {
   SendMessageA(f.w.hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(f.w.cboComSelect), CBN_SELCHANGE),
                reinterpret_cast<LPARAM>(f.w.cboComSelect));
   EXPECT_EQ(st.CurrKora1ActiveCom, "3");
+  SendMessageA(f.w.hwnd, WM_COMMAND, MainWindow::m_registro, 0);  // today's ledger summary, opened
+  ASSERT_EQ(f.h.processes.opened.size(), 1u);
+  EXPECT_NE(f.h.processes.opened[0].find("DORVREG-RIEPILOGO.txt"), std::string::npos);
   RemoveDirectoryA(open.c_str());
 }
 

@@ -190,6 +190,38 @@ Status PosixFileSystem::ReadAll(const std::string& path, std::string& bytes) {
   return Status::Ok();
 }
 
+Status PosixFileSystem::ReadTail(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                                 std::uint64_t& size) {
+  bytes.clear();
+  size = 0;
+  if (path.empty()) return Status::Of(kErrBadFileName);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return StatusFromErrno(errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    return StatusFromErrno(err);
+  }
+  size = static_cast<std::uint64_t>(st.st_size);
+  const std::uint64_t want = size < maxBytes ? size : maxBytes;
+  bytes.resize(static_cast<std::size_t>(want));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(size - want + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int err = n < 0 ? errno : 0;
+      ::close(fd);
+      bytes.resize(done);
+      return n < 0 ? StatusFromErrno(err) : Status::Of(kErrInputPastEnd);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  return Status::Ok();
+}
+
 Status PosixFileSystem::WriteAll(const std::string& path, const std::string& bytes) {
   return WriteWithFlags(path, bytes, O_TRUNC);
 }

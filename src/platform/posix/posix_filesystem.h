@@ -28,6 +28,7 @@ class PosixFileSystem : public FileSystem {
   // is asked whether a writer has it open; where it will not say, a file
   // written within the last second counts as held by its writer.
   bool HeldByWriter(const std::string& path) override;
+  Status ReadTail(const std::string& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& size) override;
 
  private:
   bool askKernel_;

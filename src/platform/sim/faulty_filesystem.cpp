@@ -65,6 +65,12 @@ Status FaultyFileSystem::ReadAll(const std::string& path, std::string& bytes) {
   return inner_.ReadAll(path, bytes);
 }
 
+Status FaultyFileSystem::ReadTail(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                                  std::uint64_t& size) {
+  if (Status st = Fault(path); !st) return st;
+  return inner_.ReadTail(path, maxBytes, bytes, size);
+}
+
 Status FaultyFileSystem::WriteAll(const std::string& path, const std::string& bytes) {
   if (Status st = Fault(path); !st) return st;
   if (diskFull_ || FolderFault(path) == kErrDiskFull) return PartialWrite(path, bytes, false);

@@ -50,6 +50,7 @@ class FaultyFileSystem : public FileSystem {
   Status FlushFolder(const std::string& dir) override;
   Status ListLinks(const std::string& dir, std::vector<std::string>& names) override;
   bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
+  Status ReadTail(const std::string& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& size) override;
 
  private:
   // The fault due for this operation on these paths, if any.

@@ -159,6 +159,42 @@ Status Win32FileSystem::ReadAll(const std::string& path, std::string& bytes) {
   return st;
 }
 
+Status Win32FileSystem::ReadTail(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                                 std::uint64_t& size) {
+  bytes.clear();
+  size = 0;
+  if (path.empty()) return Status::Of(kErrBadFileName);
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  LARGE_INTEGER total{};
+  if (!::GetFileSizeEx(h, &total)) {
+    Status st = LastError();
+    ::CloseHandle(h);
+    return st;
+  }
+  size = static_cast<std::uint64_t>(total.QuadPart);
+  const std::uint64_t want = size < maxBytes ? size : maxBytes;
+  LARGE_INTEGER start{};
+  start.QuadPart = static_cast<LONGLONG>(size - want);
+  Status st;
+  if (!::SetFilePointerEx(h, start, nullptr, FILE_BEGIN)) st = LastError();
+  bytes.resize(static_cast<std::size_t>(want));
+  std::size_t done = 0;
+  while (st && done < bytes.size()) {
+    DWORD n = 0;
+    if (!::ReadFile(h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n, nullptr)) {
+      st = LastError();
+    } else if (n == 0) {
+      st = Status::Of(kErrInputPastEnd);
+    }
+    done += n;
+  }
+  bytes.resize(done);
+  ::CloseHandle(h);
+  return st;
+}
+
 Status Win32FileSystem::WriteAll(const std::string& path, const std::string& bytes) {
   HANDLE h;
   Status st = OpenForWrite(path, GENERIC_WRITE, CREATE_ALWAYS, h);

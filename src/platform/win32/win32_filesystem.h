@@ -26,6 +26,7 @@ class Win32FileSystem : public FileSystem {
   bool IsLink(const std::string& path) override;
   // Another program has the file open for writing (or for itself alone).
   bool HeldByWriter(const std::string& path) override;
+  Status ReadTail(const std::string& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& size) override;
 };
 
 // Maps a Windows error code (GetLastError) onto the run-time error numbering.

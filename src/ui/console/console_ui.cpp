@@ -13,9 +13,10 @@ extern "C" void OnCloseSignal(int) { g_closeSignal = 1; }
 
 ConsoleUi::ConsoleUi(Clock& clock, std::ostream& out) : clock_(clock), out_(out) {}
 
-void ConsoleUi::Attach(Dispatcher* dispatcher, FolderWatcher* watcher) {
+void ConsoleUi::Attach(Dispatcher* dispatcher, FolderWatcher* watcher, JobObservers* observers) {
   dispatcher_ = dispatcher;
   watcher_ = watcher;
+  observers_ = observers;
   earlyTick_.reset(watcher ? new EarlyTick(*dispatcher, *watcher) : nullptr);
 }
 
@@ -54,6 +55,7 @@ void ConsoleUi::ProcessEvents() {
     g_closeSignal = 0;
     dispatcher_->RequestClose();
   }
+  if (observers_) observers_->Poll();
   if (earlyTick_) earlyTick_->Poll();
   dispatcher_->RunPending();
   Mirror();

@@ -8,6 +8,7 @@
 
 #include "dispatch/dispatcher.h"
 #include "dispatch/early_tick.h"
+#include "dispatch/job_observers.h"
 #include "platform/quiet_ports.h"
 
 namespace dorvane {
@@ -16,7 +17,7 @@ class ConsoleUi : public QuietUi {
  public:
   ConsoleUi(Clock& clock, std::ostream& out);
   // With a watcher the loop waits on it, and its changes run early ticks.
-  void Attach(Dispatcher* dispatcher, FolderWatcher* watcher = nullptr);
+  void Attach(Dispatcher* dispatcher, FolderWatcher* watcher = nullptr, JobObservers* observers = nullptr);
 
   void ShowMessage(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
@@ -42,6 +43,7 @@ class ConsoleUi : public QuietUi {
   std::ostream& out_;
   Dispatcher* dispatcher_ = nullptr;
   FolderWatcher* watcher_ = nullptr;
+  JobObservers* observers_ = nullptr;
   std::unique_ptr<EarlyTick> earlyTick_;
   std::string lastTip_;
   std::string lastConnection_, lastSelected_, lastResult_;

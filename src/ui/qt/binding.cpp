@@ -34,6 +34,7 @@ Binding::Binding(MainWindow& w, Dispatcher& d, std::function<void()> showAbout) 
 
   QObject::connect(w.m_esci, &QAction::triggered, &w, [this] { d_.RequestClose(); });
   QObject::connect(w.m_manual, &QAction::triggered, &w, [this] { User([&] { d_.m_manual_Click(); }); });
+  QObject::connect(w.m_registro, &QAction::triggered, &w, [this] { User([&] { d_.m_registro_Click(); }); });
   QObject::connect(w.m_info, &QAction::triggered, &w, [showAbout = std::move(showAbout)] {
     if (showAbout) showAbout();
   });

@@ -65,6 +65,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   m_file = Named(menuBar()->addMenu("&File"), "m_file");
   m_esci = Named(m_file->addAction("&Termina ZTK DORVANE"), "m_esci");
   m_manual = Named(menuBar()->addAction("&Manuale"), "m_manual");
+  m_registro = Named(menuBar()->addAction("&Registro di oggi"), "m_registro");
   QMenu* help = Named(menuBar()->addMenu("&?"), "m_help");
   m_info = Named(help->addAction("&Informazioni  su ZTK DORVANE"), "m_info");
 

@@ -39,7 +39,7 @@ class MainWindow : public QMainWindow {
   QPushButton *cmdChgTimer, *cmdEnableTimer, *cmdResetError, *cmdKora1Connection;
   QLineEdit *txtKora1Result, *txtSelectedFile;
   QMenu* m_file;
-  QAction *m_esci, *m_manual, *m_info;
+  QAction *m_esci, *m_manual, *m_registro, *m_info;
 
  protected:
   void closeEvent(QCloseEvent* e) override;

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "dispatch/dispatcher.h"
+#include "dispatch/job_observers.h"
 #include "dispatch/early_tick.h"
 #include "ui/qt/binding.h"
 #include "ui/qt/main_window.h"
@@ -37,6 +38,7 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   QtUi ui(window);
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
+  JobObservers observers(dispatcher, fs, clock);
   std::optional<EarlyTick> earlyTick;
   if (watcher) earlyTick.emplace(dispatcher, *watcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
@@ -53,6 +55,7 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
       g_closeSignal = 0;
       dispatcher.RequestClose();
     }
+    observers.Poll();
     if (earlyTick) earlyTick->Poll();
     dispatcher.RunPending();
     binding.Refresh();

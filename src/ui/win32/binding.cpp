@@ -39,6 +39,7 @@ void Binding::OnCommand(HWND control, UINT id, UINT code) {
   if (!control) {
     if (id == MainWindow::m_esci) d_.RequestClose();
     if (id == MainWindow::m_manual) User([&] { d_.m_manual_Click(); });
+    if (id == MainWindow::m_registro) User([&] { d_.m_registro_Click(); });
     if (id == MainWindow::m_info && showAbout_) showAbout_();
     return;
   }

@@ -180,6 +180,7 @@ MainWindow::MainWindow() {
   AppendMenuA(m_file, MF_STRING, m_esci, "&Termina ZTK DORVANE");
   AppendMenuA(menuBar, MF_POPUP, reinterpret_cast<UINT_PTR>(m_file), "&File");
   AppendMenuA(menuBar, MF_STRING, m_manual, "&Manuale");
+  AppendMenuA(menuBar, MF_STRING, m_registro, "&Registro di oggi");
   m_help = CreatePopupMenu();
   AppendMenuA(m_help, MF_STRING, m_info, "&Informazioni  su ZTK DORVANE");
   AppendMenuA(menuBar, MF_POPUP, reinterpret_cast<UINT_PTR>(m_help), "&?");

@@ -51,7 +51,7 @@ class MainWindow {
   HWND txtKora1Result, txtSelectedFile;
   HMENU menuBar = nullptr, m_file = nullptr, m_help = nullptr;
   // Menu command identifiers (not 1 and 2, which the dialog manager sends for Enter and Esc).
-  enum : UINT { m_esci = 40001, m_manual = 40002, m_info = 40003 };
+  enum : UINT { m_esci = 40001, m_manual = 40002, m_info = 40003, m_registro = 40004 };
 
   // Every close of the window (close box, Alt+F4, TASKKILL, logoff): it
   // cannot be refused, but the dispatcher's shutdown ends the program.

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "dispatch/dispatcher.h"
+#include "dispatch/job_observers.h"
 #include "dispatch/early_tick.h"
 #include "ui/win32/binding.h"
 #include "ui/win32/main_window.h"
@@ -19,6 +20,7 @@ int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemI
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
+  JobObservers observers(dispatcher, fs, clock);
   // A receipt or a verdict that lands makes the next tick due at once.
   std::optional<EarlyTick> earlyTick;
   if (watcher) earlyTick.emplace(dispatcher, *watcher);
@@ -26,6 +28,7 @@ int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemI
   // The pump: the window timer's ticks and the model shown in the window,
   // also while a message box or the About box runs its own loop.
   window.onPump = [&] {
+    observers.Poll();
     if (earlyTick) earlyTick->Poll();
     dispatcher.RunPending();
     binding.Refresh();

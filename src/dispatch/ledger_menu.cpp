@@ -1,0 +1,24 @@
+// The "Registro" menu: today's summary of the receipt ledger, written beside
+// the ledger and opened with the system's program for text files.
+#include "dispatch/dispatcher.h"
+#include "ledger/reports.h"
+#include "text/paths.h"
+
+namespace dorvane {
+
+void Dispatcher::m_registro_Click() {
+  // The ledger's folder, as the job journal's: DORVANE's data folder, or
+  // KORA1's when that does not exist.
+  const std::string dir =
+      fs_.IsDirectory(st_.CurrentDorvaneDataDir) ? st_.CurrentDorvaneDataDir : st_.CurrentKora1DataDir;
+  std::string path = JoinPath(dir, ledger::kSummaryFileName);
+  if (Status st = ledger::WriteDaySummary(fs_, dir, clock_.Now().Date(), path); !st) {
+    ui_.ShowMessage("Riepilogo del registro non scritto: " + path + " " + st.Message());
+    return;
+  }
+  if (!processes_.ShellOpen(path, "", 1))
+    ui_.ShowMessage("Operazione non eseguita: verificare presenza di un programma per i file di testo. Riepilogo: " +
+                    path);
+}
+
+}  // namespace dorvane

@@ -1,0 +1,70 @@
+// Writes a small receipt ledger into a folder, through the real ledger on the
+// real file system, for the command-line test: names in Windows-1252 with
+// accented letters and formula characters, every outcome, a month boundary.
+#include <cstdio>
+#include <string>
+
+#include "ledger/receipt_ledger.h"
+#include "platform/sim/virtual_clock.h"
+#include "text/paths.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/win32_filesystem.h"
+using NativeFileSystem = dorvane::Win32FileSystem;
+#else
+#include <sys/stat.h>
+
+#include "platform/posix/posix_filesystem.h"
+using NativeFileSystem = dorvane::PosixFileSystem;
+#endif
+
+int main(int argc, char** argv) {
+  using namespace dorvane;
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: ledger_fixture DIR\n");
+    return 2;
+  }
+  const std::string dir = argv[1];
+  const std::string in = JoinPath(dir, "in");
+#ifdef _WIN32
+  CreateDirectoryA(in.c_str(), nullptr);
+#else
+  mkdir(in.c_str(), 0755);
+#endif
+  NativeFileSystem fs;
+  VirtualClock clock({2026, 2, 28, 23, 58, 0});
+  ReceiptLedger ledger(fs, clock, [&] { return dir; });
+  struct Job {
+    const char* name;
+    Outcome outcome;
+    const char* text;
+  };
+  const Job jobs[] = {
+      {"CAFF\xC8 PERCH\xC9.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=41\r\nTOTALE=12,50\r\n"},
+      {"=SOMMA(A1).001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=42\r\nTOTALE=N/D\r\n"},
+      {"+39 RESO.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=43\r\nTOTALE=-3,50\r\n"},
+      {"@CLIENTE.001", Outcome::kRefused, "-E012: CARTA INCEPPATA"},
+      {"PI\xD9.001", Outcome::kUnknown, "E599: ESITO SCONOSCIUTO: KORA1 SI E' INTERROTTO"},
+      {"ROTTO.001", Outcome::kInputFailed, "ERRORE: Tipo non corrispondente - 13"},
+      {"ULTIMO.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=44\r\nTOTALE=1.000,05\r\n"},
+  };
+  int id = 0;
+  for (const Job& j : jobs) {
+    JobSettled s;
+    s.outcome = j.outcome;
+    s.job.id = j.outcome == Outcome::kInputFailed ? "" : "job-" + std::to_string(++id);
+    s.job.input = JoinPath(in, j.name);
+    s.job.time = clock.Now().Date() + " " + clock.Now().Time();
+    s.job.dataSize = 100;
+    s.job.dataChecksum = 0x1234abcdu;
+    s.text = j.text;
+    s.filedAs = {JoinPath(dir, std::string("out\\") + j.name + ".OUT")};
+    if (!fs.WriteAll(s.job.input, std::string("receipt ") + j.name)) return 1;
+    ledger.Settled(s);
+    fs.Remove(s.job.input);
+    clock.Sleep(30000);  // the first four in February, the rest on 1 March
+  }
+  return ledger.Waiting() == 0 ? 0 : 1;
+}
