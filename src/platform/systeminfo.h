@@ -2,6 +2,7 @@
 // the OS version, the program's own directory and command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace dorvane {
@@ -27,6 +28,8 @@ class SystemInfo {
   virtual std::string CommandLine() = 0;
   // Takes the single-instance guard; false when another instance holds it.
   virtual bool AcquireSingleInstance() = 0;
+  // The running program's process id, as the system's process list shows it.
+  virtual std::int64_t ProcessId() = 0;
 };
 
 }  // namespace dorvane

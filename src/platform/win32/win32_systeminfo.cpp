@@ -99,4 +99,6 @@ bool Win32SystemInfo::AcquireSingleInstance() {
   return true;
 }
 
+std::int64_t Win32SystemInfo::ProcessId() { return static_cast<std::int64_t>(::GetCurrentProcessId()); }
+
 }  // namespace dorvane

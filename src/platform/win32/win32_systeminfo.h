@@ -27,6 +27,7 @@ class Win32SystemInfo : public SystemInfo {
   std::string OwnDirectory() override;
   std::string CommandLine() override;
   bool AcquireSingleInstance() override;
+  std::int64_t ProcessId() override;
 
  private:
   std::vector<std::string> args_;
