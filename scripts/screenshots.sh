@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the settings window (with a loaded configuration), the About
-# box, the closing notice and the whole desktop with the tray icon, taken
+# box, the closing notice, the whole desktop with the tray icon and a
+# notification from it (taken by the tray test on a desktop of its own), taken
 # under Xvfb with the icewm window manager; then the same window, About box
 # and tray icon of dorvane.exe under wine (win32-*.png).
 # Usage: scripts/screenshots.sh [build dir]
@@ -85,6 +86,11 @@ notice=$(wait_window '^ZTK DORVANE $' "$main")
 sleep 0.4
 import -frame -window "$notice" "$out/closing-notice.png"
 wait "$dorvane" || true
+
+# A notification from the tray icon: the tray test shows one and takes it.
+cmake --build "$build" -j "${JOBS:-2}" --target gui_e2e_tests
+DORVANE_NOTICE_PICTURE=$PWD/$out/tray-notification.png "$build/tests/gui_e2e_tests" \
+  --gtest_filter='TrayOnARealDesktop.*' >"$work/notice.txt" 2>&1 || cat "$work/notice.txt" >&2
 
 # dorvane.exe under wine, in a prefix of its own with wine's X11 display
 # driver (the tests' prefix has none), on the same desktop.

@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
 #endif
   dorvane::ConsoleUi ui(clock, std::cout);
   dorvane::Dispatcher dispatcher(fs, clock, processes, system, ui);
-  dorvane::JobObservers observers(dispatcher, fs, clock);
+  dorvane::JobObservers observers(dispatcher, fs, clock, system, ui);
   ui.Attach(&dispatcher, watcher, &observers);
   dorvane::ConsoleUi::InstallSignalHandlers();
   if (!dispatcher.Form_Load()) {  // another instance runs

@@ -87,8 +87,10 @@ std::string JobRunner::FindNewestFile(const std::string& currentDir) {
   if (listed.ok() == inputFolderDown_) {
     inputFolderDown_ = !listed.ok();
     if (inputFolderDown_) {
+      host_.LogEvent(kErr, "CARTELLA NON ACCESSIBILE: " + currentDir + " " + listed.Message());
       events_.FolderUnreachable(currentDir, listed.Message());
     } else {
+      host_.LogEvent(kOk, "CARTELLA DI NUOVO ACCESSIBILE: " + currentDir);
       events_.FolderBack(currentDir);
     }
   }

@@ -32,9 +32,12 @@ Status JobRunner::IsPaperOut(bool& paperOut) {
 void JobRunner::SetPaperOut(bool paperOut, const std::string& line) {
   if (paperOut == paperOut_) return;
   paperOut_ = paperOut;
+  // The hold and its end have lines of their own, as their notices do.
   if (paperOut) {
+    host_.LogEvent(kErr, "CARTA ESAURITA O COPERCHIO APERTO: " + line);
     events_.PaperHeld(input_, line);
   } else {
+    host_.LogEvent(kOk, "STAMPA RIPRESA");
     events_.PaperReleased(input_);
   }
 }

@@ -22,11 +22,13 @@ class QuietUi : public Ui {
   void TrayAdd(const std::string&) override {}
   void TrayModify(const std::string&) override {}
   void TrayDelete() override {}
+  void Notify(NoticeIcon, const std::string&, const std::string&) override { ++notices; }
   void ShowClosingNotice() override {}
   void ProcessEvents() override {}
   [[noreturn]] void EndNow(int exitCode) override { std::exit(exitCode); }
 
   int messages = 0;  // message boxes asked for
+  int notices = 0;   // notifications asked for
 };
 
 class NoProcesses : public Processes {
@@ -48,8 +50,10 @@ class FixedSystemInfo : public SystemInfo {
   std::string OwnDirectory() override { return ownDirectory; }
   std::string CommandLine() override { return commandLine; }
   bool AcquireSingleInstance() override { return true; }
+  std::int64_t ProcessId() override { return processId; }
 
   std::string commonAppData, ownDirectory, commandLine;
+  std::int64_t processId = 0;
 };
 
 }  // namespace dorvane

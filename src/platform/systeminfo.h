@@ -2,6 +2,7 @@
 // the OS version, the program's own directory and command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace dorvane {
@@ -31,6 +32,8 @@ class SystemInfo {
   // of this machine (another user), which the second start tells before it
   // ends; one in this session ends it silently.
   virtual bool OtherInstanceInAnotherSession() { return false; }
+  // The running program's process id, as the system's process list shows it.
+  virtual std::int64_t ProcessId() = 0;
 };
 
 // What a second start says when DORVANE runs in another session.

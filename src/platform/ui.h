@@ -7,6 +7,9 @@
 
 namespace dorvane {
 
+// The icon of a notification.
+enum class NoticeIcon { kInfo, kWarning, kError };
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -24,6 +27,11 @@ class Ui {
   virtual void TrayAdd(const std::string& tip) = 0;
   virtual void TrayModify(const std::string& tip) = 0;
   virtual void TrayDelete() = 0;
+  // A notification from the tray icon (a balloon, a desktop notification; a
+  // line on standard error without a window). Where the desktop has no
+  // notification area it shows nothing: the event log tells the episode.
+  // Texts are Windows-1252, one line each.
+  virtual void Notify(NoticeIcon icon, const std::string& title, const std::string& text) = 0;
 
   virtual void ShowClosingNotice() = 0;
 

@@ -60,6 +60,12 @@ std::string JoinLines(const std::vector<std::string>& lines);
 // zeros, "." as separator ("2", "2.5", "0.25", "-3").
 std::string FormatNumber(double value);
 
+// The Unicode character of a Windows-1252 byte; the five bytes the code page
+// leaves undefined stand for the C1 control of the same number, as on Windows.
+char32_t AnsiToUnicode(unsigned char byte);
+// Appends a character of the Basic Multilingual Plane in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool EndsWith(std::string_view text, std::string_view suffix);
 bool ContainsNoCase(std::string_view text, std::string_view part);

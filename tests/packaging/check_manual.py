@@ -9,8 +9,10 @@ Without PDF: each text shown by the program (message boxes, result box, event
 log, tray tips, error descriptions, read from SRC_DIR) must be in the list,
 and each list entry must come from the program; the first start ("Al primo
 avvio") must tell the file filter and timer a new installation shows, and
-that the filter prints nothing until it is changed. With PDF: the PDF's text
-must hold every chapter title and every list entry.
+that the filter prints nothing until it is changed; the manual's table of
+notifications ("Notifiche dell'icona": title, text, icon) must have the rows
+of the program's (SRC_DIR/notify/notices.cpp), in the same order. With PDF:
+the PDF's text must hold every chapter title and every list entry.
 """
 import pathlib
 import re
@@ -74,6 +76,26 @@ def program_texts(src):
                 names.update(re.findall(r'\bk[A-Z]\w*', line))
     shown.update(constants[n] for n in names if n in constants)
     return every, {squeeze(t) for t in shown if WORD.search(t)}
+
+
+# A row of the notifications table in notices.cpp, and the icons' words.
+NOTICE_ROW = re.compile(r'\{E::(\w+),\s*P::(\w+),\s*I::(\w+),\s*"((?:[^"\\]|\\.)*)",\s*"((?:[^"\\]|\\.)*)"\}')
+ICON_WORDS = {'kInfo': 'informazione', 'kWarning': 'avviso', 'kError': 'errore'}
+NOTICES_TITLE = "## Notifiche dell'icona"
+
+
+def program_notices(src):
+    text = (pathlib.Path(src) / 'notify' / 'notices.cpp').read_text(encoding='latin-1')
+    return [(decode(title), decode(body), ICON_WORDS.get(icon, icon)) for _, _, icon, title, body in NOTICE_ROW.findall(text)]
+
+
+def manual_notices(manual):
+    text = (manual / '05-messaggi.md').read_text(encoding='utf-8')
+    if NOTICES_TITLE not in text:
+        return []
+    section = text.split(NOTICES_TITLE, 1)[1].split('\n## ', 1)[0]
+    row = re.compile(r'^\|\s*`([^`]+)`\s*\|\s*`([^`]+)`\s*\|\s*([^|]*?)\s*\|', re.M)
+    return [m.groups() for m in row.finditer(section)]
 
 
 def manual_messages(manual):
@@ -148,6 +170,17 @@ def main():
             if not any(text in m for m in listed):
                 failures.append(f'shown by the program but missing from the messages table: "{text}"')
         failures += first_start_failures(src, manual)
+        in_program, in_manual = program_notices(src), manual_notices(manual)
+        if len(in_program) < 10:
+            failures.append(f'only {len(in_program)} notifications found in notify/notices.cpp')
+        for row in in_program:
+            if row not in in_manual:
+                failures.append(f'notification of the program missing from the manual\'s table: {row}')
+        for row in in_manual:
+            if row not in in_program:
+                failures.append(f'notification in the manual\'s table but not in the program: {row}')
+        if not failures and in_program != in_manual:
+            failures.append('the manual\'s table of notifications has the program\'s rows in another order')
     else:
         # -raw keeps the order in which the text was laid out, so that a table
         # cell's lines stay together.

@@ -36,6 +36,7 @@ class FakeUi : public Ui {
   void TrayAdd(const std::string& tip) override { trayPresent = true, trayTip = tip; }
   void TrayModify(const std::string& tip) override { trayTip = tip; }
   void TrayDelete() override { trayPresent = false; }
+  void Notify(NoticeIcon icon, const std::string& title, const std::string& text) override { notices.push_back({icon, title, text}); }
   void ShowClosingNotice() override { closingNoticeShown = true; }
   void ProcessEvents() override {
     ++eventPumps;
@@ -44,9 +45,11 @@ class FakeUi : public Ui {
   }
   [[noreturn]] void EndNow(int code) override { throw ProgramEnded{code}; }
 
+  struct Notice { NoticeIcon icon; std::string title, text; bool operator==(const Notice&) const = default; };
   Dispatcher* dispatcher = nullptr;
   std::function<void()> onPump;  // runs on every pump, before a due tick
   std::vector<std::string> messages, questions;
+  std::vector<Notice> notices;  // the notifications, in order
   bool answerYes = false, topmost = false, windowShown = false, trayPresent = false, closingNoticeShown = false;
   std::string trayTip;
   int eventPumps = 0;
@@ -111,10 +114,12 @@ class FakeSystemInfo : public SystemInfo {
   std::string InstalledDocDirectory() override { return docDir; }
   std::string CommandLine() override { return commandLine; }
   bool AcquireSingleInstance() override { return true; }
+  std::int64_t ProcessId() override { return pid; }
 
   std::map<std::string, std::string> registry;
   std::string commonAppData, ownDir, docDir, commandLine;
   bool nt6 = true;
+  std::int64_t pid = 4242;
 };
 
 // A whole program on fakes: own directory P/app, common data P/data, with

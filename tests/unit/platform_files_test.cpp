@@ -3,10 +3,15 @@
 // error numbers, and the files the watcher reports.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <ctime>
 #include <set>
+#include <thread>
 
+#include "notify/status_file.h"
+#include "support/fakes.h"
 #include "support/files.h"
+#include "text/text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -116,6 +121,35 @@ TEST_F(RealFiles, TheWatcherReportsFilesWrittenOrRenamedInButNotFolders) {
     return seen.count(P("a.001")) && seen.count(P("b.001"));
   }));
   EXPECT_FALSE(seen.count(P("sub")));
+}
+
+// A management program polls the status file while DORVANE rewrites it: every read finds a whole file (on
+// Windows a reader holding the file makes the rename fail, and the write is tried again on a later poll).
+TEST_F(RealFiles, TheStatusFileIsAlwaysWholeToAReader) {
+  VirtualClock clock;
+  FakeSystemInfo system;
+  StatusFile status(files, clock, system, [this] { return dir.Root(); });
+  const std::string path = P(StatusFile::kStatusFileName);
+  status.Poll();
+  std::atomic<bool> stop{false};
+  std::atomic<int> reads{0}, partial{0};
+  std::thread reader([&] {
+    RealFileSystem mine;
+    for (std::string bytes; !stop;)
+      if (mine.ReadAll(path, bytes) && ++reads && !(StartsWith(bytes, "{\r\n  \"formato\": 1,") && EndsWith(bytes, "}\r\n}\r\n"))) ++partial;
+  });
+  JobTaken job;
+  int i = 0;
+  for (; i < 20000 && (i < 300 || reads < 300); ++i) {
+    job.input = std::string(16000 + i % 7 * 8000, 'x');  // files of 16 to 64 KB
+    status.Taken(job), status.Waiting(i), clock.AdvanceTo((i + 1) * StatusFile::kMinGapMs), status.Poll();
+  }
+  stop = true, reader.join();
+  EXPECT_EQ(partial, 0) << "of " << reads << " reads";
+  clock.AdvanceTo((i + 1) * StatusFile::kMinGapMs);
+  status.Poll();
+  EXPECT_NE(dir.Read(StatusFile::kStatusFileName).find("\"in_attesa\": " + std::to_string(i - 1) + ","), std::string::npos) << "the last state is written";
+  EXPECT_FALSE(files.Exists(P(StatusFile::kStatusTempName)));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "support/fakes.h"
@@ -205,6 +206,29 @@ TEST(Win32Window, TrayIconFollowsTheConnectionAndTheCycleRunsUnderAMessageBox) {
   EXPECT_TRUE(f.d->Ended());
   EXPECT_EQ(f.tray.back().first, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(Text(GetDlgItem(f.ui.ClosingNotice(), 1)), kClosingNotice);
+}
+
+// A notification is a balloon of the tray icon: NIF_INFO only, so the tip
+// stays and the next tip does not bring the balloon back.
+TEST(Win32Window, ANotificationIsABalloonOfTheTrayIcon) {
+  Win32Window f;
+  std::vector<std::pair<DWORD, NOTIFYICONDATAA>> calls;
+  f.ui.notifyIcon = [&](DWORD m, NOTIFYICONDATAA* n) { return calls.push_back({m, *n}), TRUE; };
+  const std::string text = "STAMPA FERMA SU CAFF\xC8.001" + std::string(300, '.');
+  for (auto [icon, flag] : {std::pair{NoticeIcon::kInfo, NIIF_INFO}, {NoticeIcon::kWarning, NIIF_WARNING}, {NoticeIcon::kError, NIIF_ERROR}}) {
+    f.ui.Notify(icon, "CARTA ESAURITA O COPERCHIO APERTO", text);
+    ASSERT_EQ(calls.size(), 1u);
+    const auto& [message, n] = calls[0];
+    EXPECT_EQ(std::tuple(message, n.uFlags, n.dwInfoFlags, n.hWnd, n.uID), std::tuple(DWORD(NIM_MODIFY), UINT(NIF_INFO), DWORD(flag), f.w.hwnd, 1u));
+    EXPECT_EQ(std::tuple(std::string(n.szInfoTitle), std::string(n.szInfo), std::string(n.szTip)),
+              std::tuple("CARTA ESAURITA O COPERCHIO APERTO", text.substr(0, 255), kTipWaiting));
+    calls.clear();
+  }
+  f.ui.TrayModify(kTipConnected);
+  EXPECT_EQ(calls.at(0).second.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  f.ui.TrayDelete(), calls.clear();  // without the icon nothing shows it: the event log tells it
+  f.ui.Notify(NoticeIcon::kError, "KORA1 NON CONNESSO", "x");
+  EXPECT_TRUE(calls.empty());
 }
 
 // The About box closes with Enter; closing the window after a change asks once.

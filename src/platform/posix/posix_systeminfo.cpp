@@ -114,4 +114,6 @@ bool PosixSystemInfo::AcquireSingleInstance() {
   return true;
 }
 
+std::int64_t PosixSystemInfo::ProcessId() { return ::getpid(); }
+
 }  // namespace dorvane

@@ -24,6 +24,7 @@ class PosixSystemInfo : public SystemInfo {
   std::string InstalledDocDirectory() override;
   std::string CommandLine() override;
   bool AcquireSingleInstance() override;
+  std::int64_t ProcessId() override;
 
   static std::string Kora1ConfPath();
 

@@ -143,4 +143,6 @@ bool Win32SystemInfo::AcquireSingleInstance() {
 
 bool Win32SystemInfo::OtherInstanceInAnotherSession() { return otherSession_; }
 
+std::int64_t Win32SystemInfo::ProcessId() { return static_cast<std::int64_t>(::GetCurrentProcessId()); }
+
 }  // namespace dorvane

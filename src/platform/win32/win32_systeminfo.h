@@ -33,6 +33,7 @@ class Win32SystemInfo : public SystemInfo {
 
   // The directory of the executable itself, whatever DORVANE_HOME says.
   static std::string ProgramDirectory();
+  std::int64_t ProcessId() override;
 
  private:
   std::vector<std::string> args_;

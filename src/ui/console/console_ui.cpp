@@ -39,6 +39,10 @@ bool ConsoleUi::AskYesNo(const std::string& text) {
   return false;
 }
 
+void ConsoleUi::Notify(NoticeIcon, const std::string& title, const std::string& text) {
+  std::cerr << "DORVANE: " << title << " - " << text << std::endl;
+}
+
 void ConsoleUi::TrayAdd(const std::string& tip) { TrayModify(tip); }
 
 void ConsoleUi::TrayModify(const std::string& tip) {

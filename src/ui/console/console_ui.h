@@ -23,6 +23,8 @@ class ConsoleUi : public QuietUi {
   bool AskYesNo(const std::string& text) override;
   void TrayAdd(const std::string& tip) override;
   void TrayModify(const std::string& tip) override;
+  // "DORVANE: " title " - " text, a line on standard error.
+  void Notify(NoticeIcon icon, const std::string& title, const std::string& text) override;
   void ShowClosingNotice() override;
   void ProcessEvents() override;
   [[noreturn]] void EndNow(int exitCode) override;

@@ -38,7 +38,7 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   QtUi ui(window);
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
-  JobObservers observers(dispatcher, fs, clock);
+  JobObservers observers(dispatcher, fs, clock, system, ui);
   std::optional<EarlyTick> earlyTick;
   if (watcher) earlyTick.emplace(dispatcher, *watcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });

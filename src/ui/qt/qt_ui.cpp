@@ -20,6 +20,11 @@
 
 namespace dorvane {
 
+namespace {
+// How long a notification stays up where the desktop lets the program say.
+constexpr int kNoticeMs = 15000;
+}  // namespace
+
 QtUi::QtUi(MainWindow& window) : w_(window) {
   // The tray menu is the File menu's one command, shown as the default entry.
   trayMenu_.setObjectName("m_file_popup");
@@ -109,6 +114,15 @@ void QtUi::TrayAdd(const std::string& tip) {
 void QtUi::TrayModify(const std::string& tip) { tray_.setToolTip(FromAnsi(tip)); }
 
 void QtUi::TrayDelete() { tray_.hide(); }
+
+void QtUi::Notify(NoticeIcon icon, const std::string& title, const std::string& text) {
+  // Without a notification area the event log line tells the episode.
+  if (Closing() || !tray_.isVisible() || !trayAvailable()) return;
+  QSystemTrayIcon::MessageIcon shown = QSystemTrayIcon::Information;
+  if (icon == NoticeIcon::kWarning) shown = QSystemTrayIcon::Warning;
+  if (icon == NoticeIcon::kError) shown = QSystemTrayIcon::Critical;
+  tray_.showMessage(FromAnsi(title), FromAnsi(text), shown, kNoticeMs);
+}
 
 void QtUi::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {

@@ -35,6 +35,9 @@ class QtUi : public Ui {
   void TrayAdd(const std::string& tip) override;
   void TrayModify(const std::string& tip) override;
   void TrayDelete() override;
+  // A message from the tray icon (a desktop notification, or Qt's own
+  // balloon beside an XEmbed tray); nothing without a notification area.
+  void Notify(NoticeIcon icon, const std::string& title, const std::string& text) override;
   void ShowClosingNotice() override;
   void ProcessEvents() override;
   [[noreturn]] void EndNow(int exitCode) override;

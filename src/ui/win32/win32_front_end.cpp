@@ -20,7 +20,7 @@ int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemI
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
-  JobObservers observers(dispatcher, fs, clock);
+  JobObservers observers(dispatcher, fs, clock, system, ui);
   // A receipt or a verdict that lands makes the next tick due at once.
   std::optional<EarlyTick> earlyTick;
   if (watcher) earlyTick.emplace(dispatcher, *watcher);

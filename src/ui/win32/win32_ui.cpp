@@ -12,6 +12,15 @@ namespace {
 
 constexpr UINT kFlags = SWP_NOMOVE | SWP_NOSIZE;
 constexpr char kNoticeClass[] = "ZTKDorvaneNotice";
+// How long a balloon stays up, where the system still honours it.
+constexpr UINT kNoticeMs = 15000;
+
+// Copies text into a fixed field, cut to leave room for the NUL.
+void CopyCut(char* field, size_t size, const std::string& text) {
+  const size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  std::memset(field, 0, size);
+  std::memcpy(field, text.data(), n);
+}
 
 }  // namespace
 
@@ -121,6 +130,22 @@ void Win32Ui::TrayModify(const std::string& tip) {
     // Refused at start-up (a task bar not yet ready): the next tip tries again.
     trayShown_ = notifyIcon(NIM_ADD, &tray_) != FALSE;
   }
+}
+
+void Win32Ui::Notify(NoticeIcon icon, const std::string& title, const std::string& text) {
+  if (Closing()) return;
+  // An add refused at start-up is tried again, as with a new tip.
+  if (!trayShown_ && trayWanted_ && trayAvailable()) trayShown_ = notifyIcon(NIM_ADD, &tray_) != FALSE;
+  if (!trayShown_) return;  // no notification area: the event log line tells the episode
+  // Only the balloon: the tip, the icon and the callback stay as they are,
+  // and the next tip does not show the balloon again.
+  NOTIFYICONDATAA balloon = tray_;
+  balloon.uFlags = NIF_INFO;
+  CopyCut(balloon.szInfoTitle, sizeof balloon.szInfoTitle, title);
+  CopyCut(balloon.szInfo, sizeof balloon.szInfo, text);
+  balloon.dwInfoFlags = icon == NoticeIcon::kError ? NIIF_ERROR : icon == NoticeIcon::kWarning ? NIIF_WARNING : NIIF_INFO;
+  balloon.uTimeout = kNoticeMs;
+  notifyIcon(NIM_MODIFY, &balloon);
 }
 
 void Win32Ui::TrayDelete() {

@@ -30,6 +30,8 @@ class Win32Ui : public Ui {
   void TrayAdd(const std::string& tip) override;
   void TrayModify(const std::string& tip) override;
   void TrayDelete() override;
+  // A balloon from the tray icon (NIF_INFO); nothing without the icon.
+  void Notify(NoticeIcon icon, const std::string& title, const std::string& text) override;
   void ShowClosingNotice() override;
   void ProcessEvents() override;
   [[noreturn]] void EndNow(int exitCode) override;

@@ -1,0 +1,171 @@
+#include "notify/status_file.h"
+
+#include <cstdio>
+
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane {
+
+namespace {
+
+// The program's texts are Windows-1252; the file is UTF-8 JSON.
+std::string Json(std::string_view ansi) {
+  std::string out = "\"";
+  for (char ch : ansi) {
+    const char32_t c = AnsiToUnicode(static_cast<unsigned char>(ch));
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04X", static_cast<unsigned>(c));
+      out += esc;
+    } else {
+      AppendUtf8(out, c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonOrNull(const std::string& ansi) { return ansi.empty() ? "null" : Json(ansi); }
+
+std::string Stamp(const LocalDateTime& t) { return t.Date() + " " + t.Time(); }
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find_first_of("\r\n")); }
+
+// The outcome's word in the file, and the key of its count.
+constexpr const char* kOutcomeWords[] = {"stampato", "rifiutato", "sconosciuto", "non consegnato"};
+constexpr const char* kCountKeys[] = {"stampati", "rifiutati", "sconosciuti", "non_consegnati"};
+
+int Index(Outcome o) {
+  switch (o) {
+    case Outcome::kPrinted: return 0;
+    case Outcome::kRefused: return 1;
+    case Outcome::kUnknown: return 2;
+    case Outcome::kInputFailed: return 3;
+  }
+  return 0;
+}
+
+std::string Version() {
+  return std::to_string(DORVANE_VERSION_MAJOR) + "." + std::to_string(DORVANE_VERSION_MINOR) + ".0." +
+         std::to_string(DORVANE_VERSION_REVISION);
+}
+
+// The whole number after `"key": ` from position from on; -1 when missing.
+long long NumberAfter(const std::string& text, std::size_t from, const std::string& key) {
+  const std::string tag = "\"" + key + "\": ";
+  const std::size_t at = text.find(tag, from);
+  if (at == std::string::npos) return -1;
+  long long n = 0;
+  std::size_t i = at + tag.size();
+  if (i >= text.size() || text[i] < '0' || text[i] > '9') return -1;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && n < 1000000000; ++i) n = n * 10 + (text[i] - '0');
+  return n;
+}
+
+}  // namespace
+
+bool IsStatusFile(const std::string& name) {
+  return EqualsNoCase(name, StatusFile::kStatusFileName) || EqualsNoCase(name, StatusFile::kStatusTempName);
+}
+
+StatusFile::StatusFile(FileSystem& fs, Clock& clock, SystemInfo& system, std::function<std::string()> folder,
+                       const Notifier* notices)
+    : fs_(fs), clock_(clock), system_(system), folder_(std::move(folder)), notices_(notices) {}
+
+void StatusFile::RollDay() {
+  const std::string today = clock_.Now().Date();
+  if (today == day_) return;
+  day_ = today;
+  counts_ = {};
+}
+
+void StatusFile::Taken(const JobTaken& job) { printing_ = job.input; }
+
+void StatusFile::Settled(const JobSettled& s) {
+  if (s.job.input == printing_) printing_.clear();
+  RollDay();
+  ++counts_[Index(s.outcome)];
+  last_ = Last{s.outcome, s.job.input, Stamp(clock_.Now()), FirstLine(s.text)};
+}
+
+void StatusFile::Kora1Lost(const std::string&) { connected_ = false; }
+void StatusFile::Kora1Found() { connected_ = true; }
+void StatusFile::StateChanged(ExecState, ExecState to) {
+  state_ = to;
+  if (to == ExecState::kReady) printing_.clear();  // no job in flight
+}
+void StatusFile::Waiting(int receipts) { waiting_ = receipts; }
+
+std::string StatusFile::Content(const std::string& written) {
+  RollDay();
+  std::string j = "{\r\n";
+  auto field = [&](const char* key, const std::string& value, bool more = true) {
+    j += "  \"";
+    j += key;
+    j += "\": " + value + (more ? ",\r\n" : "\r\n");
+  };
+  field("formato", std::to_string(kFormat));
+  field("programma", Json("ZTK DORVANE"));
+  field("versione", Json(Version()));
+  field("pid", std::to_string(system_.ProcessId()));
+  field("scritto", Json(written));
+  field("kora1_connesso", connected_ ? "true" : "false");
+  field("stato", std::to_string(Number(state_)));
+  field("stato_parola", Json(Word(state_)));
+  field("in_stampa", JsonOrNull(printing_));
+  field("in_attesa", waiting_ ? std::to_string(*waiting_) : "null");
+  field("ultimo_esito", !last_ ? "null"
+                               : "{\"esito\": " + Json(kOutcomeWords[Index(last_->outcome)]) + ", \"file\": " +
+                                     Json(last_->input) + ", \"ora\": " + Json(last_->time) +
+                                     ", \"testo\": " + Json(last_->text) + "}");
+  const Notifier::Told* told = notices_ ? notices_->Current() : nullptr;
+  field("episodio", !told ? "null"
+                          : "{\"icona\": " + Json(IconWord(told->icon)) + ", \"titolo\": " + Json(told->title) +
+                                ", \"testo\": " + Json(told->text) + ", \"dal\": " + Json(told->since) + "}");
+  std::string today = "{\"data\": " + Json(day_);
+  for (int i = 0; i < kOutcomes; ++i) today += std::string(", \"") + kCountKeys[i] + "\": " + std::to_string(counts_[i]);
+  field("oggi", today + "}", false);
+  return j + "}\r\n";
+}
+
+void StatusFile::AdoptCounts(const std::string& path) {
+  std::string text;
+  if (!fs_.Exists(path) || !fs_.ReadAll(path, text)) return;
+  RollDay();
+  const std::size_t at = text.find("\"oggi\": {\"data\": \"" + day_ + "\"");
+  if (at == std::string::npos) return;  // another day's, or no file of ours
+  std::array<int, kOutcomes> counts{};
+  for (int i = 0; i < kOutcomes; ++i) {
+    const long long n = NumberAfter(text, at, kCountKeys[i]);
+    if (n < 0) return;  // not whole: nothing is taken from it
+    counts[i] = static_cast<int>(n);
+  }
+  for (int i = 0; i < kOutcomes; ++i) counts_[i] += counts[i];
+}
+
+void StatusFile::Poll() {
+  const std::int64_t now = clock_.MonotonicMs();
+  if (tried_ && now - triedMs_ < kMinGapMs) return;
+  const std::string folder = folder_ ? folder_() : std::string();
+  if (folder.empty()) return;
+  const std::string path = JoinPath(folder, kStatusFileName);
+  if (!adopted_) {
+    adopted_ = true;
+    AdoptCounts(path);
+  }
+  std::string key = Content("");
+  if (written_ && key == writtenKey_ && folder == writtenFolder_ && now - writtenMs_ < kRefreshMs) return;
+  tried_ = true;
+  triedMs_ = now;
+  const std::string temp = JoinPath(folder, kStatusTempName);
+  if (!fs_.WriteAll(temp, Content(Stamp(clock_.Now()))) || !fs_.Rename(temp, path)) return;
+  written_ = true;
+  writtenMs_ = now;
+  writtenKey_ = std::move(key);
+  writtenFolder_ = folder;
+}
+
+}  // namespace dorvane
