@@ -7,6 +7,7 @@
 #include <set>
 
 #include "driverlink/recovery.h"
+#include "ledger/record.h"
 #include "scenario/scenario.h"
 
 namespace dorvane::test {
@@ -65,8 +66,36 @@ struct Day {
   // in the error folder. Only printed receipts in the output folder. After
   // crashes no receipt reaches KORA1 twice; a failing operation may leave a
   // refused one to be sent again, never a printed one.
+  // The receipt ledger's records, in order, from its month files.
+  std::vector<ledger::Record> Ledger() const {
+    std::vector<ledger::Record> records;
+    const std::string dir = JoinPath(h.commonDir, "ZTKDORVANE");
+    for (const std::string& name : h.mem.FilesIn(dir)) {
+      if (ledger::MonthOfFileName(name).empty()) continue;
+      ledger::ForEachLine(h.mem.Content(JoinPath(dir, name)), [&](std::string_view line) {
+        ledger::Record r;
+        EXPECT_TRUE(ledger::FromLine(line, r)) << line;
+        records.push_back(r);
+      });
+    }
+    return records;
+  }
   void Check(const std::string& how, bool afterCrashes) {
     h.checker.ExpectNoneLost();
+    // Each receipt filed has its one record, with its outcome, in the order
+    // the receipts were settled; records are chained without a gap.
+    const std::vector<ledger::Record> records = Ledger();
+    for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].n, i + 1) << how;
+    std::size_t next = 0;
+    for (const std::string& name : names) {
+      const bool inOut = h.mem.Has(JoinPath(out, name + ".OUT")), inErr = h.mem.Has(JoinPath(err, name + ".ERR"));
+      const auto mine = std::count_if(records.begin(), records.end(), [&](auto& r) { return r.input == name; });
+      if (!afterCrashes || (!inOut && !inErr)) continue;
+      EXPECT_EQ(mine, 1) << name << " records " << how;
+      while (next < records.size() && records[next].input != name) ++next;
+      ASSERT_LT(next, records.size()) << name << " recorded out of order " << how;
+      EXPECT_EQ(records[next].outcome == ledger::kOutcomePrinted, inOut) << name << " " << how;
+    }
     const std::vector<std::string>& sent = afterCrashes ? kora1.taken : kora1.printed;
     EXPECT_EQ(std::set<std::string>(sent.begin(), sent.end()).size(), sent.size()) << "a receipt sent twice " << how;
     for (const std::string& name : names) {

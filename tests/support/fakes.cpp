@@ -18,8 +18,10 @@ Harness::Harness() {
 }
 
 void Harness::Restart() {
+  observers.reset();
   d = std::make_unique<Dispatcher>(fs, clock, processes, system, ui);
   d->AddObserver(&checker);
+  observers = std::make_unique<JobObservers>(*d, fs, clock, system, ui);
   ui.dispatcher = d.get();
 }
 
@@ -45,6 +47,7 @@ void Harness::RunFor(std::int64_t ms) {
   const std::int64_t end = clock.MonotonicMs() + ms;
   while (clock.MonotonicMs() < end && !d->Ended()) {
     clock.AdvanceTo(clock.MonotonicMs() + 10);
+    observers->Poll();
     ui.ProcessEvents();
   }
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "dispatch/dispatcher.h"
+#include "dispatch/job_observers.h"
 #include "platform/sim/faulty_filesystem.h"
 #include "platform/sim/mem_filesystem.h"
 #include "platform/sim/virtual_clock.h"
@@ -146,6 +147,7 @@ struct Harness {
   FakeSystemInfo system;
   StandingChecker checker{mem, commonDir, kora1Dir};
   std::unique_ptr<Dispatcher> d;
+  std::unique_ptr<JobObservers> observers;  // the ledger, the notices, the status file
 };
 
 // The parts of the dispatcher a front end never touches.
