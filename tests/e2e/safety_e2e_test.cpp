@@ -103,7 +103,12 @@ TEST_F(RealShop, KillsNeverPrintAReceiptTwiceNorLoseOne) {
   ASSERT_EQ(dorvane->Wait(300000), 0) << tree.Read("dorvane.txt");
 
   const std::string journal = tree.Read("data/ZTKKORA1/KKORA1_GIORNALE.TXT");
-  int twice = 0, lost = 0, unknown = 0;
+  // The receipt ledger, in KORA1's data folder here (DORVANE's has not been made).
+  std::string ledger;
+  for (const auto& entry : std::filesystem::directory_iterator(tree.Path("data/ZTKKORA1")))
+    if (entry.path().filename().string().rfind("DORVREG-2", 0) == 0)
+      ledger += tree.Read("data/ZTKKORA1/" + entry.path().filename().string());
+  int twice = 0, lost = 0, unknown = 0, unrecorded = 0, recordedTwice = 0;
   for (int n = 0; n < dropped; ++n) {
     const std::string name = "C" + std::to_string(n) + ".001";
     const int printed = Count(journal, "PEZZO" + std::to_string(n) + "Z");
@@ -112,12 +117,17 @@ TEST_F(RealShop, KillsNeverPrintAReceiptTwiceNorLoseOne) {
     twice += printed > 1;
     lost += (filedPrinted && printed == 0) || (!filedPrinted && !filedFailed) || tree.Exists("in/" + name);
     unknown += tree.Read("err/" + name + "_ERR.ERR").rfind("E599: ESITO SCONOSCIUTO", 0) == 0;
+    const int records = Count(ledger, "\"input\":\"" + name + "\"");
+    unrecorded += (filedPrinted || filedFailed) && records == 0;
+    recordedTwice += records > 1;
   }
   std::printf("receipts %d, dorvane killed %d times, kkora1 killed %d times: printed twice %d, lost %d, "
-              "unknown outcomes filed %d\n",
-              dropped, kills, kora1Kills, twice, lost, unknown);
+              "unknown outcomes filed %d; ledger records missing %d, duplicated %d\n",
+              dropped, kills, kora1Kills, twice, lost, unknown, unrecorded, recordedTwice);
   EXPECT_EQ(twice, 0);
   EXPECT_EQ(lost, 0);
+  EXPECT_EQ(unrecorded, 0);
+  EXPECT_EQ(recordedTwice, 0);
 }
 
 #endif  // KKORA1_EXE
