@@ -93,6 +93,7 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarkerAndAPaperOutUntilPaperIsL
     Drop(name, 101 + name[0] - 'A');
     NextSecond();
   }
+  StatusPoller status(T().Path("data/ZTKKORA1/DORVSTAT.json"));
   Start({"--fail-receipts", "2", "--paper-out-after", "2", "--paper-clear", "empty"}, false);
   // Read once written whole: the report appears before its line is in it.
   ASSERT_TRUE(WaitFor(30000, [&] { return T().Read("err/B.001_ERR.ERR").rfind("E050", 0) == 0; }));
@@ -112,6 +113,10 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarkerAndAPaperOutUntilPaperIsL
   EXPECT_EQ(Field(T().Read("out/D.001.OUT"), "TOTALE"), Total(104));
   EXPECT_TRUE(WaitFor(5000, [&] { return !T().Exists("in/D.001"); }));
   EXPECT_FALSE(T().Exists("err/D.001_ERR.ERR"));  // the cleared report took the copy with it
+  // A program polling the status file saw the paper-out, and never half a file.
+  status.Stop();
+  EXPECT_TRUE(status.words.count("carta esaurita")) << status.reads << " reads";
+  EXPECT_EQ(status.partial, 0);
   // Ctrl+C at the console closes normally; the log carries today's date.
   dorvane->Signal(SIGINT);
   EXPECT_EQ(dorvane->Wait(15000), 0);

@@ -75,6 +75,7 @@ TEST_F(RealShop, KillsNeverPrintAReceiptTwiceNorLoseOne) {
   auto knob = [](const char* name, int fallback) { return std::getenv(name) ? std::atoi(std::getenv(name)) : fallback; };
   const int kills = knob("DORVANE_CRASH_KILLS", 3), kora1Kills = knob("DORVANE_CRASH_KORA1_KILLS", 1);
   std::mt19937 random(20261207);
+  StatusPoller status(tree.Path("data/ZTKKORA1/DORVSTAT.json"));
   Child kora1({tree.Path("app/kkcrash"), "0"}, Env(), tree.Path("kkora1.txt"));
   ASSERT_TRUE(WaitFor(10000, [&] { return tree.Exists("data/ZTKKORA1/SR_MATR.001"); }));
   int dropped = 0;
@@ -128,6 +129,9 @@ TEST_F(RealShop, KillsNeverPrintAReceiptTwiceNorLoseOne) {
   EXPECT_EQ(lost, 0);
   EXPECT_EQ(unrecorded, 0);
   EXPECT_EQ(recordedTwice, 0);
+  status.Stop();
+  EXPECT_GT(status.reads, 0);
+  EXPECT_EQ(status.partial, 0) << "of " << status.reads << " reads of the status file while DORVANE was killed";
 }
 
 #endif  // KKORA1_EXE

@@ -1,5 +1,9 @@
 #include "support/process.h"
 
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -73,6 +77,29 @@ void Installation::Configure(const std::string& interval, const std::string& in,
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   tree.Write("app/DORVCONF.txt", text);
+}
+
+StatusPoller::StatusPoller(std::string path) : path_(std::move(path)) {
+  thread_ = std::thread([this] {
+    while (!stop_) {
+      std::ifstream in(path_, std::ios::binary);
+      const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (in && !text.empty()) {
+        ++reads;
+        const std::size_t last = text.find_last_not_of("\r\n");
+        if (text.front() != '{' || last == std::string::npos || text[last] != '}') ++partial;
+        const std::string key = "\"stato_parola\": \"";
+        if (std::size_t at = text.find(key); at != std::string::npos)
+          words.insert(text.substr(at + key.size(), text.find('"', at + key.size()) - at - key.size()));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+}
+
+void StatusPoller::Stop() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
 }
 
 }  // namespace dorvane::test

@@ -2,7 +2,10 @@
 // additions, and an installation folder tree for dorvane and kkora1.
 #pragma once
 
+#include <atomic>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/files.h"
@@ -37,6 +40,23 @@ struct Installation {
                  const std::string& err = "", const std::vector<std::string>& more = {}) const;
   std::string Log() const { return tree.Read("data/ZTKKORA1/DORVLOG.txt"); }
   TempDir tree;
+};
+
+// Reads DORVANE's status file every 10 ms until Stop(), as a management
+// program polling it would: counts the reads that found a partial file, and
+// keeps the state words it saw.
+class StatusPoller {
+ public:
+  explicit StatusPoller(std::string path);
+  ~StatusPoller() { Stop(); }
+  void Stop();
+  int reads = 0, partial = 0;
+  std::set<std::string> words;
+
+ private:
+  std::string path_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
 };
 
 }  // namespace dorvane::test
