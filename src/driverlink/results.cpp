@@ -102,6 +102,8 @@ Status JobRunner::PlaceFiling(const Filing& f, std::vector<std::string>& names) 
 }
 
 void JobRunner::KeepPending(const Filing& filing, const Status& cause) {
+  // Another job's filing replaces one that only waited to delete its input.
+  if (pending_.Get() && pending_.Get()->input != filing.input) pendingTold_ = false;
   pending_.Keep(filing);
   if (pendingTold_) return;
   // Told once an episode: retries are quiet until the filing is done.

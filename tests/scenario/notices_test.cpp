@@ -22,7 +22,7 @@ struct OneReceipt {
     for (const FakeUi::Notice& n : h.ui.notices) titles.push_back(n.title);
     return titles;
   }
-  std::string Status() { return h.mem.Content(JoinPath(h.commonDir, "ZTKDORVANE/DORVSTAT.json")); }
+  std::string Status() { return h.mem.Content(JoinPath(JoinPath(h.commonDir, "ZTKDORVANE"), "DORVSTAT.json")); }
 
   Harness h;
   SimKora1 kora1{h};
