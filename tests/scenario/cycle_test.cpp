@@ -21,6 +21,7 @@ TEST_F(Cycle, OneReceiptIsPrintedFiledAndItsInputDeleted) {
   Drop("ABC.001", Receipt(1));
   h.RunFor(2000);  // first tick: KORA1 found
   EXPECT_EQ(h.ui.trayTip, kTipConnected);
+  EXPECT_EQ(c().cmdKora1Connection.Caption, "KORA1 CONNESSO");
   EXPECT_FALSE(h.mem.Has(kora1.File("SR_DATI")));
 
   h.RunFor(2000);  // second tick: handed over

@@ -136,8 +136,10 @@ TEST(FaultInjection, OutputAndErrorFoldersFullOrGoneForAWhile) {
       for (int ms = 3000; ms <= 33000 && !HasFailure(); ms += 3000) {
         Day day;
         const std::string folder = output ? day.out : day.err;
-        day.h.clock.After(ms, [&] { day.h.fs.SetFolderFault(folder, error); });
-        day.h.clock.After(ms + 8000, [&] { day.h.fs.SetFolderFault(folder, 0); });
+        for (int at : {ms, ms + 20000}) {  // two episodes
+          day.h.clock.After(at, [&] { day.h.fs.SetFolderFault(folder, error); });
+          day.h.clock.After(at + 8000, [&] { day.h.fs.SetFolderFault(folder, 0); });
+        }
         const std::string how = "with " + folder + " failing (" + std::to_string(error) + ") at " + std::to_string(ms);
         day.h.ui.onPump = [&] {
           for (const std::string& dir : {day.out, day.err})
@@ -146,6 +148,8 @@ TEST(FaultInjection, OutputAndErrorFoldersFullOrGoneForAWhile) {
         };
         day.Run(0);
         day.Check(how, true);
+        // Each failed filing is told once with its cause, and once when done.
+        EXPECT_EQ(Count(day.h.Log(), "ARCHIVIAZIONE NON RIUSCITA"), Count(day.h.Log(), "ARCHIVIAZIONE COMPLETATA")) << how;
       }
     }
   }

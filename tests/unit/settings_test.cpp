@@ -111,7 +111,9 @@ TEST_F(Config, SaveWritesTheExactLayoutAndLoadGivesEverySettingBack) {
                 "\r\n.OUT\r\n 0 \r\n 1 \r\n.ERR\r\n2.5\r\n0\r\n 0 \r\n \r\n  \r\n 0 \r\n 0 \r\n 1 \r\n");
   EXPECT_EQ(h.Log(), "OK:  |SALVATAGGIO PARAMETRI ||2026-03-05 09:00:00\r\n");
 
+  st().SomethingModified = false;
   c().cboComSelect.Select(4);
+  EXPECT_TRUE(st().SomethingModified) << "a port chosen is asked about on closing";
   const std::pair<TextBox*, const char*> texts[] = {
       {&c().txtFileFilter, "*.005"}, {&c().txtFilePrefix, "ABC"}, {&c().txtInputDir, "IN"},
       {&c().txtOutputDir, "OUT"},    {&c().txtErrorDir, "ERR"},   {&c().txtOutExt, ".O1"},
