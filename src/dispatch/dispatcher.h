@@ -107,6 +107,8 @@ class Dispatcher : private JobHost {
   void StripLeadingStar(Extension which) override;
 
   void txtTimerVal_Change();
+  // Opens a file with the system's program for it; false when none could.
+  bool OpenDocument(const std::string& path, const std::string& params);
   // Paths, registry and operating system.
   void VerifyAndSetPathFromRegistry();
   std::string Read_CSIDL_COMMON_APPDATA();

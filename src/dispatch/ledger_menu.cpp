@@ -7,16 +7,14 @@
 namespace dorvane {
 
 void Dispatcher::m_registro_Click() {
-  // The ledger's folder, as the job journal's: DORVANE's data folder, or
-  // KORA1's when that does not exist.
-  const std::string dir =
-      fs_.IsDirectory(st_.CurrentDorvaneDataDir) ? st_.CurrentDorvaneDataDir : st_.CurrentKora1DataDir;
+  // The ledger's folder is the job journal's.
+  const std::string dir = jobs_.JournalFolder();
   std::string path = JoinPath(dir, ledger::kSummaryFileName);
   if (Status st = ledger::WriteDaySummary(fs_, dir, clock_.Now().Date(), path); !st) {
     ui_.ShowMessage("Riepilogo del registro non scritto: " + path + " " + st.Message());
     return;
   }
-  if (!processes_.ShellOpen(path, "", 1))
+  if (!OpenDocument(path, ""))
     ui_.ShowMessage("Operazione non eseguita: verificare presenza di un programma per i file di testo. Riepilogo: " +
                     path);
 }

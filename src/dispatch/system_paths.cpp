@@ -96,17 +96,21 @@ void Dispatcher::m_manual_Click() {
     ui_.ShowMessage("File: " + path + " non trovato");
     return;
   }
+  if (!OpenDocument(found, "0")) ui_.ShowMessage("Operazione non eseguita: verificare presenza Reader ");
+}
+
+bool Dispatcher::OpenDocument(const std::string& path, const std::string& params) {
   // The opener's verdict, waited for about 2 s with the window's events
   // running: a desktop opener that shows the viewer itself ends only when
-  // the viewer is closed, so one still running has opened the manual. It is
+  // the viewer is closed, so one still running has opened the file. It is
   // never ended by us.
-  const std::unique_ptr<ShellOpening> opening = processes_.ShellOpenFollowed(found, "0", 1);
+  const std::unique_ptr<ShellOpening> opening = processes_.ShellOpenFollowed(path, params, 1);
   ShellOpening::State state = opening->Poll();
   for (int slice = 0; slice < 40 && state == ShellOpening::State::Running; ++slice) {
     SleepDelay(50);
     state = opening->Poll();
   }
-  if (state == ShellOpening::State::Failed) ui_.ShowMessage("Operazione non eseguita: verificare presenza Reader ");
+  return state != ShellOpening::State::Failed;
 }
 
 }  // namespace dorvane
