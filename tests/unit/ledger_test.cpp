@@ -35,6 +35,9 @@ TEST(LedgerFormat, Windows1252TextsBecomeUtf8AndComeBack) {
   for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
   const std::string utf8 = ledger::Cp1252ToUtf8(all);
   EXPECT_TRUE(ledger::IsValidUtf8(utf8));
+  // A hand-edited file: overlong forms, surrogates, past U+10FFFF, cut short.
+  for (const char* bad : {"\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"})
+    EXPECT_FALSE(ledger::IsValidUtf8(bad)) << bad;
   EXPECT_EQ(ledger::Utf8ToCp1252(utf8), all);
   EXPECT_EQ(ledger::Cp1252ToUtf8("CAFF\xC8 \x80"), "CAFF\xC3\x88 \xE2\x82\xAC");
   Record r;
