@@ -9,6 +9,7 @@
 
 #include "ledger/record.h"
 #include "ledger_files.h"
+#include "platform/system_clock.h"
 #include "text/paths.h"
 
 #ifdef _WIN32
@@ -117,18 +118,7 @@ std::string ArgText(const std::string& arg) {
 #endif
 }
 
-std::string Today() {
-  std::time_t now = std::time(nullptr);
-  std::tm t{};
-#ifdef _WIN32
-  localtime_s(&t, &now);
-#else
-  localtime_r(&now, &t);
-#endif
-  char buf[16];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d", &t);
-  return buf;
-}
+std::string Today() { return SystemClock().Now().Date(); }
 
 std::string OutcomeWord(const std::string& w) {
   if (w == "printed" || w == ledger::kOutcomePrinted) return ledger::kOutcomePrinted;
