@@ -146,13 +146,17 @@ bool ListMonthFiles(const std::string& dir, std::vector<MonthFile>& files, std::
   return true;
 }
 
+// The month files of dir, or the reason there are none on standard error.
+bool ListOrTell(const std::string& dir, std::vector<MonthFile>& all, Streams s) {
+  std::string error;
+  if (ListMonthFiles(dir, all, error)) return true;
+  std::fprintf(s.err, "dorvane-ledger: %s\n", error.c_str());
+  return false;
+}
+
 int Find(const std::string& dir, const ledger::Query& query, bool json, Streams s) {
   std::vector<MonthFile> all;
-  std::string error;
-  if (!ListMonthFiles(dir, all, error)) {
-    std::fprintf(s.err, "dorvane-ledger: %s\n", error.c_str());
-    return 2;
-  }
+  if (!ListOrTell(dir, all, s)) return 2;
   std::uint64_t found = 0;
   const int status = Scan(dir, FilesFor(all, Month(query.from), Month(query.to)), query, true, s,
                           [&](const Record& r, std::string_view line, bool waiting) {
@@ -177,11 +181,7 @@ int Find(const std::string& dir, const ledger::Query& query, bool json, Streams 
 
 int Day(const std::string& dir, const std::string& day, Streams s) {
   std::vector<MonthFile> all;
-  std::string error;
-  if (!ListMonthFiles(dir, all, error)) {
-    std::fprintf(s.err, "dorvane-ledger: %s\n", error.c_str());
-    return 2;
-  }
+  if (!ListOrTell(dir, all, s)) return 2;
   ledger::Query q;
   q.from = day + " 00:00:00";
   q.to = day + " 23:59:59";
@@ -196,11 +196,7 @@ int Day(const std::string& dir, const std::string& day, Streams s) {
 
 int Export(const std::string& dir, const std::string& from, const std::string& to, Format format, Streams s) {
   std::vector<MonthFile> all;
-  std::string error;
-  if (!ListMonthFiles(dir, all, error)) {
-    std::fprintf(s.err, "dorvane-ledger: %s\n", error.c_str());
-    return 2;
-  }
+  if (!ListOrTell(dir, all, s)) return 2;
   ledger::Query q;
   q.from = from;
   q.to = to;
@@ -228,11 +224,8 @@ int Export(const std::string& dir, const std::string& from, const std::string& t
 
 int Verify(const std::string& dir, Streams s) {
   std::vector<MonthFile> all;
+  if (!ListOrTell(dir, all, s)) return 2;
   std::string error;
-  if (!ListMonthFiles(dir, all, error)) {
-    std::fprintf(s.err, "dorvane-ledger: %s\n", error.c_str());
-    return 2;
-  }
   ledger::ChainVerifier chain;
   for (const MonthFile& f : all) {
     bool go = true;
