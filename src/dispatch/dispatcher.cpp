@@ -185,6 +185,29 @@ void Dispatcher::SleepDelay(double timeoutMs) {
   }
 }
 
+LinkSettings Dispatcher::Link() const {
+  LinkSettings s;
+  s.inputDir = st_.CurrInputFilePath;
+  s.outputDir = st_.CurrOutputFilePath;
+  s.errorDir = st_.CurrErrorFilePath;
+  s.fileFilter = st_.CurrFileFilter;
+  s.filePrefix = c_.txtFilePrefix.Text;
+  s.outExt = c_.txtOutExt.Text;
+  s.errExt = c_.txtErrExt.Text;
+  s.port = st_.CurrKora1ActiveCom;
+  s.kora1ProcName = st_.CurrKora1ProcName;
+  s.kora1AppDir = st_.CurrentKora1AppPathDir;
+  s.kora1DataDir = st_.CurrentKora1DataDir;
+  s.dorvaneDataDir = st_.CurrentDorvaneDataDir;
+  s.adHoc = c_.chkCompatAdHoc.Value;
+  s.invertDiscounts = c_.chkInversioneScontiSuReso.Value;
+  s.sessionResult = c_.chbOutUnitario.Value;
+  s.autoReset = c_.chkErrorReset.Value;
+  s.fasyVola = c_.OptionFasyVola.Value;
+  s.itineris = c_.OptionItinerisXml.Value;
+  return s;
+}
+
 void Dispatcher::ShowConnection(bool connected) {
   if (connected) {
     c_.cmdKora1Connection.Show("KORA1 CONNESSO", kGreen);

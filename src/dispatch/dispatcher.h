@@ -106,6 +106,8 @@ class Dispatcher : private JobHost {
   void EndNow(int exitCode) override { ui_.EndNow(exitCode); }
   void StripLeadingStar(Extension which) override;
 
+  // The settings the job engine works with, as the window has them now.
+  LinkSettings Link() const;
   void txtTimerVal_Change();
   // Opens a file with the system's program for it; false when none could.
   bool OpenDocument(const std::string& path, const std::string& params);
@@ -138,18 +140,13 @@ class Dispatcher : private JobHost {
   Ui& ui_;
   DispatchState st_;
   Controls c_;
-  const LinkSettings link_{st_.CurrInputFilePath, st_.CurrOutputFilePath, st_.CurrErrorFilePath,
-                           st_.CurrFileFilter, c_.txtFilePrefix.Text, c_.txtOutExt.Text,
-                           c_.txtErrExt.Text, st_.CurrKora1ActiveCom, st_.CurrKora1ProcName,
-                           st_.CurrentKora1AppPathDir, st_.CurrentKora1DataDir, st_.CurrentDorvaneDataDir,
-                           c_.chkCompatAdHoc.Value, c_.chkInversioneScontiSuReso.Value, c_.chbOutUnitario.Value,
-                           c_.chkErrorReset.Value, c_.OptionFasyVola.Value, c_.OptionItinerisXml.Value};
-  JobRunner jobs_{fs_, clock_, processes_, link_, *this};
+  JobRunner jobs_{fs_, clock_, processes_, [this] { return Link(); }, *this};
   bool ended_ = false;
   bool inTick_ = false;
   bool closeRequested_ = false;
   bool closing_ = false;
   bool resumeAfterTick_ = true;  // the start/stop button's word, pressed during a tick
+  bool resetAfterTick_ = false;  // "Reset Errore" pressed during a tick
 };
 
 }  // namespace dorvane

@@ -36,9 +36,11 @@ void EarlyTick::Collect() {
 }
 
 void EarlyTick::Poll() {
+  // Never inside a step's waits: what came meanwhile stays with the watcher
+  // until the step has ended, and ticks never overlap.
+  if (d_.InTick()) return;
   Retarget();
   Collect();
-  if (d_.InTick()) return;  // the tick's outcome decides; ticks never overlap
   const JobRunner& jobs = d_.Jobs();
   const ExecState state = jobs.State();
   const bool watching = state == ExecState::kRunning || state == ExecState::kPaperOut;

@@ -19,6 +19,13 @@ JobObservers::JobObservers(Dispatcher& dispatcher, FileSystem& fs, Clock& clock,
 }
 
 void JobObservers::Poll() {
+  // Inside a step's waits only what is already known is written out: the
+  // ledger's kept records and the status file's refresh.
+  if (d_.InTick()) {
+    ledger_.Poll();
+    status_.Poll();
+    return;
+  }
   // Nothing is told while the program closes.
   if (d_.State().InChiusura) notifier_.SetClosing();
   notifier_.Poll();

@@ -20,6 +20,11 @@ void Dispatcher::Timer1_Timer() {
   ui_.ProcessEvents();
   c_.Timer1.SetEnabled(false);
   jobs_.Tick();
+  // A reset pressed while the step waited acts on the state the step left.
+  if (resetAfterTick_) {
+    resetAfterTick_ = false;
+    jobs_.ResetError();
+  }
   if (!st_.InChiusura && !jobs_.Kora1NotFound() && resumeAfterTick_) c_.Timer1.SetEnabled(true);
   inTick_ = false;
 }
@@ -83,6 +88,14 @@ void Dispatcher::cmdChgTimer_Click() {
   c_.Timer1.SetEnabled(wasEnabled);
 }
 
-void Dispatcher::cmdResetError_Click() { jobs_.ResetError(); }
+void Dispatcher::cmdResetError_Click() {
+  // Inside a step the reset waits for the step's end: the step may still be
+  // filing KORA1's error text.
+  if (inTick_) {
+    resetAfterTick_ = true;
+    return;
+  }
+  jobs_.ResetError();
+}
 
 }  // namespace dorvane

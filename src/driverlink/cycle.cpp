@@ -10,8 +10,9 @@ namespace {
 constexpr const char* kInputNotDeleted = "ERRORE: FILE DI INPUT NON CANCELLATO";
 }  // namespace
 
-JobRunner::JobRunner(FileSystem& fs, Clock& clock, Processes& processes, const LinkSettings& settings, JobHost& host)
-    : fs_(fs), clock_(clock), processes_(processes), set_(settings), host_(host) {}
+JobRunner::JobRunner(FileSystem& fs, Clock& clock, Processes& processes, std::function<LinkSettings()> settings,
+                     JobHost& host)
+    : fs_(fs), clock_(clock), processes_(processes), settings_(std::move(settings)), set_(settings_()), host_(host) {}
 
 bool JobRunner::IsKora1Connected() const { return !x_.Matr.empty() && fs_.Exists(x_.Matr); }
 
@@ -47,6 +48,12 @@ void JobRunner::ShowNotConnected() {
 }
 
 void JobRunner::Tick() {
+  set_ = settings_();
+  inStep_ = true;
+  struct StepEnd {
+    bool& flag;
+    ~StepEnd() { flag = false; }
+  } stepEnd{inStep_};
   if (set_.port.empty()) return;
   if (!swept_) SweepLeftovers();
   if (IsKora1Connected() && connected_) {
@@ -159,10 +166,19 @@ ExecState JobRunner::OutputHandling() {
 }
 
 void JobRunner::ResetError() {
+  // A job in flight is KORA1's until its verdict: a reset then would hand
+  // the next receipt over beside it, and lose the verdict KORA1 writes.
+  if ((state_ == ExecState::kRunning || state_ == ExecState::kPaperOut) && journal_.Job()) return;
+  if (!inStep_) set_ = settings_();
   if (Present(x_.Err)) SubKillFile(x_.Err);
   SetState(ExecState::kReady);
   ShowResult("");
   host_.PaintResetButton(false);
+}
+
+bool JobRunner::CloseKora1() {
+  if (!inStep_) set_ = settings_();
+  return SearchProcessAndKillIt(set_.kora1ProcName);
 }
 
 }  // namespace dorvane

@@ -47,20 +47,15 @@ Status JobRunner::CopyJob(const std::string& source, bool& refused, std::string&
   return fs_.WriteAll(x_.Dati, data);
 }
 
-bool JobRunner::SendFileToKora1(const std::string& name) {
+bool JobRunner::ReadJobWhenFree(const std::string& name, bool& refused, std::string& data) {
   const std::string source = JoinPath(set_.inputDir, name);
-  input_ = source;
-  handOffFailedOnDriverSide_ = false;
-
-  bool failed = false;
-  std::string data;
   for (int retries = 0;;) {
     if (fs_.IsLink(source)) {
       handOffFailedOnDriverSide_ = true;  // the entry stays where it is
       return RefuseLink(name);
     }
-    Status st = CopyJob(source, failed, data);
-    if (st || failed) break;
+    Status st = CopyJob(source, refused, data);
+    if (st || refused) return true;
     if (++retries > kMaxCopyRetries) {
       // SR_DATI holds half a copy or the previous job: neither is this job.
       SubKillFile(x_.Dati);
@@ -69,6 +64,29 @@ bool JobRunner::SendFileToKora1(const std::string& name) {
     }
     host_.SleepDelay(100);
   }
+}
+
+Status JobRunner::RecordJob(const std::string& source, const std::string& data) {
+  OpenRecords();
+  const LocalDateTime now = clock_.Now();
+  std::uint64_t inputSize = data.size();
+  if (set_.Layout() != InputLayout::kSarema) {
+    std::string bytes;
+    if (fs_.ReadAll(source, bytes)) inputSize = bytes.size();
+  }
+  return journal_.Record({JobRecord::kRecorded, source, selectedKey_, set_.port, data.size(), JobChecksum(data),
+                          now.Date() + " " + now.Time(), JobId(now, source, selectedKey_, clock_.MonotonicMs()),
+                          inputSize, static_cast<int>(set_.Layout())});
+}
+
+bool JobRunner::SendFileToKora1(const std::string& name) {
+  const std::string source = JoinPath(set_.inputDir, name);
+  input_ = source;
+  handOffFailedOnDriverSide_ = false;
+
+  bool failed = false;
+  std::string data;
+  if (!ReadJobWhenFree(name, failed, data)) return false;
 
   // From here on a failure lies with KORA1's exchange files, not the input.
   std::string errorText;
@@ -89,18 +107,7 @@ bool JobRunner::SendFileToKora1(const std::string& name) {
   if (!failed) step(fs_.FlushFolder(kora1Dir));
   // The job is recorded before KORA1 can take it, so that after a crash it
   // is settled from KORA1's files and never sent twice.
-  if (!failed) {
-    OpenRecords();
-    const LocalDateTime now = clock_.Now();
-    std::uint64_t inputSize = data.size();
-    if (set_.Layout() != InputLayout::kSarema) {
-      std::string bytes;
-      if (fs_.ReadAll(source, bytes)) inputSize = bytes.size();
-    }
-    step(journal_.Record({JobRecord::kRecorded, source, selectedKey_, set_.port, data.size(), JobChecksum(data),
-                          now.Date() + " " + now.Time(), JobId(now, source, selectedKey_, clock_.MonotonicMs()),
-                          inputSize, static_cast<int>(set_.Layout())}));
-  }
+  if (!failed) step(RecordJob(source, data));
   if (!failed) step(fs_.WriteAll(x_.Start, "1\r\n"));
   if (failed) {
     // No half-made job and no start signal without its job are left behind.

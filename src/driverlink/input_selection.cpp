@@ -49,9 +49,9 @@ bool JobRunner::IsReservedFileName(const std::string& name) const {
   for (const char* part : kReservedParts)
     if (ContainsNoCase(name, part)) return true;
   if (IsOwnWorkFile(name)) return true;
-  const std::string outExt = set_.outExt.empty() ? ".OUT" : set_.outExt;
+  const std::string outExt = set_.OutExt().empty() ? ".OUT" : set_.OutExt();
   if (EndsWith(name, outExt)) return true;
-  const std::string errExt = set_.errExt.empty() ? ".ERR" : set_.errExt;
+  const std::string errExt = set_.ErrExt().empty() ? ".ERR" : set_.ErrExt();
   if (EndsWith(name, errExt)) return true;
   return set_.AdHoc() && (name == "SR_ERR.TXT" || name == "SR_OUT.TXT");
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "driverlink/exchange_files.h"
@@ -14,6 +15,7 @@
 #include "driverlink/job_events.h"
 #include "driverlink/job_journal.h"
 #include "driverlink/link_report.h"
+#include "driverlink/recovery.h"
 #include "platform/clock.h"
 #include "platform/filesystem.h"
 #include "platform/processes.h"
@@ -27,30 +29,38 @@ inline constexpr const char* kErrDriver = "ERR:";
 
 inline constexpr const char* kTipConnected = " KORA1 CONNESSO, DORVANE pronto per stampare ...";
 
-// What the engine reads of the window's settings, live: references to the
-// values the window keeps, read at the moment they are used.
+// What the engine reads of the window's settings. A step works on the
+// settings as they were when it began: an edit made while a step waits
+// applies from the next step.
 struct LinkSettings {
-  const std::string& inputDir;
-  const std::string& outputDir;
-  const std::string& errorDir;
-  const std::string& fileFilter;
-  const std::string& filePrefix;
-  const std::string& outExt;
-  const std::string& errExt;
-  const std::string& port;
-  const std::string& kora1ProcName;
-  const std::string& kora1AppDir;
-  const std::string& kora1DataDir;
-  const std::string& dorvaneDataDir;
-  const int& adHoc;            // AdHoc compatibility: fixed result names
-  const int& invertDiscounts;  // Fasy Vola: discounts after a return inverted
-  const int& sessionResult;    // a .BTO session result beside each job
-  const int& autoReset;        // an error state resets itself
-  const bool& fasyVola;
-  const bool& itineris;
+  std::string inputDir;
+  std::string outputDir;
+  std::string errorDir;
+  std::string fileFilter;
+  std::string filePrefix;
+  std::string outExt;
+  std::string errExt;
+  std::string port;
+  std::string kora1ProcName;
+  std::string kora1AppDir;
+  std::string kora1DataDir;
+  std::string dorvaneDataDir;
+  int adHoc = 0;            // AdHoc compatibility: fixed result names
+  int invertDiscounts = 0;  // Fasy Vola: discounts after a return inverted
+  int sessionResult = 0;    // a .BTO session result beside each job
+  int autoReset = 0;        // an error state resets itself
+  bool fasyVola = false;
+  bool itineris = false;
 
   bool AdHoc() const { return adHoc == 1; }
   InputLayout Layout() const { return fasyVola ? InputLayout::kFasyVola : itineris ? InputLayout::kItineris : InputLayout::kSarema; }
+  // The extensions as file names get them: a leading "*" typed in the
+  // field is no part of the name.
+  std::string OutExt() const { return NoStar(outExt); }
+  std::string ErrExt() const { return NoStar(errExt); }
+
+ private:
+  static std::string NoStar(const std::string& ext) { return !ext.empty() && ext[0] == '*' ? ext.substr(1) : ext; }
 };
 
 // Every effect the engine has on the window and the program.
@@ -87,7 +97,8 @@ struct Probe;  // the tests' way to put a job in flight without a hand-off
 
 class JobRunner {
  public:
-  JobRunner(FileSystem& fs, Clock& clock, Processes& processes, const LinkSettings& settings, JobHost& host);
+  // settings gives the window's settings of the moment.
+  JobRunner(FileSystem& fs, Clock& clock, Processes& processes, std::function<LinkSettings()> settings, JobHost& host);
 
   void AddObserver(JobEvents* observer) { events_.Add(observer); }
 
@@ -96,7 +107,7 @@ class JobRunner {
   // The reset button: the error state ends, KORA1's error text goes.
   void ResetError();
   // Asks KORA1 to close, at shutdown.
-  bool CloseKora1() { return SearchProcessAndKillIt(set_.kora1ProcName); }
+  bool CloseKora1();
 
   ExecState State() const { return state_; }
   bool Connected() const { return connected_; }
@@ -151,11 +162,18 @@ class JobRunner {
   bool Reported(const Status& st, bool& ok);
   Status KillFile(const std::string& path);  // SubKillFile with the reason of a failure
   Status CopyJob(const std::string& source, bool& refused, std::string& data);
+  // The job's data, once its writer has let go of the input: false when the
+  // hand-off ends here (a link, or an input unreadable for about 30 s).
+  bool ReadJobWhenFree(const std::string& name, bool& refused, std::string& data);
+  Status RecordJob(const std::string& source, const std::string& data);
   bool RefuseLink(const std::string& name);
   void TellWaiting(int receipts);
   // The crash record: settling the recorded job from what KORA1 left (true
   // when the job stays with KORA1), closing it once filed.
   bool RecoverJob();
+  JobEvidence Evidence(const JobRecord& job);
+  // Acts on a settlement; true when the job stays with KORA1.
+  bool ApplySettlement(Settlement s, const JobEvidence& e, ExecState holding);
   bool Kora1RestartedSinceJob();
   void SettleJob(bool printed);
   // The job as the journal holds it, or as far as it is known without one.
@@ -181,7 +199,9 @@ class JobRunner {
   FileSystem& fs_;
   Clock& clock_;
   Processes& processes_;
-  const LinkSettings& set_;
+  const std::function<LinkSettings()> settings_;
+  LinkSettings set_;  // as the step in progress, or the last one, began
+  bool inStep_ = false;
   JobHost& host_;
   JobEventsFanOut events_;
 

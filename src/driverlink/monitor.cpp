@@ -12,7 +12,7 @@ constexpr const char* kTipRunning = " DORVANE e KORA1 in esecuzione...";
 }  // namespace
 
 std::string JobRunner::PaperOutCopyPath() {
-  return JoinPath(set_.errorDir, BaseName(input_) + "_ERR" + set_.errExt);
+  return JoinPath(set_.errorDir, BaseName(input_) + "_ERR" + set_.ErrExt());
 }
 
 void JobRunner::RemovePaperOutCopy() {

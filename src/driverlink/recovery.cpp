@@ -45,7 +45,8 @@ std::string SettlementText(Settlement s) {
 
 std::string JobRunner::JournalFolder() const {
   // A missing data folder is never created: KORA1's, which must exist, serves.
-  return fs_.IsDirectory(set_.dorvaneDataDir) ? set_.dorvaneDataDir : set_.kora1DataDir;
+  const LinkSettings now = inStep_ ? set_ : settings_();
+  return fs_.IsDirectory(now.dorvaneDataDir) ? now.dorvaneDataDir : now.kora1DataDir;
 }
 
 void JobRunner::SettleJob(bool printed) {
@@ -88,6 +89,22 @@ void JobRunner::OpenRecords() {
   pending_.Open(folder);
 }
 
+JobEvidence JobRunner::Evidence(const JobRecord& job) {
+  JobEvidence e;
+  e.inputThere = Present(job.input);
+  e.inputSame = e.inputThere && FindFileInfo(job.input) == job.key;
+  std::string data;
+  if (Present(x_.Dati) && fs_.ReadAll(x_.Dati, data))
+    e.dataSame = data.size() == job.size && JobChecksum(data) == job.checksum;
+  e.startWaiting = Present(x_.Start);
+  e.started = job.phase == JobRecord::kStarted;
+  e.finished = Present(x_.End);
+  if (Present(x_.Err)) ReadFirstLine(fs_, x_.Err, e.errorLine);
+  e.paperOut = IsPaperOutLine(e.errorLine);
+  e.kora1Running = !Kora1RestartedSinceJob() && SearchProcess(set_.kora1ProcName);
+  return e;
+}
+
 bool JobRunner::RecoverJob() {
   OpenRecords();
   struct Recovering {
@@ -100,18 +117,7 @@ bool JobRunner::RecoverJob() {
     if (state_ == ExecState::kRunning || state_ == ExecState::kPaperOut) SetState(ExecState::kReady);
     return false;
   }
-  JobEvidence e;
-  e.inputThere = Present(job->input);
-  e.inputSame = e.inputThere && FindFileInfo(job->input) == job->key;
-  std::string data;
-  if (Present(x_.Dati) && fs_.ReadAll(x_.Dati, data))
-    e.dataSame = data.size() == job->size && JobChecksum(data) == job->checksum;
-  e.startWaiting = Present(x_.Start);
-  e.started = job->phase == JobRecord::kStarted;
-  e.finished = Present(x_.End);
-  if (Present(x_.Err)) ReadFirstLine(fs_, x_.Err, e.errorLine);
-  e.paperOut = IsPaperOutLine(e.errorLine);
-  e.kora1Running = !Kora1RestartedSinceJob() && SearchProcess(set_.kora1ProcName);
+  JobEvidence e = Evidence(*job);
   Settlement s = Settle(e);
   // Removing the start signal claims the job back; if KORA1 took it first,
   // it is KORA1's.
@@ -131,6 +137,10 @@ bool JobRunner::RecoverJob() {
   // which show the result box.
   if (s != Settlement::kUnknown && s != Settlement::kPrinted)
     host_.LogEvent(s == Settlement::kResend || s == Settlement::kWatch ? kOk : kErr, text);
+  return ApplySettlement(s, e, holding);
+}
+
+bool JobRunner::ApplySettlement(Settlement s, const JobEvidence& e, ExecState holding) {
   switch (s) {
     case Settlement::kForget:
     case Settlement::kResend:

@@ -68,11 +68,11 @@ Status JobRunner::WriteRepFile(const std::string& name, int code) {
 }
 
 std::string JobRunner::JobCopyPath(const std::string& name) const {
-  return JoinPath(set_.errorDir, set_.AdHoc() ? name : name + set_.errExt);
+  return JoinPath(set_.errorDir, set_.AdHoc() ? name : name + set_.ErrExt());
 }
 
 std::string JobRunner::ErrorCopyPath(const std::string& name) const {
-  return JoinPath(set_.errorDir, set_.AdHoc() ? "SR_ERR.TXT" : name + "_ERR" + set_.errExt);
+  return JoinPath(set_.errorDir, set_.AdHoc() ? "SR_ERR.TXT" : name + "_ERR" + set_.ErrExt());
 }
 
 Status JobRunner::PlaceFiling(const Filing& f, std::vector<std::string>& names) {
@@ -89,7 +89,7 @@ Status JobRunner::PlaceFiling(const Filing& f, std::vector<std::string>& names) 
   if (f.printed) {
     host_.StripLeadingStar(JobHost::Extension::kOut);
     if (set_.fasyVola) st = WriteRepFile(name, 0);
-    if (st) st = place(JoinPath(set_.outputDir, set_.AdHoc() ? "SR_OUT.TXT" : name + set_.outExt), f.answer);
+    if (st) st = place(JoinPath(set_.outputDir, set_.AdHoc() ? "SR_OUT.TXT" : name + set_.OutExt()), f.answer);
     if (st) st = WriteSessionResult(JoinPath(set_.errorDir, name), true);
     return st;
   }

@@ -269,6 +269,72 @@ TEST_F(Cycle, StopPressedDuringATickIsObeyedWhenTheTickEnds) {
   EXPECT_EQ(kora1.printed.size(), 1u);
 }
 
+// The window stays live inside a step's waits, and what its buttons ask is
+// done when the step ends: STOP shows at once, "Reset Errore" and close
+// act after the step, which still files or hands over what it was doing.
+enum class Wait { kCopyRetry, kOwnReport };  // a source held by its writer; DORVANE's own E599
+enum class Button { kStop, kReset, kClose };
+
+class PressedInAWait : public Cycle, public ::testing::WithParamInterface<std::tuple<Wait, Button>> {};
+
+TEST_P(PressedInAWait, TheStepEndsBeforeTheButtonActs) {
+  const auto [wait, button] = GetParam();
+  h.RunFor(2000);  // connected
+  bool held = false;
+  if (wait == Wait::kCopyRetry) {
+    Drop("J.001", Receipt(1));
+    h.mem.SetHeld(In("J.001"), held = true);
+    h.clock.At(5000, [&] { h.mem.SetHeld(In("J.001"), held = false); });
+  } else {
+    c().SelectLayout(1);  // a payment code no printer knows: the converter refuses it
+    Drop("J.001", "00HEADER\r\n6 12,50     CONTANTI" + std::string(28, ' ') + "999\r\n");
+  }
+  auto inTheWait = [&] {
+    return wait == Wait::kCopyRetry ? held : StartsWith(h.mem.Content(kora1.File("SR_ERR")), "E599");
+  };
+  bool pressed = false;
+  h.ui.onPump = [&] {
+    if (pressed || !d().InTick() || !inTheWait()) return;
+    pressed = true;
+    const ExecState before = d().Jobs().State();
+    switch (button) {
+      case Button::kStop:
+        d().cmdEnableTimer_Click();
+        EXPECT_EQ(c().cmdEnableTimer.Caption, "START");
+        break;
+      case Button::kReset:
+        d().cmdResetError_Click();
+        EXPECT_EQ(There({kora1.File("SR_ERR")}), wait == Wait::kOwnReport ? "+" : "-");
+        break;
+      case Button::kClose:
+        d().RequestClose();
+        EXPECT_TRUE(d().State().InChiusura);
+        break;
+    }
+    EXPECT_EQ(d().Jobs().State(), before);
+    EXPECT_FALSE(d().Ended());
+  };
+  h.RunFor(4000);
+  ASSERT_TRUE(pressed);
+  if (wait == Wait::kOwnReport) {
+    EXPECT_EQ(h.mem.Content(Err("J.001_ERR.ERR")), "E599: FILE DI INPUT NON DISPONIBILE: \r\n");
+    EXPECT_EQ(There({Err("J.001.ERR"), In("J.001")}), "+-");
+    EXPECT_TRUE(kora1.taken.empty());
+  } else {
+    EXPECT_EQ(kora1.taken, std::vector<std::string>{Receipt(1)});  // handed over once the writer let go
+  }
+  h.RunFor(8000);
+  EXPECT_EQ(d().Ended(), button == Button::kClose);
+  EXPECT_EQ(c().Timer1.Enabled(), button == Button::kReset);
+  // A reset never drops a job in flight: it is filed once, printed once.
+  if (wait == Wait::kCopyRetry) EXPECT_EQ(kora1.printed.size(), 1u);
+  if (wait == Wait::kCopyRetry && button == Button::kReset) EXPECT_TRUE(h.mem.Has(Out("J.001.OUT")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, PressedInAWait,
+                         ::testing::Combine(::testing::Values(Wait::kCopyRetry, Wait::kOwnReport),
+                                            ::testing::Values(Button::kStop, Button::kReset, Button::kClose)));
+
 // Symbolic links in the input folder are never read, whatever they point at
 // and whenever they appear: each is told once, stays where it is, and the
 // receipts after it go on.

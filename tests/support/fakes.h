@@ -153,7 +153,11 @@ struct Harness {
 // The parts of the dispatcher a front end never touches.
 struct Probe {
   static DispatchState& State(Dispatcher& d) { return d.st_; }
-  static JobRunner& Jobs(Dispatcher& d) { return d.jobs_; }
+  // The engine with the window's settings of now, as a step would begin.
+  static JobRunner& Jobs(Dispatcher& d) {
+    d.jobs_.set_ = d.Link();
+    return d.jobs_;
+  }
   static void CheckKora1DataDir(Dispatcher& d) { d.CheckKora1DataDir(); }
   static void CheckDorvaneDataDir(Dispatcher& d) { d.CheckDorvaneDataDir(); }
   // A job in flight from this input, as if handed over.

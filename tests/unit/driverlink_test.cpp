@@ -147,12 +147,17 @@ TEST_F(DriverLink, OutputFilingNamesAndOptions) {
 
 TEST_F(DriverLink, ErrorFilingNamesAndTheOwnReport) {
   JobFor("A.001", "THE JOB");
-  c().txtErrExt.Set("*.ERR");
+  c().txtErrExt.Set("*.BAD");
   c().SelectLayout(1);
   EXPECT_TRUE(jobs().HandleKora1Error("FILE DI INPUT NON DISPONIBILE: "));
-  EXPECT_EQ(c().txtErrExt.Text, ".ERR");
-  EXPECT_EQ(h.mem.Content(Err("A.001.ERR")), "THE JOB");
-  EXPECT_EQ(h.mem.Content(Err("A.001_ERR.ERR")), "E599: FILE DI INPUT NON DISPONIBILE: \r\n");
+  EXPECT_EQ(c().txtErrExt.Text, ".BAD");
+  EXPECT_EQ(h.mem.Content(Err("A.001.BAD")), "THE JOB");
+  EXPECT_EQ(h.mem.Content(Err("A.001_ERR.BAD")), "E599: FILE DI INPUT NON DISPONIBILE: \r\n");
+  // The log names the files as written, without the typed "*".
+  EXPECT_NE(h.Log().find("|" + Err("A.001.BAD") + "|"), std::string::npos) << h.Log();
+  EXPECT_NE(h.Log().find("|" + Err("A.001_ERR.BAD") + "|"), std::string::npos);
+  EXPECT_EQ(h.Log().find("*"), std::string::npos);
+  c().txtErrExt.Set(".ERR");
   EXPECT_EQ(h.mem.Content(Out("A.Rep")), "3\r\n");
   EXPECT_EQ(There({x().Err, x().Dati, In("A.001")}), "---");
   EXPECT_FALSE(jobs().PaperOut());
