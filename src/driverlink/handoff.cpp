@@ -75,7 +75,7 @@ Status JobRunner::RecordJob(const std::string& source, const std::string& data) 
     if (fs_.ReadAll(source, bytes)) inputSize = bytes.size();
   }
   return journal_.Record({JobRecord::kRecorded, source, selectedKey_, set_.port, data.size(), JobChecksum(data),
-                          now.Date() + " " + now.Time(), JobId(now, source, selectedKey_, clock_.MonotonicMs()),
+                          now.Stamp(), JobId(now, source, selectedKey_, clock_.MonotonicMs()),
                           inputSize, static_cast<int>(set_.Layout())});
 }
 

@@ -46,6 +46,22 @@ enum class Outcome {
   kInputFailed,  // the hand-off failed on the input (conversion, unreadable)
 };
 
+// Each outcome's words in the files others read: the ledger's word, the
+// status file's word and the key of its count of the day.
+struct OutcomeWords {
+  const char* ledger;
+  const char* status;
+  const char* countKey;
+};
+inline constexpr OutcomeWords kOutcomeWords[] = {
+    {"stampato", "stampato", "stampati"},
+    {"rifiutato", "rifiutato", "rifiutati"},
+    {"sconosciuto", "sconosciuto", "sconosciuti"},
+    {"fallito", "non consegnato", "non_consegnati"},
+};
+inline constexpr int kOutcomeCount = 4;
+inline constexpr const OutcomeWords& Words(Outcome o) { return kOutcomeWords[static_cast<int>(o)]; }
+
 struct JobSettled {
   Outcome outcome = Outcome::kPrinted;
   JobTaken job;  // for kInputFailed only id (empty), input and time are known

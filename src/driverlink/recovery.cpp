@@ -65,7 +65,7 @@ JobTaken JobRunner::JobInFlight() {
     const LocalDateTime now = clock_.Now();
     t.key = selectedKey_;
     t.layout = set_.Layout();
-    t.time = now.Date() + " " + now.Time();
+    t.time = now.Stamp();
   }
   return t;
 }
@@ -80,7 +80,7 @@ bool JobRunner::Kora1RestartedSinceJob() {
   const std::optional<JobRecord>& job = journal_.Job();
   LocalDateTime dumped;
   return job && (!Present(x_.Matr) ||
-                 (fs_.CreationTime(x_.Matr, dumped) && dumped.Date() + " " + dumped.Time() > job->time));
+                 (fs_.CreationTime(x_.Matr, dumped) && dumped.Stamp() > job->time));
 }
 
 void JobRunner::OpenRecords() {

@@ -21,10 +21,8 @@ constexpr std::size_t kTailBytes = 256 * 1024;
 constexpr std::size_t kRecentKeys = 1024;
 
 // The words records hold, in the order of the enumerations.
-constexpr const char* kOutcomeWords[] = {ledger::kOutcomePrinted, ledger::kOutcomeRefused, ledger::kOutcomeUnknown, ledger::kOutcomeInputFailed};
 constexpr const char* kLayoutWords[] = {"sarema", "fasyvola", "itineris"};
 
-std::string Stamp(const LocalDateTime& t) { return t.Date() + " " + t.Time(); }
 
 }  // namespace
 
@@ -36,9 +34,9 @@ ReceiptLedger::ReceiptLedger(FileSystem& fs, Clock& clock, Folder folder, Notice
 Record ReceiptLedger::MakeRecord(const JobSettled& job) {
   Record r;
   r.id = ledger::Cp1252ToUtf8(job.job.id);
-  r.outcome = kOutcomeWords[static_cast<int>(job.outcome)];
+  r.outcome = Words(job.outcome).ledger;
   r.taken = job.job.time;
-  r.settled = Stamp(clock_.Now());
+  r.settled = clock_.Now().Stamp();
   r.input = ledger::Cp1252ToUtf8(BaseName(job.job.input));
   r.folder = ledger::Cp1252ToUtf8(DirName(job.job.input));
   std::string bytes;

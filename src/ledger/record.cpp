@@ -11,84 +11,7 @@ namespace dorvane::ledger {
 
 namespace {
 
-// Windows-1252 0x80..0x9F; the undefined ones map to themselves.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-void PutUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-// Decodes one UTF-8 character at s[i]; false when the bytes are not valid
-// UTF-8 (overlong forms, surrogates and values above U+10FFFF included).
-bool NextUtf8(std::string_view s, std::size_t& i, std::uint32_t& cp) {
-  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = b(i);
-  if (c < 0x80) {
-    cp = c;
-    ++i;
-    return true;
-  }
-  int extra;
-  std::uint32_t min;
-  if ((c & 0xE0) == 0xC0) {
-    extra = 1, cp = c & 0x1F, min = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    extra = 2, cp = c & 0x0F, min = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    extra = 3, cp = c & 0x07, min = 0x10000;
-  } else {
-    return false;
-  }
-  for (int k = 1; k <= extra; ++k) {
-    if (i + k >= s.size() || (b(i + k) & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (b(i + k) & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-  i += static_cast<std::size_t>(extra) + 1;
-  return true;
-}
-
-void Escape(std::string& out, std::string_view s) {
-  out += '"';
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out.append(s.data() + start, i - start);
-    start = i + 1;
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: {
-        char u[8];
-        std::snprintf(u, sizeof u, "\\u%04x", c);
-        out += u;
-      }
-    }
-  }
-  out.append(s.data() + start, s.size() - start);
-  out += '"';
-}
+void Escape(std::string& out, std::string_view s) { AppendJsonString(out, s); }
 
 void Key(std::string& out, const char* key) {
   out += ",\"";
@@ -155,7 +78,7 @@ class Reader {
       if (c < 0x20) return false;
       if (c >= 0x80) {
         std::size_t at = i_;
-        std::uint32_t cp;
+        char32_t cp;
         if (!NextUtf8(s_, i_, cp)) return false;
         if (out) out->append(s_.data() + at, i_ - at);
         continue;
@@ -183,7 +106,7 @@ class Reader {
           } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
             return false;
           }
-          if (out) PutUtf8(*out, cp);
+          if (out) AppendUtf8(*out, cp);
           break;
         }
         default: return false;
@@ -316,51 +239,6 @@ std::string MonthOfFileName(std::string_view name) {
 bool IsLedgerFileName(std::string_view name) {
   if (EndsWith(UpperAnsi(name), ".TMP")) name.remove_suffix(4);
   return !MonthOfFileName(name).empty() || EqualsNoCase(name, kPendingFileName) || EqualsNoCase(name, kSummaryFileName);
-}
-
-std::string Cp1252ToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 8);
-  for (char ch : bytes) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      PutUtf8(out, c < 0xA0 ? kHigh[c - 0x80] : c);
-    }
-  }
-  return out;
-}
-
-std::string Utf8ToCp1252(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    std::uint32_t cp;
-    if (!NextUtf8(text, i, cp)) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    char found = '?';
-    for (int k = 0; k < 32; ++k)
-      if (kHigh[k] == cp) found = static_cast<char>(0x80 + k);
-    out += found;
-  }
-  return out;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  std::size_t i = 0;
-  std::uint32_t cp;
-  while (i < text.size())
-    if (!NextUtf8(text, i, cp)) return false;
-  return true;
 }
 
 std::string Record::Key() const {

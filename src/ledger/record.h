@@ -9,6 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "driverlink/job_events.h"
+#include "text/text.h"
+
 namespace dorvane::ledger {
 
 // File names, all in DORVANE's data folder (KORA1's when that is missing):
@@ -28,19 +31,16 @@ std::string MonthOfFileName(std::string_view name);
 // and the temporary files of each. Letter case is ignored.
 bool IsLedgerFileName(std::string_view name);
 
-// Windows-1252 bytes to UTF-8. The five bytes Windows-1252 leaves undefined
-// (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 control of the same number,
-// as Windows converts them, so that every byte comes back.
-std::string Cp1252ToUtf8(std::string_view bytes);
-// UTF-8 to Windows-1252; a character it cannot hold becomes "?".
-std::string Utf8ToCp1252(std::string_view text);
-bool IsValidUtf8(std::string_view text);
+// The conversions records use, from the program's text helpers.
+using ::dorvane::Cp1252ToUtf8;
+using ::dorvane::IsValidUtf8;
+using ::dorvane::Utf8ToCp1252;
 
 // Words of the outcome and of the input layout, as records hold them.
-inline constexpr const char* kOutcomePrinted = "stampato";
-inline constexpr const char* kOutcomeRefused = "rifiutato";
-inline constexpr const char* kOutcomeUnknown = "sconosciuto";
-inline constexpr const char* kOutcomeInputFailed = "fallito";
+inline constexpr const char* kOutcomePrinted = Words(Outcome::kPrinted).ledger;
+inline constexpr const char* kOutcomeRefused = Words(Outcome::kRefused).ledger;
+inline constexpr const char* kOutcomeUnknown = Words(Outcome::kUnknown).ledger;
+inline constexpr const char* kOutcomeInputFailed = Words(Outcome::kInputFailed).ledger;
 
 struct Record {
   std::uint64_t n = 0;           // 1, 2, 3... along the chain; 0 while pending

@@ -13,10 +13,6 @@ std::string FirstLine(const std::string& text) { return text.substr(0, text.find
 
 bool IsOneShot(Episode e) { return FindNotice(e, Phase::kEnd) == nullptr; }
 
-std::string Stamp(Clock& clock) {
-  const LocalDateTime now = clock.Now();
-  return now.Date() + " " + now.Time();
-}
 
 }  // namespace
 
@@ -25,7 +21,7 @@ Notifier::Notifier(Clock& clock, Ui& ui) : clock_(clock), ui_(ui) {}
 bool Notifier::Tell(Episode episode, Phase phase, const NoticeValues& values, Told* told) {
   const NoticeRow* row = FindNotice(episode, phase);
   if (closing_ || !row) return false;
-  Told t{episode, row->icon, row->title, RenderNotice(row->text, values), Stamp(clock_)};
+  Told t{episode, row->icon, row->title, RenderNotice(row->text, values), clock_.Now().Stamp()};
   ui_.Notify(t.icon, t.title, t.text);
   if (told) *told = std::move(t);
   return true;

@@ -11,42 +11,14 @@ namespace {
 
 // The program's texts are Windows-1252; the file is UTF-8 JSON.
 std::string Json(std::string_view ansi) {
-  std::string out = "\"";
-  for (char ch : ansi) {
-    const char32_t c = AnsiToUnicode(static_cast<unsigned char>(ch));
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04X", static_cast<unsigned>(c));
-      out += esc;
-    } else {
-      AppendUtf8(out, c);
-    }
-  }
-  return out + "\"";
+  std::string out;
+  AppendJsonString(out, Cp1252ToUtf8(ansi));
+  return out;
 }
 
 std::string JsonOrNull(const std::string& ansi) { return ansi.empty() ? "null" : Json(ansi); }
 
-std::string Stamp(const LocalDateTime& t) { return t.Date() + " " + t.Time(); }
-
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find_first_of("\r\n")); }
-
-// The outcome's word in the file, and the key of its count.
-constexpr const char* kOutcomeWords[] = {"stampato", "rifiutato", "sconosciuto", "non consegnato"};
-constexpr const char* kCountKeys[] = {"stampati", "rifiutati", "sconosciuti", "non_consegnati"};
-
-int Index(Outcome o) {
-  switch (o) {
-    case Outcome::kPrinted: return 0;
-    case Outcome::kRefused: return 1;
-    case Outcome::kUnknown: return 2;
-    case Outcome::kInputFailed: return 3;
-  }
-  return 0;
-}
 
 std::string Version() {
   return std::to_string(DORVANE_VERSION_MAJOR) + "." + std::to_string(DORVANE_VERSION_MINOR) + ".0." +
@@ -87,8 +59,8 @@ void StatusFile::Taken(const JobTaken& job) { printing_ = job.input; }
 void StatusFile::Settled(const JobSettled& s) {
   if (s.job.input == printing_) printing_.clear();
   RollDay();
-  ++counts_[Index(s.outcome)];
-  last_ = Last{s.outcome, s.job.input, Stamp(clock_.Now()), FirstLine(s.text)};
+  ++counts_[static_cast<int>(s.outcome)];
+  last_ = Last{s.outcome, s.job.input, clock_.Now().Stamp(), FirstLine(s.text)};
 }
 
 void StatusFile::Kora1Lost(const std::string&) { connected_ = false; }
@@ -118,7 +90,7 @@ std::string StatusFile::Content(const std::string& written) {
   field("in_stampa", JsonOrNull(printing_));
   field("in_attesa", waiting_ ? std::to_string(*waiting_) : "null");
   field("ultimo_esito", !last_ ? "null"
-                               : "{\"esito\": " + Json(kOutcomeWords[Index(last_->outcome)]) + ", \"file\": " +
+                               : "{\"esito\": " + Json(Words(last_->outcome).status) + ", \"file\": " +
                                      Json(last_->input) + ", \"ora\": " + Json(last_->time) +
                                      ", \"testo\": " + Json(last_->text) + "}");
   const Notifier::Told* told = notices_ ? notices_->Current() : nullptr;
@@ -126,7 +98,7 @@ std::string StatusFile::Content(const std::string& written) {
                           : "{\"icona\": " + Json(IconWord(told->icon)) + ", \"titolo\": " + Json(told->title) +
                                 ", \"testo\": " + Json(told->text) + ", \"dal\": " + Json(told->since) + "}");
   std::string today = "{\"data\": " + Json(day_);
-  for (int i = 0; i < kOutcomes; ++i) today += std::string(", \"") + kCountKeys[i] + "\": " + std::to_string(counts_[i]);
+  for (int i = 0; i < kOutcomeCount; ++i) today += std::string(", \"") + kOutcomeWords[i].countKey + "\": " + std::to_string(counts_[i]);
   field("oggi", today + "}", false);
   return j + "}\r\n";
 }
@@ -137,13 +109,13 @@ void StatusFile::AdoptCounts(const std::string& path) {
   RollDay();
   const std::size_t at = text.find("\"oggi\": {\"data\": \"" + day_ + "\"");
   if (at == std::string::npos) return;  // another day's, or no file of ours
-  std::array<int, kOutcomes> counts{};
-  for (int i = 0; i < kOutcomes; ++i) {
-    const long long n = NumberAfter(text, at, kCountKeys[i]);
+  std::array<int, kOutcomeCount> counts{};
+  for (int i = 0; i < kOutcomeCount; ++i) {
+    const long long n = NumberAfter(text, at, kOutcomeWords[i].countKey);
     if (n < 0) return;  // not whole: nothing is taken from it
     counts[i] = static_cast<int>(n);
   }
-  for (int i = 0; i < kOutcomes; ++i) counts_[i] += counts[i];
+  for (int i = 0; i < kOutcomeCount; ++i) counts_[i] += counts[i];
 }
 
 void StatusFile::Poll() {
@@ -161,7 +133,7 @@ void StatusFile::Poll() {
   tried_ = true;
   triedMs_ = now;
   const std::string temp = JoinPath(folder, kStatusTempName);
-  if (!fs_.WriteAll(temp, Content(Stamp(clock_.Now()))) || !fs_.Rename(temp, path)) return;
+  if (!fs_.WriteAll(temp, Content(clock_.Now().Stamp())) || !fs_.Rename(temp, path)) return;
   written_ = true;
   writtenMs_ = now;
   writtenKey_ = std::move(key);

@@ -59,7 +59,6 @@ class StatusFile : public JobEvents {
   std::string Content(const std::string& written);
 
  private:
-  enum { kPrinted, kRefused, kUnknown, kInputFailed, kOutcomes };
   struct Last {
     Outcome outcome;
     std::string input, time, text;
@@ -80,7 +79,7 @@ class StatusFile : public JobEvents {
   std::optional<int> waiting_;
   std::optional<Last> last_;
   std::string day_;  // the date the counts are of
-  std::array<int, kOutcomes> counts_{};
+  std::array<int, kOutcomeCount> counts_{};  // by outcome
 
   bool adopted_ = false;
   bool tried_ = false, written_ = false;

@@ -13,6 +13,8 @@ struct LocalDateTime {
   auto operator<=>(const LocalDateTime&) const = default;
   std::string Date() const;  // "YYYY-MM-DD"
   std::string Time() const;  // "HH:MM:SS"
+  // "YYYY-MM-DD HH:MM:SS": the one form of a time stamp in logs and records.
+  std::string Stamp() const { return Date() + " " + Time(); }
 };
 
 class Clock {

@@ -200,13 +200,30 @@ bool ContainsNoCase(std::string_view text, std::string_view part) {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) { return UpperAnsi(a) == UpperAnsi(b); }
 
+namespace {
+// 0x80..0x9F of Windows-1252; 0 where the code page has no character.
+constexpr char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+}  // namespace
+
 char32_t AnsiToUnicode(unsigned char b) {
-  // 0x80..0x9F of Windows-1252; 0 where the code page has no character.
-  static constexpr char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                         0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                         0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
   return b >= 0x80 && b < 0xA0 && kHigh[b - 0x80] ? kHigh[b - 0x80] : char32_t(b);
+}
+
+bool UnicodeToAnsi(char32_t c, char& byte) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+    byte = static_cast<char>(c);
+    return true;
+  }
+  for (int k = 0; k < 32; ++k) {
+    if (kHigh[k] == c || (kHigh[k] == 0 && c == char32_t(0x80 + k))) {
+      byte = static_cast<char>(0x80 + k);
+      return true;
+    }
+  }
+  return false;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -215,11 +232,102 @@ void AppendUtf8(std::string& out, char32_t c) {
   } else if (c < 0x800) {
     out += static_cast<char>(0xC0 | (c >> 6));
     out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
+  } else if (c < 0x10000) {
     out += static_cast<char>(0xE0 | (c >> 12));
     out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
   }
+}
+
+bool NextUtf8(std::string_view s, std::size_t& i, char32_t& cp) {
+  const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = b(i);
+  if (c < 0x80) {
+    cp = c;
+    ++i;
+    return true;
+  }
+  int extra;
+  char32_t min;
+  if ((c & 0xE0) == 0xC0) {
+    extra = 1, cp = c & 0x1F, min = 0x80;
+  } else if ((c & 0xF0) == 0xE0) {
+    extra = 2, cp = c & 0x0F, min = 0x800;
+  } else if ((c & 0xF8) == 0xF0) {
+    extra = 3, cp = c & 0x07, min = 0x10000;
+  } else {
+    return false;
+  }
+  for (int k = 1; k <= extra; ++k) {
+    if (i + k >= s.size() || (b(i + k) & 0xC0) != 0x80) return false;
+    cp = (cp << 6) | (b(i + k) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  i += static_cast<std::size_t>(extra) + 1;
+  return true;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  char32_t cp;
+  while (i < text.size())
+    if (!NextUtf8(text, i, cp)) return false;
+  return true;
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (char ch : bytes) AppendUtf8(out, AnsiToUnicode(static_cast<unsigned char>(ch)));
+  return out;
+}
+
+std::string Utf8ToCp1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    char32_t cp;
+    char byte = '?';
+    if (!NextUtf8(text, i, cp)) {
+      ++i;
+    } else if (!UnicodeToAnsi(cp, byte)) {
+      byte = '?';
+    }
+    out += byte;
+  }
+  return out;
+}
+
+void AppendJsonString(std::string& out, std::string_view s) {
+  out += '"';
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(s.data() + start, i - start);
+    start = i + 1;
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: {
+        static constexpr char kHex[] = "0123456789abcdef";
+        out += "\\u00";
+        out += kHex[c >> 4];
+        out += kHex[c & 0xF];
+      }
+    }
+  }
+  out.append(s.data() + start, s.size() - start);
+  out += '"';
 }
 
 }  // namespace dorvane

@@ -63,8 +63,20 @@ std::string FormatNumber(double value);
 // The Unicode character of a Windows-1252 byte; the five bytes the code page
 // leaves undefined stand for the C1 control of the same number, as on Windows.
 char32_t AnsiToUnicode(unsigned char byte);
-// Appends a character of the Basic Multilingual Plane in UTF-8.
+// The Windows-1252 byte of a character; false when the code page has none.
+bool UnicodeToAnsi(char32_t c, char& byte);
+// Appends a character in UTF-8.
 void AppendUtf8(std::string& out, char32_t c);
+// Decodes one UTF-8 character at s[i] and moves i past it; false when the
+// bytes are not valid UTF-8 (overlong forms, surrogates, above U+10FFFF).
+bool NextUtf8(std::string_view s, std::size_t& i, char32_t& c);
+bool IsValidUtf8(std::string_view text);
+// Windows-1252 bytes to UTF-8, every byte kept.
+std::string Cp1252ToUtf8(std::string_view bytes);
+// UTF-8 to Windows-1252; a character it cannot hold becomes "?".
+std::string Utf8ToCp1252(std::string_view text);
+// Appends UTF-8 text as a quoted JSON string.
+void AppendJsonString(std::string& out, std::string_view utf8);
 
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool EndsWith(std::string_view text, std::string_view suffix);

@@ -9,7 +9,7 @@ namespace dorvane {
 void Dispatcher::LogEvent(const std::string& status, const std::string& message) {
   if (c_.chbLogEnable.Value != 1) return;
   LocalDateTime now = clock_.Now();
-  std::string line = status + "|" + message + "|" + jobs_.CurrentInput() + "|" + now.Date() + " " + now.Time();
+  std::string line = status + "|" + message + "|" + jobs_.CurrentInput() + "|" + now.Stamp();
   std::string bytes;
   AppendLine(bytes, line);
   fs_.Append(JoinPath(st_.CurrentKora1DataDir, "DORVLOG.txt"), bytes);  // a lost line is accepted
