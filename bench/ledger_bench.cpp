@@ -47,18 +47,18 @@ void Record(benchmark::State& state, const bench::Place& place) {
   PosixFileSystem fs;
   SystemClock clock;
   ReceiptLedger ledger(fs, clock, [&] { return dir.path(); });
-  JobSettled job;
-  job.job.input = dir.File("SCONTRINO.001");
-  bench::WriteFile(job.job.input, bench::FasyVolaReceipt(2 * 1024));
-  job.job.layout = InputLayout::kFasyVola;
-  job.job.dataSize = 1500;
-  job.job.time = "2026-03-05 09:00:00";
+  Job job;
+  job.input = dir.File("SCONTRINO.001");
+  bench::WriteFile(job.input, bench::FasyVolaReceipt(2 * 1024));
+  job.layout = InputLayout::kFasyVola;
+  job.dataSize = 1500;
+  job.time = "2026-03-05 09:00:00";
   job.text = "ESITO=OK\r\nTIPO=FISCALE\r\nSCONTRINO=1234\r\nTOTALE=12,50\r\nPAGATO=20,00\r\nRESTO=7,50\r\n";
   job.filedAs = {dir.File("SCONTRINO.001.OUT"), dir.File("SCONTRINO.001.BTO")};
   std::int64_t id = 0;
   double seconds = 0;
   for (auto _ : state) {
-    job.job.id = std::to_string(++id);
+    job.id = std::to_string(++id);
     const auto start = std::chrono::steady_clock::now();
     ledger.Settled(job);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -33,33 +33,36 @@ void PendingFiling::Open(const std::string& dir) {
   std::string text;
   if (!fs_.ReadAll(path_, text)) return;
   Filing f;
+  f.job.outcome = Outcome::kRefused;
   std::string name, bytes;
   for (std::size_t at = 0; at < text.size() && Take(text, at, name, bytes);) {
-    if (name == "INPUT") f.input = bytes;
-    if (name == "CHIAVE") f.key = bytes;
-    if (name == "STAMPATO") f.printed = bytes == "1";
+    if (name == "INPUT") f.job.input = bytes;
+    if (name == "CHIAVE") f.job.key = bytes;
+    // Only whether it printed is kept: a failed filing files the same way
+    // whatever the failure was.
+    if (name == "STAMPATO") f.job.outcome = bytes == "1" ? Outcome::kPrinted : Outcome::kRefused;
     if (name == "ARCHIVIATO") f.placed = bytes == "1";
     if (name == "RISULTATO") f.answer = bytes;
-    if (name == "LAVORO") f.job = bytes;
+    if (name == "LAVORO") f.data = bytes;
     if (name == "ERRORE") f.errorText = bytes;
-    if (name == "NOME") f.names.push_back(bytes);
+    if (name == "NOME") f.job.filedAs.push_back(bytes);
   }
   // A file cut short names no input: there is nothing it could file.
-  if (!f.input.empty()) filing_ = f;
+  if (!f.job.input.empty()) filing_ = f;
 }
 
 bool PendingFiling::Keep(const Filing& filing) {
   filing_ = filing;
   if (path_.empty()) return false;
   std::string text;
-  Put(text, "INPUT", filing.input);
-  Put(text, "CHIAVE", filing.key);
-  Put(text, "STAMPATO", filing.printed ? "1" : "0");
+  Put(text, "INPUT", filing.job.input);
+  Put(text, "CHIAVE", filing.job.key);
+  Put(text, "STAMPATO", filing.Printed() ? "1" : "0");
   Put(text, "ARCHIVIATO", filing.placed ? "1" : "0");
   Put(text, "RISULTATO", filing.answer);
-  if (filing.job) Put(text, "LAVORO", *filing.job);
+  if (filing.data) Put(text, "LAVORO", *filing.data);
   if (filing.errorText) Put(text, "ERRORE", *filing.errorText);
-  for (const std::string& name : filing.names) Put(text, "NOME", name);
+  for (const std::string& name : filing.job.filedAs) Put(text, "NOME", name);
   return WriteDurably(fs_, path_, text).ok();
 }
 

@@ -7,21 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "driverlink/job.h"
 #include "platform/filesystem.h"
 
 namespace dorvane {
 
 struct Filing {
-  std::string input;  // full path of the input file
-  std::string key;    // its selection key: a new receipt of the same name is not this one
-  bool printed = false;
+  // Its input, key and outcome; filedAs: where its files were placed.
+  Job job;
   std::string answer;  // printed: KORA1's result (SR_OUT)
-  // Failed: the job (or the input itself, when no job reached KORA1) and
-  // KORA1's error text, each when there was one.
-  std::optional<std::string> job;
+  // Failed: the job data (or the input itself, when no job reached KORA1)
+  // and KORA1's error text, each when there was one.
+  std::optional<std::string> data;
   std::optional<std::string> errorText;
   bool placed = false;  // every file is in place: only the input is left to delete
-  std::vector<std::string> names;  // where they were placed
+
+  bool Printed() const { return job.outcome == Outcome::kPrinted; }
 };
 
 // DORVPEND.DVN in the journal's folder: the one filing still to be done.

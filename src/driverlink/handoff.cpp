@@ -69,14 +69,21 @@ bool JobRunner::ReadJobWhenFree(const std::string& name, bool& refused, std::str
 Status JobRunner::RecordJob(const std::string& source, const std::string& data) {
   OpenRecords();
   const LocalDateTime now = clock_.Now();
-  std::uint64_t inputSize = data.size();
+  Job job;
+  job.id = JobId(now, source, selectedKey_, clock_.MonotonicMs());
+  job.input = source;
+  job.key = selectedKey_;
+  job.inputSize = data.size();
   if (set_.Layout() != InputLayout::kSarema) {
     std::string bytes;
-    if (fs_.ReadAll(source, bytes)) inputSize = bytes.size();
+    if (fs_.ReadAll(source, bytes)) job.inputSize = bytes.size();
   }
-  return journal_.Record({JobRecord::kRecorded, source, selectedKey_, set_.port, data.size(), JobChecksum(data),
-                          now.Stamp(), JobId(now, source, selectedKey_, clock_.MonotonicMs()),
-                          inputSize, static_cast<int>(set_.Layout())});
+  job.layout = set_.Layout();
+  job.port = set_.port;
+  job.dataSize = data.size();
+  job.dataChecksum = JobChecksum(data);
+  job.time = now.Stamp();
+  return journal_.Record(job);
 }
 
 bool JobRunner::SendFileToKora1(const std::string& name) {

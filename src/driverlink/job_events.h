@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "driverlink/job.h"
+
 namespace dorvane {
 
 // The execution state of the cycle. The numbers are those the state dump
@@ -23,60 +25,12 @@ inline const char* Word(ExecState s) {
   return kWords[Number(s)];
 }
 
-// How the input is read: as it is, or converted first.
-enum class InputLayout { kSarema = 0, kFasyVola = 1, kItineris = 2 };
-
-// One job as it was handed to KORA1, or as the job journal remembers it
-// after a crash.
-struct JobTaken {
-  std::string id;     // the job's identity, kept in the job journal across a crash
-  std::string input;  // full path of the input file
-  std::uint64_t inputSize = 0;
-  std::string key;  // the input's creation key ("YYYYMMDD_HHMMSS")
-  InputLayout layout = InputLayout::kSarema;
-  std::uint64_t dataSize = 0;  // of the job data handed to KORA1
-  std::uint32_t dataChecksum = 0;  // FNV-1a of that data (JobChecksum)
-  std::string time;  // when it was taken, "YYYY-MM-DD HH:MM:SS"
-};
-
-enum class Outcome {
-  kPrinted,      // FINESCO: KORA1 printed it
-  kRefused,      // KORA1 wrote an error text
-  kUnknown,      // nobody knows whether it printed (crash, KORA1 ended): "E599: ..."
-  kInputFailed,  // the hand-off failed on the input (conversion, unreadable)
-};
-
-// Each outcome's words in the files others read: the ledger's word, the
-// status file's word and the key of its count of the day.
-struct OutcomeWords {
-  const char* ledger;
-  const char* status;
-  const char* countKey;
-};
-inline constexpr OutcomeWords kOutcomeWords[] = {
-    {"stampato", "stampato", "stampati"},
-    {"rifiutato", "rifiutato", "rifiutati"},
-    {"sconosciuto", "sconosciuto", "sconosciuti"},
-    {"fallito", "non consegnato", "non_consegnati"},
-};
-inline constexpr int kOutcomeCount = 4;
-inline constexpr const OutcomeWords& Words(Outcome o) { return kOutcomeWords[static_cast<int>(o)]; }
-
-struct JobSettled {
-  Outcome outcome = Outcome::kPrinted;
-  JobTaken job;  // for kInputFailed only id (empty), input and time are known
-  // Printed: SR_OUT's text; refused: SR_ERR's first line; unknown: the E599
-  // report; input failed: the reason shown in the result box.
-  std::string text;
-  std::vector<std::string> filedAs;  // full paths written in the output and error folders
-  bool recovered = false;  // settled from what KORA1 left, after a crash or a reconnection
-};
-
 class JobEvents {
  public:
   virtual ~JobEvents() = default;
-  virtual void Taken(const JobTaken&) {}
-  virtual void Settled(const JobSettled&) {}
+  virtual void Taken(const Job&) {}
+  // The job with its outcome, text and the names it was filed under.
+  virtual void Settled(const Job&) {}
   // A paper-out or an open cover holds the job (SR_ERR's first line), and
   // the hold ends.
   virtual void PaperHeld(const std::string& /*input*/, const std::string& /*line*/) {}
@@ -105,8 +59,8 @@ class JobEvents {
 class JobEventsFanOut : public JobEvents {
  public:
   void Add(JobEvents* observer) { observers_.push_back(observer); }
-  void Taken(const JobTaken& j) override { Each([&](JobEvents& o) { o.Taken(j); }); }
-  void Settled(const JobSettled& j) override { Each([&](JobEvents& o) { o.Settled(j); }); }
+  void Taken(const Job& j) override { Each([&](JobEvents& o) { o.Taken(j); }); }
+  void Settled(const Job& j) override { Each([&](JobEvents& o) { o.Settled(j); }); }
   void PaperHeld(const std::string& i, const std::string& l) override { Each([&](JobEvents& o) { o.PaperHeld(i, l); }); }
   void PaperReleased(const std::string& i) override { Each([&](JobEvents& o) { o.PaperReleased(i); }); }
   void FilingFailed(const std::string& i, const std::string& r) override {

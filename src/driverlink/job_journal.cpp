@@ -26,18 +26,19 @@ void JobJournal::Open(const std::string& dir) {
   path_ = JoinPath(dir, kFileName);
   std::vector<std::string> lines;
   if (!ReadLines(fs_, path_, lines)) return;
-  JobRecord job;
+  dorvane::Job job;
   for (const std::string& line : lines) {
-    if (std::string v = Field(line, "FASE"); !v.empty()) job.phase = v == "2" ? JobRecord::kStarted : JobRecord::kRecorded;
+    if (std::string v = Field(line, "FASE"); !v.empty()) job.started = v == "2";
     if (std::string v = Field(line, "INPUT"); !v.empty()) job.input = v;
     if (std::string v = Field(line, "CHIAVE"); !v.empty()) job.key = v;
     if (std::string v = Field(line, "PORTA"); !v.empty()) job.port = v;
-    if (std::string v = Field(line, "DIMENSIONE"); !v.empty()) job.size = std::strtoull(v.c_str(), nullptr, 10);
-    if (std::string v = Field(line, "CHECKSUM"); !v.empty()) job.checksum = static_cast<std::uint32_t>(std::strtoul(v.c_str(), nullptr, 10));
+    if (std::string v = Field(line, "DIMENSIONE"); !v.empty()) job.dataSize = std::strtoull(v.c_str(), nullptr, 10);
+    if (std::string v = Field(line, "CHECKSUM"); !v.empty()) job.dataChecksum = static_cast<std::uint32_t>(std::strtoul(v.c_str(), nullptr, 10));
     if (std::string v = Field(line, "ORA"); !v.empty()) job.time = v;
     if (std::string v = Field(line, "ID"); !v.empty()) job.id = v;
     if (std::string v = Field(line, "DIMENSIONE_INPUT"); !v.empty()) job.inputSize = std::strtoull(v.c_str(), nullptr, 10);
-    if (std::string v = Field(line, "FORMATO"); !v.empty()) job.layout = std::atoi(v.c_str());
+    // A layout this program does not know is read as Sarema Language.
+    if (std::string v = Field(line, "FORMATO"); v == "1" || v == "2") job.layout = static_cast<InputLayout>(v[0] - '0');
     std::string printed = Field(line, "STAMPATO");
     const std::size_t bar = printed.rfind('|');
     if (bar != std::string::npos && fs_.Exists(printed.substr(0, bar))) printed_.insert(printed);
@@ -51,22 +52,22 @@ Status JobJournal::Save() {
   if (!job_ && printed_.empty()) return fs_.Exists(path_) ? fs_.Remove(path_) : Status::Ok();
   std::string text;
   if (job_) {
-    text += "FASE=" + std::to_string(job_->phase) + "\r\n";
+    text += std::string("FASE=") + (job_->started ? "2" : "1") + "\r\n";
     text += "INPUT=" + job_->input + "\r\n";
     text += "CHIAVE=" + job_->key + "\r\n";
     text += "PORTA=" + job_->port + "\r\n";
-    text += "DIMENSIONE=" + std::to_string(job_->size) + "\r\n";
-    text += "CHECKSUM=" + std::to_string(job_->checksum) + "\r\n";
+    text += "DIMENSIONE=" + std::to_string(job_->dataSize) + "\r\n";
+    text += "CHECKSUM=" + std::to_string(job_->dataChecksum) + "\r\n";
     text += "ORA=" + job_->time + "\r\n";
     text += "ID=" + job_->id + "\r\n";
     text += "DIMENSIONE_INPUT=" + std::to_string(job_->inputSize) + "\r\n";
-    text += "FORMATO=" + std::to_string(job_->layout) + "\r\n";
+    text += "FORMATO=" + std::to_string(static_cast<int>(job_->layout)) + "\r\n";
   }
   for (const std::string& p : printed_) text += "STAMPATO=" + p + "\r\n";
   return WriteDurably(fs_, path_, text);
 }
 
-Status JobJournal::Record(const JobRecord& job) {
+Status JobJournal::Record(const dorvane::Job& job) {
   job_ = job;
   Status st = Save();
   if (!st) job_.reset();
@@ -75,7 +76,7 @@ Status JobJournal::Record(const JobRecord& job) {
 
 Status JobJournal::MarkStarted() {
   if (!job_) return Status::Ok();
-  job_->phase = JobRecord::kStarted;
+  job_->started = true;
   // One line appended and flushed: the last FASE line counts, and a line
   // lost half-written leaves the record as it was, which is safe.
   Status st = fs_.Append(path_, "FASE=2\r\n");

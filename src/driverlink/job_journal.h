@@ -8,27 +8,10 @@
 #include <set>
 #include <string>
 
+#include "driverlink/job.h"
 #include "platform/filesystem.h"
 
 namespace dorvane {
-
-struct JobRecord {
-  // Recorded before the start signal is written; started once the start
-  // signal is on disk, so that a missing signal then means KORA1 took it.
-  enum Phase { kRecorded = 1, kStarted = 2 };
-  int phase = kRecorded;
-  std::string input;  // full path of the input file
-  std::string key;    // its selection key
-  std::string port;
-  std::uint64_t size = 0;  // of the job data handed to KORA1
-  std::uint32_t checksum = 0;
-  std::string time;  // when the job was recorded
-  // The job's identity, for the records kept of it elsewhere; the input's
-  // size and layout, so that a job settled after a crash is told whole.
-  std::string id;
-  std::uint64_t inputSize = 0;
-  int layout = 0;
-};
 
 // FNV-1a over the bytes: tells whether KORA1's job file is this job's.
 std::uint32_t JobChecksum(const std::string& bytes);
@@ -44,9 +27,11 @@ class JobJournal {
   void Open(const std::string& dir);
   bool IsOpen() const { return !path_.empty(); }
 
-  const std::optional<JobRecord>& Job() const { return job_; }
-  // Each change is on disk before the call returns.
-  Status Record(const JobRecord& job);
+  const std::optional<dorvane::Job>& Job() const { return job_; }
+  // Each change is on disk before the call returns. The job is recorded
+  // before its start signal is written, and marked started once that is on
+  // disk.
+  Status Record(const dorvane::Job& job);
   Status MarkStarted();
   // The job is filed. A printed receipt whose input is still there is
   // remembered, so that it is never handed over again.
@@ -61,7 +46,7 @@ class JobJournal {
 
   FileSystem& fs_;
   std::string path_;
-  std::optional<JobRecord> job_;
+  std::optional<dorvane::Job> job_;
   std::set<std::string> printed_;  // input path "|" selection key
 };
 

@@ -171,13 +171,13 @@ class JobRunner {
   // The crash record: settling the recorded job from what KORA1 left (true
   // when the job stays with KORA1), closing it once filed.
   bool RecoverJob();
-  JobEvidence Evidence(const JobRecord& job);
+  JobEvidence Evidence(const Job& job);
   // Acts on a settlement; true when the job stays with KORA1.
   bool ApplySettlement(Settlement s, const JobEvidence& e, ExecState holding);
   bool Kora1RestartedSinceJob();
   void SettleJob(bool printed);
   // The job as the journal holds it, or as far as it is known without one.
-  JobTaken JobInFlight();
+  Job JobInFlight();
   void TellSettled(Outcome outcome, const std::string& text, std::vector<std::string> filedAs);
   Status DeleteInput(const std::string& input);
   // Filing: every file placed whole, or kept to be filed on a later tick.

@@ -54,30 +54,30 @@ void JobRunner::SettleJob(bool printed) {
     host_.LogEvent(kErr, "REGISTRO DEL LAVORO NON AGGIORNATO: " + JoinPath(JournalFolder(), JobJournal::kFileName));
 }
 
-JobTaken JobRunner::JobInFlight() {
-  JobTaken t;
-  t.input = input_;
-  if (const std::optional<JobRecord>& job = journal_.Job(); job && job->input == input_) {
-    t = {job->id, job->input, job->inputSize, job->key, static_cast<InputLayout>(job->layout), job->size,
-         job->checksum, job->time};
-  } else {
-    // A hand-off that failed on the input never reached the journal.
-    const LocalDateTime now = clock_.Now();
-    t.key = selectedKey_;
-    t.layout = set_.Layout();
-    t.time = now.Stamp();
-  }
-  return t;
+Job JobRunner::JobInFlight() {
+  if (const std::optional<Job>& job = journal_.Job(); job && job->input == input_) return *job;
+  // A hand-off that failed on the input never reached the journal.
+  Job job;
+  job.input = input_;
+  job.key = selectedKey_;
+  job.layout = set_.Layout();
+  job.time = clock_.Now().Stamp();
+  return job;
 }
 
 void JobRunner::TellSettled(Outcome outcome, const std::string& text, std::vector<std::string> filedAs) {
-  events_.Settled({outcome, JobInFlight(), text, std::move(filedAs), recovering_});
+  Job job = JobInFlight();
+  job.outcome = outcome;
+  job.text = text;
+  job.filedAs = std::move(filedAs);
+  job.recovered = recovering_;
+  events_.Settled(job);
 }
 
 bool JobRunner::Kora1RestartedSinceJob() {
   // A KORA1 started again since the job was recorded (its dump, SR_MATR, not
   // done yet, or newer than the record) never resumes the job.
-  const std::optional<JobRecord>& job = journal_.Job();
+  const std::optional<Job>& job = journal_.Job();
   LocalDateTime dumped;
   return job && (!Present(x_.Matr) ||
                  (fs_.CreationTime(x_.Matr, dumped) && dumped.Stamp() > job->time));
@@ -89,15 +89,15 @@ void JobRunner::OpenRecords() {
   pending_.Open(folder);
 }
 
-JobEvidence JobRunner::Evidence(const JobRecord& job) {
+JobEvidence JobRunner::Evidence(const Job& job) {
   JobEvidence e;
   e.inputThere = Present(job.input);
   e.inputSame = e.inputThere && FindFileInfo(job.input) == job.key;
   std::string data;
   if (Present(x_.Dati) && fs_.ReadAll(x_.Dati, data))
-    e.dataSame = data.size() == job.size && JobChecksum(data) == job.checksum;
+    e.dataSame = data.size() == job.dataSize && JobChecksum(data) == job.dataChecksum;
   e.startWaiting = Present(x_.Start);
-  e.started = job.phase == JobRecord::kStarted;
+  e.started = job.started;
   e.finished = Present(x_.End);
   if (Present(x_.Err)) ReadFirstLine(fs_, x_.Err, e.errorLine);
   e.paperOut = IsPaperOutLine(e.errorLine);
@@ -111,7 +111,7 @@ bool JobRunner::RecoverJob() {
     bool& flag;
     ~Recovering() { flag = false; }
   } recovering{recovering_ = true};
-  const std::optional<JobRecord>& job = journal_.Job();
+  const std::optional<Job>& job = journal_.Job();
   if (!job) {
     // A hold left by a job already filed ends with the clean-up that follows.
     if (state_ == ExecState::kRunning || state_ == ExecState::kPaperOut) SetState(ExecState::kReady);

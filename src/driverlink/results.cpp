@@ -79,14 +79,14 @@ Status JobRunner::PlaceFiling(const Filing& f, std::vector<std::string>& names) 
   // Into the folders and with the names of the moment: a filing done later
   // follows the settings of then. Every file is whole or absent, and the
   // session result says "OK" only once the result is in place.
-  const std::string name = BaseName(f.input);
+  const std::string name = BaseName(f.job.input);
   auto place = [&](const std::string& path, const std::string& bytes) {
     Status st = PlaceDurably(fs_, path, bytes);
     if (st) names.push_back(path);
     return st;
   };
   Status st;
-  if (f.printed) {
+  if (f.Printed()) {
     host_.StripLeadingStar(JobHost::Extension::kOut);
     if (set_.fasyVola) st = WriteRepFile(name, 0);
     if (st) st = place(JoinPath(set_.outputDir, set_.AdHoc() ? "SR_OUT.TXT" : name + set_.OutExt()), f.answer);
@@ -95,7 +95,7 @@ Status JobRunner::PlaceFiling(const Filing& f, std::vector<std::string>& names) 
   }
   if (set_.fasyVola) st = WriteRepFile(name, 3);
   host_.StripLeadingStar(JobHost::Extension::kErr);
-  if (st && f.job) st = place(JobCopyPath(name), *f.job);
+  if (st && f.data) st = place(JobCopyPath(name), *f.data);
   if (st && f.errorText) st = place(ErrorCopyPath(name), *f.errorText);
   if (st && f.errorText) st = WriteSessionResult(JoinPath(set_.errorDir, name), false);
   return st;
@@ -103,38 +103,38 @@ Status JobRunner::PlaceFiling(const Filing& f, std::vector<std::string>& names) 
 
 void JobRunner::KeepPending(const Filing& filing, const Status& cause) {
   // Another job's filing replaces one that only waited to delete its input.
-  if (pending_.Get() && pending_.Get()->input != filing.input) pendingTold_ = false;
+  if (pending_.Get() && pending_.Get()->job.input != filing.job.input) pendingTold_ = false;
   pending_.Keep(filing);
   if (pendingTold_) return;
   // Told once an episode: retries are quiet until the filing is done.
   pendingTold_ = true;
   pendingCause_ = cause.Message();
   host_.LogEvent(kErr, kFilingPending + pendingCause_);
-  events_.FilingFailed(filing.input, pendingCause_);
+  events_.FilingFailed(filing.job.input, pendingCause_);
 }
 
 bool JobRunner::RetryPendingFiling() {
   if (!pending_.Get()) return true;
   Filing f = *pending_.Get();
-  input_ = f.input;
+  input_ = f.job.input;
   Status st;
-  if (!f.placed && (st = PlaceFiling(f, f.names))) {
+  if (!f.placed && (st = PlaceFiling(f, f.job.filedAs))) {
     f.placed = true;
     pending_.Keep(f);
   }
   // An input replaced by a new receipt of the same name is not this job's.
-  if (st && FindFileInfo(f.input) == f.key) st = DeleteInput(f.input);
+  if (st && FindFileInfo(f.job.input) == f.job.key) st = DeleteInput(f.job.input);
   if (!st) {
     KeepPending(f, st);
     // A printed receipt whose result is in place is guarded by the journal:
     // the next receipts go on while its input waits to be deleted.
-    return f.placed && f.printed;
+    return f.placed && f.Printed();
   }
   pending_.Done();
   pendingTold_ = false;
   ShowResult(kFilingDone);
   host_.LogEvent(kOk, kFilingDone);
-  events_.FiledLater(input_, f.names);
+  events_.FiledLater(input_, f.job.filedAs);
   return true;
 }
 
@@ -146,9 +146,7 @@ bool JobRunner::HandleKora1Output() {
   }
   bool ok = true;
   Filing f;
-  f.input = input_;
-  f.key = JobInFlight().key;
-  f.printed = true;
+  f.job = JobInFlight();
   if (!Reported(fs_.ReadAll(x_.Out, f.answer), ok)) {
     TellSettled(Outcome::kPrinted, "", {});
     return false;
@@ -159,7 +157,7 @@ bool JobRunner::HandleKora1Output() {
   // The input is the only record of a printed receipt until its result is
   // filed: until then the filing waits, beside the job journal.
   f.placed = Reported(st, ok);
-  f.names = names;
+  f.job.filedAs = names;
   if (!f.placed || !(st = DeleteInput(input_))) {
     KeepPending(f, st);
     return false;
@@ -175,8 +173,8 @@ bool JobRunner::HandleKora1Error(const std::string& message, Outcome outcome) {
   }
   const std::string name = BaseName(input_);
   Filing f;
-  f.input = input_;
-  f.key = JobInFlight().key;
+  f.job = JobInFlight();
+  f.job.outcome = outcome;
   // The job goes to the error folder; a job that never reached KORA1 has no
   // job file, and then the input itself is filed, so it is never lost. Half
   // a receipt still being written is no copy of it: it stays where it is.
@@ -186,7 +184,7 @@ bool JobRunner::HandleKora1Error(const std::string& message, Outcome outcome) {
     if (!Present(*source)) continue;
     std::string bytes;
     readable = !(source == &input_ && fs_.HeldByWriter(input_)) && Reported(fs_.ReadAll(*source, bytes), ok);
-    if (readable) f.job = bytes;
+    if (readable) f.data = bytes;
     logged = JobCopyPath(name);
     break;
   }
@@ -209,7 +207,7 @@ bool JobRunner::HandleKora1Error(const std::string& message, Outcome outcome) {
   bool deleted = false;
   if (readable) {
     f.placed = Reported(st, ok);
-    f.names = names;
+    f.job.filedAs = names;
     if (f.placed) st = DeleteInput(input_);
     deleted = st.ok();
     if (!deleted) KeepPending(f, st);

@@ -31,28 +31,28 @@ bool IsLedgerFile(const std::string& name) { return ledger::IsLedgerFileName(nam
 ReceiptLedger::ReceiptLedger(FileSystem& fs, Clock& clock, Folder folder, Notice notice)
     : fs_(fs), clock_(clock), folder_(std::move(folder)), notice_(std::move(notice)) {}
 
-Record ReceiptLedger::MakeRecord(const JobSettled& job) {
+Record ReceiptLedger::MakeRecord(const Job& job) {
   Record r;
-  r.id = ledger::Cp1252ToUtf8(job.job.id);
+  r.id = ledger::Cp1252ToUtf8(job.id);
   r.outcome = Words(job.outcome).ledger;
-  r.taken = job.job.time;
+  r.taken = job.time;
   r.settled = clock_.Now().Stamp();
-  r.input = ledger::Cp1252ToUtf8(BaseName(job.job.input));
-  r.folder = ledger::Cp1252ToUtf8(DirName(job.job.input));
+  r.input = ledger::Cp1252ToUtf8(BaseName(job.input));
+  r.folder = ledger::Cp1252ToUtf8(DirName(job.input));
   std::string bytes;
-  if (Status st = fs_.ReadAll(job.job.input, bytes); st) {
+  if (Status st = fs_.ReadAll(job.input, bytes); st) {
     r.inputBytes = bytes.size();
     r.inputSha256 = Sha256Hex(bytes);
   } else {
-    r.inputBytes = job.job.inputSize;
+    r.inputBytes = job.inputSize;
     r.inputError = ledger::Cp1252ToUtf8(st.Message());
   }
   // A hand-off failed on the input tells only the input and the time.
   if (job.outcome != Outcome::kInputFailed) {
-    r.layout = kLayoutWords[static_cast<int>(job.job.layout)];
-    r.dataBytes = job.job.dataSize;
+    r.layout = kLayoutWords[static_cast<int>(job.layout)];
+    r.dataBytes = job.dataSize;
     char hex[16];
-    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(job.job.dataChecksum));
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(job.dataChecksum));
     r.dataFnv1a = hex;
   }
   if (job.outcome == Outcome::kPrinted) {
@@ -68,7 +68,7 @@ Record ReceiptLedger::MakeRecord(const JobSettled& job) {
   return r;
 }
 
-void ReceiptLedger::Settled(const JobSettled& job) {
+void ReceiptLedger::Settled(const Job& job) {
   Entry e{MakeRecord(job)};
   const std::string key = e.record.Key();
   // The same job settled again (recovery after a crash): already recorded,

@@ -42,7 +42,7 @@ class ReceiptLedger : public JobEvents {
   ReceiptLedger(FileSystem& fs, Clock& clock, Folder folder, Notice notice = {});
 
   // Records the job; returns once its record is flushed, or kept.
-  void Settled(const JobSettled& job) override;
+  void Settled(const Job& job) override;
   // Tries again to write the records kept; cheap when there are none.
   void Poll();
   bool OwnsFile(const std::string& name) const override { return IsLedgerFile(name); }
@@ -52,7 +52,7 @@ class ReceiptLedger : public JobEvents {
   bool Writable() const { return writable_; }
 
   // Builds the record of a settled job, reading its input (it still exists).
-  ledger::Record MakeRecord(const JobSettled& job);
+  ledger::Record MakeRecord(const Job& job);
 
  private:
   struct Entry {

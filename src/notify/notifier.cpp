@@ -89,19 +89,19 @@ const Notifier::Told* Notifier::Current() const {
   return latest ? &latest->notice : nullptr;
 }
 
-void Notifier::Taken(const JobTaken&) { EndOneShots(); }
+void Notifier::Taken(const Job&) { EndOneShots(); }
 
 void Notifier::StateChanged(ExecState, ExecState to) {
   if (to == ExecState::kReady) EndOneShots();
 }
 
-void Notifier::Settled(const JobSettled& s) {
+void Notifier::Settled(const Job& s) {
   // A hold ends with its job: a receipt printed after all is the print
   // resuming; a refused or unknown one is told as such.
   for (const Open& o : std::vector<Open>(open_))
     if (o.episode == Episode::kPaperOut) Finish(Episode::kPaperOut, o.key, s.outcome == Outcome::kPrinted);
   NoticeValues v;
-  v.file = BaseName(s.job.input);
+  v.file = BaseName(s.input);
   switch (s.outcome) {
     case Outcome::kPrinted:
       break;

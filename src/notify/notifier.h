@@ -36,8 +36,8 @@ class Notifier : public JobEvents {
 
   Notifier(Clock& clock, Ui& ui);
 
-  void Taken(const JobTaken& job) override;
-  void Settled(const JobSettled& job) override;
+  void Taken(const Job& job) override;
+  void Settled(const Job& job) override;
   void PaperHeld(const std::string& input, const std::string& line) override;
   void PaperReleased(const std::string& input) override;
   void FilingFailed(const std::string& input, const std::string& reason) override;

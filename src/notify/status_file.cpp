@@ -54,13 +54,13 @@ void StatusFile::RollDay() {
   counts_ = {};
 }
 
-void StatusFile::Taken(const JobTaken& job) { printing_ = job.input; }
+void StatusFile::Taken(const Job& job) { printing_ = job.input; }
 
-void StatusFile::Settled(const JobSettled& s) {
-  if (s.job.input == printing_) printing_.clear();
+void StatusFile::Settled(const Job& s) {
+  if (s.input == printing_) printing_.clear();
   RollDay();
   ++counts_[static_cast<int>(s.outcome)];
-  last_ = Last{s.outcome, s.job.input, clock_.Now().Stamp(), FirstLine(s.text)};
+  last_ = Last{s.outcome, s.input, clock_.Now().Stamp(), FirstLine(s.text)};
 }
 
 void StatusFile::Kora1Lost(const std::string&) { connected_ = false; }

@@ -41,8 +41,8 @@ class StatusFile : public JobEvents {
   StatusFile(FileSystem& fs, Clock& clock, SystemInfo& system, std::function<std::string()> folder,
              const Notifier* notices = nullptr);
 
-  void Taken(const JobTaken& job) override;
-  void Settled(const JobSettled& job) override;
+  void Taken(const Job& job) override;
+  void Settled(const Job& job) override;
   void Kora1Lost(const std::string& reason) override;
   void Kora1Found() override;
   void StateChanged(ExecState from, ExecState to) override;

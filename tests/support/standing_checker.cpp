@@ -10,23 +10,23 @@ namespace {
 std::string Receipt(const std::string& input, const std::string& key) { return input + "|" + key; }
 }  // namespace
 
-std::optional<JobRecord> StandingChecker::Recorded() const {
+std::optional<Job> StandingChecker::Recorded() const {
   JobJournal journal(mem_);
   const std::string dataDir = JoinPath(commonDir_, "ZTKDORVANE");
   journal.Open(mem_.IsDirectory(dataDir) ? dataDir : kora1Dir_);
   return journal.Job();
 }
 
-void StandingChecker::Taken(const JobTaken& job) {
+void StandingChecker::Taken(const Job& job) {
   taken_.insert(job.input);
   EXPECT_FALSE(executing_) << "job data for " << job.input << " handed over while KORA1 runs " << executing_->input;
   EXPECT_FALSE(printed_.count(Receipt(job.input, job.key))) << "a printed receipt handed over again: " << job.input;
 }
 
-void StandingChecker::Settled(const JobSettled& s) {
+void StandingChecker::Settled(const Job& s) {
   // Observers make their records before the input goes.
-  EXPECT_TRUE(mem_.Has(s.job.input)) << "settled after its input was deleted: " << s.job.input;
-  for (const std::string& name : s.filedAs) filed_[s.job.input] = name;
+  EXPECT_TRUE(mem_.Has(s.input)) << "settled after its input was deleted: " << s.input;
+  for (const std::string& name : s.filedAs) filed_[s.input] = name;
 }
 
 void StandingChecker::FiledLater(const std::string& input, const std::vector<std::string>& filedAs) {
@@ -34,7 +34,7 @@ void StandingChecker::FiledLater(const std::string& input, const std::vector<std
 }
 
 void StandingChecker::Kora1Took(const std::optional<std::string>& data) {
-  const std::optional<JobRecord> job = Recorded();
+  const std::optional<Job> job = Recorded();
   if (!job) {
     ADD_FAILURE() << "KORA1 took a job DORVANE never recorded";
     return;
@@ -42,7 +42,7 @@ void StandingChecker::Kora1Took(const std::optional<std::string>& data) {
   EXPECT_FALSE(printed_.count(Receipt(job->input, job->key))) << "KORA1 took a printed receipt again: " << job->input;
   // A job file lost to a power cut reads as no data at all.
   const std::string bytes = data.value_or("");
-  EXPECT_TRUE(data && bytes.size() == job->size && JobChecksum(bytes) == job->checksum)
+  EXPECT_TRUE(data && bytes.size() == job->dataSize && JobChecksum(bytes) == job->dataChecksum)
       << "KORA1 runs other data than DORVANE recorded for " << job->input << ": " << bytes;
   executing_ = job;
 }

@@ -21,8 +21,8 @@ class StandingChecker : public JobEvents {
   StandingChecker(MemFileSystem& mem, const std::string& commonDir, const std::string& kora1Dir)
       : mem_(mem), commonDir_(commonDir), kora1Dir_(kora1Dir) {}
 
-  void Taken(const JobTaken& job) override;
-  void Settled(const JobSettled& job) override;
+  void Taken(const Job& job) override;
+  void Settled(const Job& job) override;
   void FiledLater(const std::string& input, const std::vector<std::string>& filedAs) override;
 
   // The simulated KORA1 takes a job (the bytes of SR_DATI, or nothing when it
@@ -36,12 +36,12 @@ class StandingChecker : public JobEvents {
   void ExpectNoneLost() const;
 
  private:
-  std::optional<JobRecord> Recorded() const;
+  std::optional<Job> Recorded() const;
 
   MemFileSystem& mem_;
   const std::string& commonDir_;
   const std::string& kora1Dir_;
-  std::optional<JobRecord> executing_;  // the job KORA1 runs now
+  std::optional<Job> executing_;  // the job KORA1 runs now
   std::set<std::string> printed_;       // input "|" key of every receipt printed
   std::set<std::string> taken_;               // every input handed over
   std::map<std::string, std::string> filed_;  // input -> a name it was filed under

@@ -95,18 +95,18 @@ class Ledger : public ::testing::Test {
                                                notices.push_back((failure ? "!" : "") + line);
                                              });
   }
-  JobSettled Job(const std::string& id, Outcome outcome = Outcome::kPrinted, const std::string& name = "S.001") {
-    JobSettled j;
+  Job Sale(const std::string& id, Outcome outcome = Outcome::kPrinted, const std::string& name = "S.001") {
+    Job j;
     j.outcome = outcome;
-    j.job.id = id;
-    j.job.input = JoinPath(in, name);
-    j.job.layout = InputLayout::kFasyVola;
-    j.job.dataSize = 42;
-    j.job.dataChecksum = 0xABCDEF01u;
-    j.job.time = clock.Now().Date() + " " + clock.Now().Time();
+    j.id = id;
+    j.input = JoinPath(in, name);
+    j.layout = InputLayout::kFasyVola;
+    j.dataSize = 42;
+    j.dataChecksum = 0xABCDEF01u;
+    j.time = clock.Now().Stamp();
     j.text = outcome == Outcome::kPrinted ? "ESITO=OK\r\nSCONTRINO=" + id + "\r\nTOTALE=12,50\r\n" : "E012: CARTA";
     j.filedAs = {JoinPath(in, name + ".OUT")};
-    mem.Put(j.job.input, "receipt " + id);
+    mem.Put(j.input, "receipt " + id);
     return j;
   }
   std::string Month(const std::string& ym) const { return JoinPath(dir, ledger::MonthFileName(ym)); }
@@ -139,15 +139,15 @@ class Ledger : public ::testing::Test {
 };
 
 TEST_F(Ledger, EachOutcomeIsOneDurableRecordChainedToTheOneBefore) {
-  JobSettled printed = Job("1", Outcome::kPrinted, "CAFF\xC8.001");
+  Job printed = Sale("1", Outcome::kPrinted, "CAFF\xC8.001");
   ledger->Settled(printed);
   mem.PowerCut();  // the record was flushed before Settled returned, the new file's entry too
   clock.Sleep(5000);
-  ledger->Settled(Job("2", Outcome::kRefused));
-  JobSettled failed = Job("", Outcome::kInputFailed);
+  ledger->Settled(Sale("2", Outcome::kRefused));
+  Job failed = Sale("", Outcome::kInputFailed);
   failed.text = "ERRORE CONVERSIONE";
   ledger->Settled(failed);
-  ledger->Settled(Job("3", Outcome::kUnknown));
+  ledger->Settled(Sale("3", Outcome::kUnknown));
   mem.PowerCut();
   std::vector<std::string> lines;
   const std::vector<Record> r = Records("2026-03", &lines);
@@ -178,18 +178,18 @@ TEST_F(Ledger, EachOutcomeIsOneDurableRecordChainedToTheOneBefore) {
   EXPECT_TRUE(notices.empty());
 }
 
-TEST_F(Ledger, AJobSettledAgainAfterACrashIsNeverRecordedTwice) {
-  ledger->Settled(Job("A"));
-  ledger->Settled(Job("B"));
-  JobSettled again = Job("B");
+TEST_F(Ledger, AJobAgainAfterACrashIsNeverRecordedTwice) {
+  ledger->Settled(Sale("A"));
+  ledger->Settled(Sale("B"));
+  Job again = Sale("B");
   again.recovered = true;
   ledger->Settled(again);
   Restart();  // the crash: recovery settles both again
-  JobSettled a = Job("A");
+  Job a = Sale("A");
   a.recovered = true;
   ledger->Settled(a);
   ledger->Settled(again);
-  JobSettled c = Job("C");
+  Job c = Sale("C");
   c.recovered = true;  // settled only now: recorded, marked
   ledger->Settled(c);
   const std::vector<Record> r = Records("2026-03");
@@ -201,12 +201,12 @@ TEST_F(Ledger, AJobSettledAgainAfterACrashIsNeverRecordedTwice) {
 
 TEST_F(Ledger, AMonthsFirstRecordCarriesTheLastHashOfTheMonthBefore) {
   clock = VirtualClock({2026, 2, 28, 23, 59, 58});
-  ledger->Settled(Job("1"));
+  ledger->Settled(Sale("1"));
   clock.Sleep(4000);
-  ledger->Settled(Job("2"));
+  ledger->Settled(Sale("2"));
   Restart();  // a new run finds February's end from March's empty start
   clock.Sleep(3000);
-  ledger->Settled(Job("3"));
+  ledger->Settled(Sale("3"));
   std::vector<std::string> feb;
   ASSERT_EQ(Records("2026-02", &feb).size(), 1u);
   const std::vector<Record> mar = Records("2026-03");
@@ -218,12 +218,12 @@ TEST_F(Ledger, AMonthsFirstRecordCarriesTheLastHashOfTheMonthBefore) {
 }
 
 TEST_F(Ledger, ATornLastLineStaysOutsideTheChainOnALineOfItsOwn) {
-  ledger->Settled(Job("1"));
+  ledger->Settled(Sale("1"));
   std::vector<std::string> lines;
   Records("2026-03", &lines);
   mem.Put(Month("2026-03"), mem.Content(Month("2026-03")) + lines[0].substr(0, 40));  // the power went mid-line
   Restart();
-  ledger->Settled(Job("2"));
+  ledger->Settled(Sale("2"));
   lines.clear();
   const std::vector<Record> r = Records("2026-03", &lines);
   ASSERT_EQ(lines.size(), 3u);
@@ -239,12 +239,12 @@ TEST_F(Ledger, ATornLastLineStaysOutsideTheChainOnALineOfItsOwn) {
 }
 
 TEST_F(Ledger, AnUnwritableLedgerKeepsItsRecordsAndWritesThemInOrderOnceItCan) {
-  ledger->Settled(Job("1"));
+  ledger->Settled(Sale("1"));
   fs.SetDiskFull(true);  // half a line reaches the file, then the error
-  ledger->Settled(Job("2"));
+  ledger->Settled(Sale("2"));
   fs.SetDiskFull(false);
   fs.FailPath(Month("2026-03"), 1000);
-  ledger->Settled(Job("3"));
+  ledger->Settled(Sale("3"));
   ledger->Poll();
   EXPECT_EQ(ledger->Waiting(), 2u);
   ASSERT_EQ(notices.size(), 1u) << "told once";
@@ -269,9 +269,9 @@ TEST_F(Ledger, AnUnwritableLedgerKeepsItsRecordsAndWritesThemInOrderOnceItCan) {
 TEST_F(Ledger, APendingFileThatOutlivedItsRecordsAddsNothingTwice) {
   const std::string pending = JoinPath(dir, ledger::kPendingFileName);
   fs.FailPath(Month("2026-03"), 1);
-  ledger->Settled(Job("1"));
+  ledger->Settled(Sale("1"));
   fs.FailPath(pending, 1000000);  // written, then the pending file cannot be removed
-  for (int i = 2; i <= 1100; ++i) ledger->Settled(Job(std::to_string(i)));  // more than the identities remembered
+  for (int i = 2; i <= 1100; ++i) ledger->Settled(Sale(std::to_string(i)));  // more than the identities remembered
   ASSERT_TRUE(mem.Has(pending));
   fs.FailPath(pending, 0);
   Restart();
@@ -285,8 +285,8 @@ TEST_F(Ledger, AMissingFolderIsToldOnceAndAgainWhenItComesBack) {
   std::string folder = other;
   ledger = std::make_unique<ReceiptLedger>(fs, clock, [&] { return folder; },
                                            [this](bool f, const std::string& l) { notices.push_back((f ? "!" : "") + l); });
-  ledger->Settled(Job("1"));
-  ledger->Settled(Job("2"));
+  ledger->Settled(Sale("1"));
+  ledger->Settled(Sale("2"));
   ledger->Poll();
   EXPECT_EQ(notices.size(), 1u);
   EXPECT_EQ(ledger->Waiting(), 2u);
@@ -301,7 +301,7 @@ TEST_F(Ledger, AMissingFolderIsToldOnceAndAgainWhenItComesBack) {
 TEST_F(Ledger, VerifyNamesWhereTheChainBreaks) {
   clock = VirtualClock({2026, 2, 28, 23, 59, 0});
   for (int i = 1; i <= 10; ++i) {
-    ledger->Settled(Job(std::to_string(i)));
+    ledger->Settled(Sale(std::to_string(i)));
     clock.Sleep(12000);  // records 1-5 in February, 6-10 in March
   }
   std::vector<std::string> feb, mar;
@@ -404,10 +404,10 @@ TEST(LedgerReports, QueriesAndTheirQuickTestAgree) {
 }
 
 TEST_F(Ledger, TheDaySummaryListsUnknownOutcomesFirstAndSumsTheTotals) {
-  ledger->Settled(Job("1"));
-  ledger->Settled(Job("2"));
-  ledger->Settled(Job("3", Outcome::kUnknown, "DUBBIO.001"));
-  ledger->Settled(Job("4", Outcome::kRefused));
+  ledger->Settled(Sale("1"));
+  ledger->Settled(Sale("2"));
+  ledger->Settled(Sale("3", Outcome::kUnknown, "DUBBIO.001"));
+  ledger->Settled(Sale("4", Outcome::kRefused));
   std::string path;
   ASSERT_TRUE(ledger::WriteDaySummary(fs, dir, "2026-03-05", path));
   EXPECT_EQ(path, JoinPath(dir, ledger::kSummaryFileName));

@@ -17,9 +17,9 @@ constexpr auto kI = NoticeIcon::kInfo, kW = NoticeIcon::kWarning, kE = NoticeIco
 const std::string kIn = "C:\\in\\ABC.001", kOut = "C:\\out", kNoPath = "Impossibile trovare il percorso 76";
 const std::string kMissing = "KORA1 NON TROVATO O DUMP NON ESEGUITO", kPaper = "E096: FINE CARTA", kE021 = "E021: REPARTO INESISTENTE";
 
-JobSettled Settle(Outcome o, const std::string& text = "", const std::string& input = kIn) {
-  JobSettled s;
-  return s.outcome = o, s.job.input = input, s.text = text, s;
+Job Settle(Outcome o, const std::string& text = "", const std::string& input = kIn) {
+  Job s;
+  return s.outcome = o, s.input = input, s.text = text, s;
 }
 
 // The table's rows as the cashier reads them.
@@ -122,7 +122,7 @@ TEST_F(StatusFileOnFakes, TheWholeFileAsAReaderFindsIt) {
                         "  \"stato\": 0,\r\n  \"stato_parola\": \"pronto\",\r\n  \"in_stampa\": null,\r\n  \"in_attesa\": null,\r\n"
                         "  \"ultimo_esito\": null,\r\n  \"episodio\": null,\r\n  \"oggi\": {\"data\": \"2026-03-05\", \"stampati\": 0, "
                         "\"rifiutati\": 0, \"sconosciuti\": 0, \"non_consegnati\": 0}\r\n}\r\n");
-  JobTaken job;
+  Job job;
   job.input = "C:\\in\\CAFF\xC8 \"1\"\x80.001";  // Windows-1252 comes out as UTF-8, with escapes
   const std::string json = "C:\\\\in\\\\CAFF\xC3\x88 \\\"1\\\"\xE2\x82\xAC.001";
   for (JobEvents* o : std::initializer_list<JobEvents*>{&file, &notices})

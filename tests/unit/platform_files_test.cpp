@@ -138,7 +138,7 @@ TEST_F(RealFiles, TheStatusFileIsAlwaysWholeToAReader) {
     for (std::string bytes; !stop;)
       if (mine.ReadAll(path, bytes) && ++reads && !(StartsWith(bytes, "{\r\n  \"formato\": 1,") && EndsWith(bytes, "}\r\n}\r\n"))) ++partial;
   });
-  JobTaken job;
+  Job job;
   int i = 0;
   for (; i < 20000 && (i < 300 || reads < 300); ++i) {
     job.input = std::string(16000 + i % 7 * 8000, 'x');  // files of 16 to 64 KB

@@ -36,12 +36,12 @@ int main(int argc, char** argv) {
   NativeFileSystem fs;
   VirtualClock clock({2026, 2, 28, 23, 58, 0});
   ReceiptLedger ledger(fs, clock, [&] { return dir; });
-  struct Job {
+  struct Sale {
     const char* name;
     Outcome outcome;
     const char* text;
   };
-  const Job jobs[] = {
+  const Sale sales[] = {
       {"CAFF\xC8 PERCH\xC9.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=41\r\nTOTALE=12,50\r\n"},
       {"=SOMMA(A1).001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=42\r\nTOTALE=N/D\r\n"},
       {"+39 RESO.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=43\r\nTOTALE=-3,50\r\n"},
@@ -51,19 +51,19 @@ int main(int argc, char** argv) {
       {"ULTIMO.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=44\r\nTOTALE=1.000,05\r\n"},
   };
   int id = 0;
-  for (const Job& j : jobs) {
-    JobSettled s;
+  for (const Sale& j : sales) {
+    dorvane::Job s;
     s.outcome = j.outcome;
-    s.job.id = j.outcome == Outcome::kInputFailed ? "" : "job-" + std::to_string(++id);
-    s.job.input = JoinPath(in, j.name);
-    s.job.time = clock.Now().Date() + " " + clock.Now().Time();
-    s.job.dataSize = 100;
-    s.job.dataChecksum = 0x1234abcdu;
+    s.id = j.outcome == Outcome::kInputFailed ? "" : "job-" + std::to_string(++id);
+    s.input = JoinPath(in, j.name);
+    s.time = clock.Now().Stamp();
+    s.dataSize = 100;
+    s.dataChecksum = 0x1234abcdu;
     s.text = j.text;
     s.filedAs = {JoinPath(dir, std::string("out\\") + j.name + ".OUT")};
-    if (!fs.WriteAll(s.job.input, std::string("receipt ") + j.name)) return 1;
+    if (!fs.WriteAll(s.input, std::string("receipt ") + j.name)) return 1;
     ledger.Settled(s);
-    fs.Remove(s.job.input);
+    fs.Remove(s.input);
     clock.Sleep(30000);  // the first four in February, the rest on 1 March
   }
   return ledger.Waiting() == 0 ? 0 : 1;
