@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "driverlink/job_runner.h"
+#include "driverlink/input_selection.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/system_clock.h"
 #include "real_programs.h"
@@ -36,7 +36,7 @@ const TempDir& Folder(int count) {
   return *dir;
 }
 
-// The job engine alone, on settings that take every file.
+// The engine's selection alone, on settings that take every file.
 struct QuietHost : JobHost {
   void LogEvent(const std::string&, const std::string&) override {}
   void ShowResult(const std::string&) override {}
@@ -57,14 +57,12 @@ void Select(benchmark::State& state) {
   SystemClock clock;
   NoProcesses processes;
   QuietHost host;
-  const std::string all = "*", none;
-  const int off = 0;
-  const bool no = false;
-  const LinkSettings settings{none, none, none, all, none, none, none, none, none, none, none, none,
-                              off,  off,  off,  off, no,   no};
-  JobRunner runner(fs, clock, processes, settings, host);
+  LinkSettings settings;
+  settings.fileFilter = "*";
+  DriverLink link(fs, clock, processes, [&] { return settings; }, host);
+  InputSelection selection(link);
   for (auto _ : state) {
-    std::string name = runner.FindNewestFile(dir.path());
+    std::string name = selection.FindNewestFile(dir.path());
     if (name.empty()) {
       state.SkipWithError("nothing selected");
       break;

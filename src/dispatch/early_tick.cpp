@@ -7,14 +7,14 @@ namespace dorvane {
 
 void EarlyTick::Retarget() {
   const DispatchState& st = d_.State();
-  const JobRunner& jobs = d_.Jobs();
-  const std::string kora1Dir = jobs.Files().Err.empty() ? st.CurrentKora1DataDir : DirName(jobs.Files().Err);
+  const EngineSnapshot jobs = d_.Jobs().Snapshot();
+  const std::string kora1Dir = jobs.files.Err.empty() ? st.CurrentKora1DataDir : DirName(jobs.files.Err);
   std::vector<std::string> dirs{st.CurrInputFilePath};
   if (kora1Dir != st.CurrInputFilePath) dirs.push_back(kora1Dir);
   // A reconnection may follow a KORA1 folder that was removed and made
   // again: its watch is renewed too.
-  const bool reconnected = jobs.Connected() && !wasConnected_;
-  wasConnected_ = jobs.Connected();
+  const bool reconnected = jobs.connected && !wasConnected_;
+  wasConnected_ = jobs.connected;
   if (dirs == watched_ && !reconnected) return;
   watched_ = dirs;
   watcher_.Watch(dirs);
@@ -23,12 +23,13 @@ void EarlyTick::Retarget() {
 void EarlyTick::Collect() {
   const DispatchState& st = d_.State();
   const JobRunner& jobs = d_.Jobs();
+  const ExchangeFiles files = jobs.Snapshot().files;
   for (const std::string& path : watcher_.TakeChanges()) {
     const std::string name = BaseName(path);
-    if (EqualsNoCase(path, jobs.Files().End) || EqualsNoCase(path, jobs.Files().Err)) {
+    if (EqualsNoCase(path, files.End) || EqualsNoCase(path, files.Err)) {
       verdictArrived_ = true;
     } else if (EqualsNoCase(DirName(path), st.CurrInputFilePath) && MatchesPattern(name, st.CurrFileFilter) &&
-               jobs.MatchesFilePrefix(name) && !jobs.IsReservedFileName(name)) {
+               jobs.IsReceiptName(name)) {
       // Our own work files and KORA1's are no one's receipts.
       inputArrived_ = true;
     }
@@ -41,8 +42,8 @@ void EarlyTick::Poll() {
   if (d_.InTick()) return;
   Retarget();
   Collect();
-  const JobRunner& jobs = d_.Jobs();
-  const ExecState state = jobs.State();
+  const EngineSnapshot jobs = d_.Jobs().Snapshot();
+  const ExecState state = jobs.state;
   const bool watching = state == ExecState::kRunning || state == ExecState::kPaperOut;
   if (state == ExecState::kReady && (lastState_ == ExecState::kRunning || lastState_ == ExecState::kPaperOut))
     jobFiled_ = true;
@@ -53,7 +54,7 @@ void EarlyTick::Poll() {
   if (!watching) verdictArrived_ = false;
   const bool wanted = state == ExecState::kReady ? inputArrived_ || jobFiled_ : watching && verdictArrived_;
   // Connection checks stay on the timer's pace, as does a stopped cycle.
-  if (!wanted || !d_.Ctl().Timer1.Enabled() || d_.State().InChiusura || !jobs.Connected() || !jobs.IsKora1Connected())
+  if (!wanted || !d_.Ctl().Timer1.Enabled() || d_.State().InChiusura || !jobs.connected || !jobs.kora1Present)
     return;
   inputArrived_ = verdictArrived_ = jobFiled_ = false;
   d_.Ctl().Timer1.FireNow();

@@ -9,7 +9,7 @@ namespace dorvane {
 void Dispatcher::LogEvent(const std::string& status, const std::string& message) {
   if (c_.chbLogEnable.Value != 1) return;
   LocalDateTime now = clock_.Now();
-  std::string line = status + "|" + message + "|" + jobs_.CurrentInput() + "|" + now.Stamp();
+  std::string line = status + "|" + message + "|" + jobs_.Snapshot().input + "|" + now.Stamp();
   std::string bytes;
   AppendLine(bytes, line);
   fs_.Append(JoinPath(st_.CurrentKora1DataDir, "DORVLOG.txt"), bytes);  // a lost line is accepted
@@ -22,7 +22,7 @@ void Dispatcher::DumpState() {
       "CurrentKora1DataDir = " + st_.CurrentKora1DataDir,
       "CurrKora1PathSet = " + st_.CurrKora1PathSet,
       "CurrKora1ProcName = " + st_.CurrKora1ProcName,
-      "CurrentSelectedFile = " + jobs_.CurrentInput(),
+      "CurrentSelectedFile = " + jobs_.Snapshot().input,
       "CurrInputFilePath = " + st_.CurrInputFilePath,
       "CurrOutputFilePath = " + st_.CurrOutputFilePath,
       "CurrErrorFilePath = " + st_.CurrErrorFilePath,

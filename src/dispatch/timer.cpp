@@ -25,7 +25,7 @@ void Dispatcher::Timer1_Timer() {
     resetAfterTick_ = false;
     jobs_.ResetError();
   }
-  if (!st_.InChiusura && !jobs_.Kora1NotFound() && resumeAfterTick_) c_.Timer1.SetEnabled(true);
+  if (!st_.InChiusura && !jobs_.Snapshot().kora1NotFound && resumeAfterTick_) c_.Timer1.SetEnabled(true);
   inTick_ = false;
 }
 

@@ -1,8 +1,7 @@
-// Choosing the next input file: the oldest eligible one, so receipts print
-// in the order they arrived.
+#include "driverlink/input_selection.h"
+
 #include <cstdio>
 
-#include "driverlink/job_runner.h"
 #include "text/paths.h"
 #include "text/text.h"
 
@@ -30,81 +29,84 @@ constexpr const char* kLinkRefused = "COLLEGAMENTO SIMBOLICO NON PERMESSO, NON L
 
 }  // namespace
 
-bool JobRunner::IsOwnWorkFile(const std::string& name) const {
-  if (IsPlacingName(name) || events_.OwnsFile(name)) return true;
+bool InputSelection::IsOwnWorkFile(const std::string& name) const {
+  if (IsPlacingName(name) || link_.events.OwnsFile(name)) return true;
   for (const char* own : kOwnWorkFiles)
     if (EqualsNoCase(name, own)) return true;
   return false;
 }
 
-std::string JobRunner::FindFileInfo(const std::string& filespec) {
+std::string InputSelection::FindFileInfo(const std::string& filespec) {
   LocalDateTime t;
-  if (!fs_.CreationTime(filespec, t)) return "";
+  if (!link_.fs.CreationTime(filespec, t)) return "";
   char key[32];
   std::snprintf(key, sizeof key, "%d%02d%02d_%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return key;
 }
 
-bool JobRunner::IsReservedFileName(const std::string& name) const {
+bool InputSelection::IsReservedFileName(const std::string& name) const {
   for (const char* part : kReservedParts)
     if (ContainsNoCase(name, part)) return true;
   if (IsOwnWorkFile(name)) return true;
-  const std::string outExt = set_.OutExt().empty() ? ".OUT" : set_.OutExt();
+  const std::string outExt = link_.set.OutExt().empty() ? ".OUT" : link_.set.OutExt();
   if (EndsWith(name, outExt)) return true;
-  const std::string errExt = set_.ErrExt().empty() ? ".ERR" : set_.ErrExt();
+  const std::string errExt = link_.set.ErrExt().empty() ? ".ERR" : link_.set.ErrExt();
   if (EndsWith(name, errExt)) return true;
-  return set_.AdHoc() && (name == "SR_ERR.TXT" || name == "SR_OUT.TXT");
+  return link_.set.AdHoc() && (name == "SR_ERR.TXT" || name == "SR_OUT.TXT");
 }
 
-bool JobRunner::MatchesFilePrefix(const std::string& name) const {
-  const std::string& prefix = set_.filePrefix;
+bool InputSelection::MatchesFilePrefix(const std::string& name) const {
+  const std::string& prefix = link_.set.filePrefix;
   return prefix.empty() || StartsWith(UpperAnsi(name), UpperAnsi(prefix));
 }
 
-bool JobRunner::RefuseLink(const std::string& name) {
+bool InputSelection::RefuseLink(const std::string& name) {
   links_.Told(name);
-  ShowResult(kLinkRefused + name);
-  host_.LogEvent(kErr, result_);
-  events_.LinkRefused(name);
+  link_.ShowResult(kLinkRefused + name);
+  link_.host.LogEvent(kErr, link_.result);
+  link_.events.LinkRefused(name);
   return false;
 }
 
-void JobRunner::TellWaiting(int receipts) {
+void InputSelection::TellWaiting(int receipts) {
   if (receipts == waiting_) return;
   waiting_ = receipts;
-  events_.Waiting(receipts);
+  link_.events.Waiting(receipts);
 }
 
-std::string JobRunner::FindNewestFile(const std::string& currentDir) {
-  selectedKey_.clear();
+void InputSelection::TellFolder(const std::string& dir, const Status& listed) {
+  if (listed.ok() != inputFolderDown_) return;
+  inputFolderDown_ = !listed.ok();
+  if (inputFolderDown_) {
+    link_.host.LogEvent(kErr, "CARTELLA NON ACCESSIBILE: " + dir + " " + listed.Message());
+    link_.events.FolderUnreachable(dir, listed.Message());
+  } else {
+    link_.host.LogEvent(kOk, "CARTELLA DI NUOVO ACCESSIBILE: " + dir);
+    link_.events.FolderBack(dir);
+  }
+}
+
+std::string InputSelection::FindNewestFile(const std::string& currentDir) {
+  link_.key.clear();
   if (currentDir.empty()) return "";
   // A link is never a receipt, whatever it points at: it stays where it is,
   // is told once, and the receipts after it go on.
-  for (const std::string& name : links_.NotYetTold(fs_, currentDir, set_.fileFilter)) RefuseLink(name);
+  for (const std::string& name : links_.NotYetTold(link_.fs, currentDir, link_.set.fileFilter)) RefuseLink(name);
   std::vector<std::string> names;
   // A folder that cannot be listed has no file to offer.
-  const Status listed = fs_.ListFiles(currentDir, names);
-  if (listed.ok() == inputFolderDown_) {
-    inputFolderDown_ = !listed.ok();
-    if (inputFolderDown_) {
-      host_.LogEvent(kErr, "CARTELLA NON ACCESSIBILE: " + currentDir + " " + listed.Message());
-      events_.FolderUnreachable(currentDir, listed.Message());
-    } else {
-      host_.LogEvent(kOk, "CARTELLA DI NUOVO ACCESSIBILE: " + currentDir);
-      events_.FolderBack(currentDir);
-    }
-  }
+  const Status listed = link_.fs.ListFiles(currentDir, names);
+  TellFolder(currentDir, listed);
   if (!listed || names.empty()) {
     TellWaiting(0);
     return "";
   }
-  const std::string year = std::to_string(clock_.Now().year);
+  const std::string year = std::to_string(link_.clock.Now().year);
   int waiting = 0;
 
   std::string bestKey = kSentinelKey;
   std::string bestName;
   for (const std::string& name : names) {
-    if (!MatchesPattern(name, set_.fileFilter)) continue;
+    if (!MatchesPattern(name, link_.set.fileFilter)) continue;
     // Our own work files are skipped without a word: they are no one's mistake.
     if (IsOwnWorkFile(name)) continue;
     const bool reserved = IsReservedFileName(name);
@@ -113,7 +115,7 @@ std::string JobRunner::FindNewestFile(const std::string& currentDir) {
       const std::string key = FindFileInfo(path);
       // A receipt already printed in this run whose input could not be
       // deleted stays where it is and is never handed over again.
-      if (key.empty() || journal_.WasPrinted(path, key)) continue;
+      if (key.empty() || link_.journal.WasPrinted(path, key)) continue;
       if (key.compare(0, 4, year) != 0 || name == "." || name == "..") continue;
       ++waiting;
       if (key < bestKey) {
@@ -121,12 +123,12 @@ std::string JobRunner::FindNewestFile(const std::string& currentDir) {
         bestName = name;
       }
     } else if (reserved) {
-      ShowResult("NOME FILE NON PERMESSO: " + name);
+      link_.ShowResult("NOME FILE NON PERMESSO: " + name);
     }
   }
   TellWaiting(waiting);
   if (bestName.empty() || bestKey == kSentinelKey) return "";
-  selectedKey_ = bestKey;
+  link_.key = bestKey;
   return bestName;
 }
 

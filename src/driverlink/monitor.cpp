@@ -1,6 +1,5 @@
-// Watching the job in flight: finished, running, failed, or held by a
-// paper-out until KORA1 resumes.
-#include "driverlink/job_runner.h"
+#include "driverlink/monitor.h"
+
 #include "driverlink/recovery.h"
 #include "text/paths.h"
 #include "text/text.h"
@@ -11,51 +10,51 @@ namespace {
 constexpr const char* kTipRunning = " DORVANE e KORA1 in esecuzione...";
 }  // namespace
 
-std::string JobRunner::PaperOutCopyPath() {
-  return JoinPath(set_.errorDir, BaseName(input_) + "_ERR" + set_.ErrExt());
+std::string Monitor::PaperOutCopyPath() {
+  return JoinPath(link_.set.errorDir, BaseName(link_.input) + "_ERR" + link_.set.ErrExt());
 }
 
-void JobRunner::RemovePaperOutCopy() {
+void Monitor::RemovePaperOutCopy() {
   const std::string copy = PaperOutCopyPath();
-  if (fs_.Exists(copy)) fs_.Remove(copy);
+  if (link_.fs.Exists(copy)) link_.fs.Remove(copy);
 }
 
-Status JobRunner::IsPaperOut(bool& paperOut) {
+Status Monitor::IsPaperOut(bool& paperOut) {
   paperOut = false;
-  if (!Present(x_.Err)) return Status::Ok();
+  if (!link_.Present(link_.x.Err)) return Status::Ok();
   std::string line;
-  Status st = ReadFirstLine(fs_, x_.Err, line);
+  Status st = ReadFirstLine(link_.fs, link_.x.Err, line);
   if (st) paperOut = IsPaperOutLine(line);
   return st;
 }
 
-void JobRunner::SetPaperOut(bool paperOut, const std::string& line) {
+void Monitor::SetPaperOut(bool paperOut, const std::string& line) {
   if (paperOut == paperOut_) return;
   paperOut_ = paperOut;
   // The hold and its end have lines of their own, as their notices do.
   if (paperOut) {
-    host_.LogEvent(kErr, "CARTA ESAURITA O COPERCHIO APERTO: " + line);
-    events_.PaperHeld(input_, line);
+    link_.host.LogEvent(kErr, "CARTA ESAURITA O COPERCHIO APERTO: " + line);
+    link_.events.PaperHeld(link_.input, line);
   } else {
-    host_.LogEvent(kOk, "STAMPA RIPRESA");
-    events_.PaperReleased(input_);
+    link_.host.LogEvent(kOk, "STAMPA RIPRESA");
+    link_.events.PaperReleased(link_.input);
   }
 }
 
-ExecState JobRunner::MonitorKora1(std::string& message) {
+ExecState Monitor::MonitorKora1(std::string& message) {
   message = "KORA1 TERMINATO CORRETTAMENTE";
   // Failures here (KORA1 holding a file, a missing error folder) are quiet:
   // the poll goes on and the next tick looks again.
-  if (Present(x_.Err)) {
-    host_.SleepDelay(300);
+  if (link_.Present(link_.x.Err)) {
+    link_.host.SleepDelay(300);
     std::string line;
-    if (ReadFirstLine(fs_, x_.Err, line)) {
+    if (ReadFirstLine(link_.fs, link_.x.Err, line)) {
       if (!line.empty()) {
         ExecState code = ExecState::kBlocked;
         if (IsPaperOutLine(line)) {
           if (!paperOut_) {
             std::string report;
-            if (fs_.ReadAll(x_.Err, report)) PlaceDurably(fs_, PaperOutCopyPath(), report);
+            if (link_.fs.ReadAll(link_.x.Err, report)) PlaceDurably(link_.fs, PaperOutCopyPath(), report);
           }
           SetPaperOut(true, line);
           code = ExecState::kPaperOut;
@@ -69,13 +68,13 @@ ExecState JobRunner::MonitorKora1(std::string& message) {
       }
     }
   }
-  if (Present(x_.End)) {
-    host_.SleepDelay(300);
+  if (link_.Present(link_.x.End)) {
+    link_.host.SleepDelay(300);
     if (paperOut_) RemovePaperOutCopy();
-    host_.SetTrayTip(kTipConnected);
+    link_.host.SetTrayTip(kTipConnected);
     return ExecState::kReady;
   }
-  host_.SetTrayTip(kTipRunning);
+  link_.host.SetTrayTip(kTipRunning);
   return ExecState::kRunning;
 }
 

@@ -4,6 +4,10 @@
 
 #include <string>
 
+#include "driverlink/driver_link.h"
+#include "driverlink/input_selection.h"
+#include "driverlink/kora1_process.h"
+
 namespace dorvane {
 
 struct JobEvidence {
@@ -35,5 +39,26 @@ bool IsPaperOutLine(const std::string& line);
 
 // What the event log and the result box say of each settlement.
 std::string SettlementText(Settlement s);
+
+// Reads what KORA1 left of the recorded job and decides its settlement.
+class Recovery {
+ public:
+  Recovery(DriverLink& link, InputSelection& selection, Kora1Process& process)
+      : link_(link), selection_(selection), process_(process) {}
+
+  // The settlement of the job, with the evidence it rests on. A job never
+  // taken is claimed back by removing its start signal; if KORA1 took it
+  // first, it is KORA1's.
+  Settlement Examine(const Job& job, JobEvidence& e);
+  // A KORA1 started again since the job was recorded never resumes it.
+  bool Kora1RestartedSinceJob();
+
+ private:
+  JobEvidence Evidence(const Job& job);
+
+  DriverLink& link_;
+  InputSelection& selection_;
+  Kora1Process& process_;
+};
 
 }  // namespace dorvane

@@ -15,7 +15,7 @@ TEST_F(Connection, Kora1AlreadyRunningIsConnectedOnTheFirstTick) {
   h.mem.Put(kora1.File("SR_OUT"), "stale");
   h.mem.Put(kora1.File("FINESCO"), "stale");
   h.RunFor(2000);
-  EXPECT_TRUE(jobs().Connected());
+  EXPECT_TRUE(jobs().Snapshot().connected);
   // SR_MATR is KORA1's own, never ours to delete.
   EXPECT_EQ(There({kora1.File("SR_OUT"), kora1.File("FINESCO"), kora1.File("SR_MATR")}), "--+");
   EXPECT_TRUE(h.processes.opened.empty());
@@ -26,7 +26,7 @@ TEST_F(Connection, Kora1AlreadyRunningIsConnectedOnTheFirstTick) {
 TEST_F(Connection, MissingKora1StopsTheCycleUntilStartIsPressed) {
   Open();
   h.RunFor(2000);
-  EXPECT_TRUE(jobs().Kora1NotFound());
+  EXPECT_TRUE(jobs().Snapshot().kora1NotFound);
   EXPECT_EQ(c().txtKora1Result.Text, "KORA1 NON TROVATO O DUMP NON ESEGUITO");
   EXPECT_EQ(c().cmdKora1Connection.BackColor, kRed);
   EXPECT_EQ(LogEvents(), (std::vector<std::string>{"ERR: |KORA1 NON TROVATO O DUMP NON ESEGUITO|",
@@ -87,11 +87,11 @@ TEST_F(Connection, AVanishedKora1IsNoticedOnTheNextIdleTicks) {
   kora1.Start();
   Open();
   h.RunFor(4000);
-  ASSERT_TRUE(jobs().Connected());
+  ASSERT_TRUE(jobs().Snapshot().connected);
   kora1.Stop();
   h.RunFor(4000);
   EXPECT_EQ(c().cmdKora1Connection.Caption, "KORA1 NON CONNESSO");
-  EXPECT_TRUE(jobs().Kora1NotFound());
+  EXPECT_TRUE(jobs().Snapshot().kora1NotFound);
 }
 
 // Only ports 1 to 8 build the exchange paths; without a port the ticks idle
@@ -100,11 +100,11 @@ TEST_F(Connection, OnlyPortsOneToEightBuildTheExchangePaths) {
   kora1.Start();
   Open();
   st().CurrKora1ActiveCom = "3";
-  jobs().CheckKora1Dump();
+  Probe::CheckKora1Dump(d());
   EXPECT_EQ(x().Matr + x().End, JoinPath(h.kora1Dir, "SR_MATR.003") + JoinPath(h.kora1Dir, "FINESCO.003"));
   for (const char* port : {"9", "0", "", "12"}) {
     st().CurrKora1ActiveCom = port;
-    jobs().CheckKora1Dump();
+    Probe::CheckKora1Dump(d());
     EXPECT_EQ(x().Dati, JoinPath(h.kora1Dir, "SR_DATI.003")) << port;
   }
   st().CurrKora1ActiveCom = "";

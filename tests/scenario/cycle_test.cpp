@@ -25,7 +25,7 @@ TEST_F(Cycle, OneReceiptIsPrintedFiledAndItsInputDeleted) {
   EXPECT_FALSE(h.mem.Has(kora1.File("SR_DATI")));
 
   h.RunFor(2000);  // second tick: handed over
-  EXPECT_EQ(jobs().CurrentInput(), In("ABC.001"));
+  EXPECT_EQ(jobs().Snapshot().input, In("ABC.001"));
   EXPECT_EQ(jobs().State(), ExecState::kRunning);
   EXPECT_EQ(h.mem.Content(kora1.File("SR_DATI")), Receipt(1));
   EXPECT_TRUE(h.mem.Has(In("ABC.001")));
@@ -40,7 +40,7 @@ TEST_F(Cycle, OneReceiptIsPrintedFiledAndItsInputDeleted) {
   // Idle ticks look for KORA1's process and log nothing.
   h.RunFor(6000);
   EXPECT_EQ(LogEvents().size(), 2u);
-  EXPECT_GE(jobs().IdleTicks(), 3);
+  EXPECT_GE(jobs().Snapshot().idleTicks, 3);
 }
 
 TEST_F(Cycle, ReceiptsGoOutOldestFirstAndOtherYearsStay) {
@@ -94,12 +94,12 @@ TEST_F(Cycle, PaperOutHoldsTheJobUntilKora1Resumes) {
   Drop("P.001", Receipt(1));
   h.RunFor(6000);
   EXPECT_EQ(jobs().State(), ExecState::kPaperOut);
-  EXPECT_TRUE(jobs().PaperOut());
+  EXPECT_TRUE(jobs().Snapshot().paperOut);
   EXPECT_EQ(h.mem.Content(Err("P.001_ERR.ERR")), "E096: FINE CARTA\r\n");
   EXPECT_EQ(There({In("P.001"), kora1.File("SR_DATI")}), "++");
   h.RunFor(10000);  // paper loaded: KORA1 finishes the receipt
   EXPECT_EQ(jobs().State(), ExecState::kReady);
-  EXPECT_FALSE(jobs().PaperOut());
+  EXPECT_FALSE(jobs().Snapshot().paperOut);
   EXPECT_EQ(kora1.printed.size(), 1u);
   // Removed report, then a running poll: the flag is cleared and the copy stays.
   EXPECT_EQ(There({Out("P.001.OUT"), In("P.001"), Err("P.001_ERR.ERR")}), "+-+");
@@ -230,7 +230,7 @@ TEST_F(HeldJob, PaperOutThatClearsWithinTheTickFilesTheJobAtOnce) {
   });
   h.RunFor(2000);
   EXPECT_EQ(jobs().State(), ExecState::kReady);
-  EXPECT_FALSE(jobs().PaperOut());
+  EXPECT_FALSE(jobs().Snapshot().paperOut);
   EXPECT_EQ(h.mem.Content(Out("J.001.OUT")), "ESITO=OK\r\n");
   EXPECT_EQ(There({Err("J.001_ERR.ERR"), In("J.001")}), "--");
 }

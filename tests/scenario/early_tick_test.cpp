@@ -46,7 +46,7 @@ TEST_P(EarlyTicks, EachWakeUpRunsTheCycleAtOnceAndTheTimerAloneStillDoes) {
   kora1.Start();
   Open();
   // Connected, and a timer tick has just run: the next is an interval away.
-  for (int ms = 0; !(jobs().Connected() && c().Timer1.MsUntilDue() > 1900); ms += 10) {
+  for (int ms = 0; !(jobs().Snapshot().connected && c().Timer1.MsUntilDue() > 1900); ms += 10) {
     ASSERT_LT(ms, 6000);
     h.RunFor(10);
   }

@@ -155,14 +155,22 @@ struct Probe {
   static DispatchState& State(Dispatcher& d) { return d.st_; }
   // The engine with the window's settings of now, as a step would begin.
   static JobRunner& Jobs(Dispatcher& d) {
-    d.jobs_.set_ = d.Link();
+    d.jobs_.link_.set = d.Link();
     return d.jobs_;
   }
+  static DriverLink& Link(Dispatcher& d) { return Jobs(d).link_; }
+  static InputSelection& Selection(Dispatcher& d) { return Jobs(d).selection_; }
+  static HandOff& HandingOff(Dispatcher& d) { return Jobs(d).handOff_; }
+  static Monitor& Monitoring(Dispatcher& d) { return Jobs(d).monitor_; }
+  static JobFiling& Filing(Dispatcher& d) { return Jobs(d).filing_; }
+  static Kora1Process& Process(Dispatcher& d) { return Jobs(d).process_; }
+  static bool CheckKora1Dump(Dispatcher& d) { return Jobs(d).CheckKora1Dump(); }
+  static void SetExchangePaths(Dispatcher& d) { Jobs(d).SetExchangePaths(); }
   static void CheckKora1DataDir(Dispatcher& d) { d.CheckKora1DataDir(); }
   static void CheckDorvaneDataDir(Dispatcher& d) { d.CheckDorvaneDataDir(); }
   // A job in flight from this input, as if handed over.
   static void Assume(Dispatcher& d, const std::string& input, ExecState state) {
-    d.jobs_.input_ = input;
+    d.jobs_.link_.input = input;
     d.jobs_.state_ = state;
   }
 };
@@ -173,7 +181,12 @@ class OnFakes : public ::testing::Test {
   Dispatcher& d() { return *h.d; }
   DispatchState& st() { return Probe::State(*h.d); }
   JobRunner& jobs() { return Probe::Jobs(*h.d); }
-  const ExchangeFiles& x() { return jobs().Files(); }
+  const ExchangeFiles& x() { return Probe::Link(*h.d).x; }
+  InputSelection& selection() { return Probe::Selection(*h.d); }
+  HandOff& handOff() { return Probe::HandingOff(*h.d); }
+  Monitor& monitor() { return Probe::Monitoring(*h.d); }
+  JobFiling& filing() { return Probe::Filing(*h.d); }
+  Kora1Process& process() { return Probe::Process(*h.d); }
   void Assume(const std::string& input, ExecState state = ExecState::kReady) { Probe::Assume(*h.d, input, state); }
   Controls& c() { return h.d->Ctl(); }
   Harness h;

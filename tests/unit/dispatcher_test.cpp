@@ -252,37 +252,37 @@ TEST_F(Program, CloseRequestedInsideATickWaitsForTheTickToEnd) {
 }
 
 TEST_F(Program, ProcessSearchMatchesTheBaseNameInAnyCaseAndSkipsUnreadableProcessesQuietly) {
-  EXPECT_FALSE(jobs().SearchProcess("kkora1.exe")) << "no process at all";
+  EXPECT_FALSE(process().SearchProcess("kkora1.exe")) << "no process at all";
   h.processes.Add(4, "kkora1.exe", 5);   // access denied
   h.processes.Add(8, "kkora1.exe", 87);  // vanished
   AddUnreadable(12, 5);
   AddUnreadable(16, 299);  // the other bitness: only part of a read
-  EXPECT_FALSE(jobs().SearchProcess("")) << "an empty name never matches an unreadable process";
-  EXPECT_FALSE(jobs().SearchProcess("kkora1.exe"));
+  EXPECT_FALSE(process().SearchProcess("")) << "an empty name never matches an unreadable process";
+  EXPECT_FALSE(process().SearchProcess("kkora1.exe"));
   h.processes.Add(20, "kkora1.exe");
   const std::pair<const char*, bool> names[] = {{"kkora1.exe", true}, {"KKora1.Exe", true}, {"kkora1", false},
                                                 {"kkora1.exe ", false}, {"kora1.exe", false}};
-  for (auto [name, found] : names) EXPECT_EQ(jobs().SearchProcess(name), found) << name;
+  for (auto [name, found] : names) EXPECT_EQ(process().SearchProcess(name), found) << name;
   EXPECT_TRUE(h.ui.messages.empty());
-  EXPECT_EQ(jobs().ProcessInfo(4).Name, "");
-  EXPECT_EQ(jobs().ProcessInfo(20).FileName, "C:\\bin\\kkora1.exe");
+  EXPECT_EQ(process().ProcessInfo(4).Name, "");
+  EXPECT_EQ(process().ProcessInfo(20).FileName, "C:\\bin\\kkora1.exe");
   // Other errors show the system's text, and the search goes on.
   Harness other;
   other.processes.Add(4, "x.exe", 6);
   other.processes.procs.push_back({8, {0, 87, "", ""}});  // quiet when opening, not when reading the modules
   other.processes.Add(12, "kkora1.exe");
-  EXPECT_TRUE(Probe::Jobs(*other.d).SearchProcess("kkora1.exe"));
+  EXPECT_TRUE(Probe::Process(*other.d).SearchProcess("kkora1.exe"));
   EXPECT_EQ(other.ui.messages, (std::vector<std::string>{"Error 6: system error 6", "Error 87: system error 87"}));
 }
 
 TEST_F(Program, ProcessKillAsksOnlyTheFirstMatchAndGivesItThreeSeconds) {
   h.processes.Add(30, "notepad.exe");
-  EXPECT_FALSE(jobs().SearchProcessAndKillIt("kkora1.exe"));
-  EXPECT_FALSE(jobs().SearchProcessAndKillIt("notepad"));
+  EXPECT_FALSE(process().SearchProcessAndKillIt("kkora1.exe"));
+  EXPECT_FALSE(process().SearchProcessAndKillIt("notepad"));
   EXPECT_EQ(h.clock.MonotonicMs(), 0) << "no match, no wait";
   h.processes.Add(40, "KKORA1.EXE");
   h.processes.Add(50, "kkora1.exe");
-  EXPECT_TRUE(jobs().SearchProcessAndKillIt("kkora1.exe"));
+  EXPECT_TRUE(process().SearchProcessAndKillIt("kkora1.exe"));
   EXPECT_EQ(h.processes.closeRequests, std::vector<std::int32_t>{40});
   EXPECT_EQ(h.clock.MonotonicMs(), 3000);
   EXPECT_EQ(h.ui.eventPumps, 60);

@@ -11,7 +11,7 @@ class DriverLink : public Shop {
   void SetUp() override {
     Shop::SetUp();
     Open();
-    jobs().SetExchangePaths();
+    Probe::SetExchangePaths(d());
   }
   // A job KORA1 took from the input file `name`.
   void JobFor(const std::string& name, const std::string& content = "JOB\r\n") {
@@ -26,29 +26,29 @@ TEST_F(DriverLink, SelectionSkipsReservedOwnAndForeignNames) {
   for (const char* name : {"sr_out.001", "OLD_SR_OUT.001", "QXChkBd.txt", "ABC.OUT", "ABC.ERR", "FASYCONV.TXT",
                            "xout2.tmp", "DORVRETRY.DVN", "DORVLOG.txt", "DORVCONF.txt.tmp"})
     Drop(name, "x");
-  EXPECT_EQ(jobs().FindNewestFile(in), "");
+  EXPECT_EQ(selection().FindNewestFile(in), "");
   EXPECT_EQ(c().txtKora1Result.Text, "NOME FILE NON PERMESSO: DORVCONF.txt.tmp");
 
   Drop("abc.out", "x");  // the extension test counts letter case
-  EXPECT_EQ(jobs().FindNewestFile(in), "abc.out");
+  EXPECT_EQ(selection().FindNewestFile(in), "abc.out");
   h.mem.Remove(In("abc.out"));
 
   c().txtFilePrefix.Set("ab");
   Drop("XAB0001.001", "x");
-  EXPECT_EQ(jobs().FindNewestFile(in), "");
+  EXPECT_EQ(selection().FindNewestFile(in), "");
   Drop("AB0001.001", "x");
-  EXPECT_EQ(jobs().FindNewestFile(in), "AB0001.001");
+  EXPECT_EQ(selection().FindNewestFile(in), "AB0001.001");
   h.mem.Remove(In("XAB0001.001"));
 
   c().txtFilePrefix.Set("");
   Drop("SR_OUT.TXT", "x");
   h.mem.SetCreationTime(In("SR_OUT.TXT"), {2026, 1, 1, 0, 0, 0});
-  EXPECT_EQ(jobs().FindNewestFile(in), "SR_OUT.TXT");
+  EXPECT_EQ(selection().FindNewestFile(in), "SR_OUT.TXT");
   c().chkCompatAdHoc.Set(1);
-  EXPECT_EQ(jobs().FindNewestFile(in), "AB0001.001");
+  EXPECT_EQ(selection().FindNewestFile(in), "AB0001.001");
 
-  EXPECT_EQ(jobs().FindNewestFile(""), "");
-  EXPECT_EQ(jobs().FindNewestFile(h.Path("missing")), "");
+  EXPECT_EQ(selection().FindNewestFile(""), "");
+  EXPECT_EQ(selection().FindNewestFile(h.Path("missing")), "");
   EXPECT_TRUE(h.ui.messages.empty());
 }
 
@@ -68,7 +68,7 @@ TEST_F(DriverLink, EachLayoutBecomesTheJobAndItsStartSignal) {
     c().SelectLayout(layout);
     Drop("R.001", input);
     h.mem.Remove(x().Start);
-    EXPECT_TRUE(jobs().SendFileToKora1("R.001")) << layout;
+    EXPECT_TRUE(handOff().SendFileToKora1("R.001")) << layout;
     const std::string sent = h.mem.Content(x().Dati);
     EXPECT_NE(sent.find(job), std::string::npos) << layout << ": " << sent;
     if (*workFile) {
@@ -82,51 +82,51 @@ TEST_F(DriverLink, ItinerisInputWhoseFirstStepFailsLeavesNoJob) {
   c().SelectLayout(2);
   Drop("X.001", "");
   h.mem.Put(x().Dati, "previous job");
-  EXPECT_FALSE(jobs().SendFileToKora1("X.001"));
+  EXPECT_FALSE(handOff().SendFileToKora1("X.001"));
   EXPECT_EQ(c().txtKora1Result.Text, "FILE DI INPUT NON DISPONIBILE: ");
   EXPECT_EQ(There({x().Dati, x().Start, In("xout2.tmp")}), "---");
-  EXPECT_EQ(jobs().CurrentInput(), In("X.001"));
+  EXPECT_EQ(jobs().Snapshot().input, In("X.001"));
 }
 
 TEST_F(DriverLink, MonitorCodesAndThePaperOutCopy) {
   std::string text;
   Assume(In("J.001"));
-  EXPECT_EQ(jobs().MonitorKora1(text), ExecState::kRunning);
+  EXPECT_EQ(monitor().MonitorKora1(text), ExecState::kRunning);
   EXPECT_EQ(text, "KORA1 TERMINATO CORRETTAMENTE");
   EXPECT_EQ(h.ui.trayTip, " DORVANE e KORA1 in esecuzione...");
 
   h.mem.Put(x().Err, "e096: carta\r\n");  // the code's case counts
-  EXPECT_EQ(jobs().MonitorKora1(text), ExecState::kBlocked);
+  EXPECT_EQ(monitor().MonitorKora1(text), ExecState::kBlocked);
   h.mem.Put(x().Err, "Stampante: Fine Carta\r\nsecond line");
-  EXPECT_EQ(jobs().MonitorKora1(text), ExecState::kPaperOut);
+  EXPECT_EQ(monitor().MonitorKora1(text), ExecState::kPaperOut);
   EXPECT_EQ(text, "Stampante: Fine Carta");
-  EXPECT_TRUE(jobs().PaperOut());
+  EXPECT_TRUE(jobs().Snapshot().paperOut);
   EXPECT_EQ(h.mem.Content(Err("J.001_ERR.ERR")), "Stampante: Fine Carta\r\nsecond line");
   h.mem.Remove(Err("J.001_ERR.ERR"));
-  EXPECT_EQ(jobs().MonitorKora1(text), ExecState::kPaperOut);
+  EXPECT_EQ(monitor().MonitorKora1(text), ExecState::kPaperOut);
   EXPECT_FALSE(h.mem.Has(Err("J.001_ERR.ERR")));  // made once per hold
 
   h.mem.Put(Err("J.001_ERR.ERR"), "copy");
   h.mem.Put(x().Err, "");
   h.mem.Put(x().End, "");
-  EXPECT_EQ(jobs().MonitorKora1(text), ExecState::kReady);
-  EXPECT_FALSE(jobs().PaperOut());
+  EXPECT_EQ(monitor().MonitorKora1(text), ExecState::kReady);
+  EXPECT_FALSE(jobs().Snapshot().paperOut);
   EXPECT_FALSE(h.mem.Has(Err("J.001_ERR.ERR")));
   EXPECT_EQ(h.ui.trayTip, kTipConnected);
 
   h.mem.Put(x().Err, "E050: guasto\r\n");  // an error report wins over FINESCO
-  EXPECT_EQ(jobs().MonitorKora1(text), ExecState::kBlocked);
+  EXPECT_EQ(monitor().MonitorKora1(text), ExecState::kBlocked);
 }
 
 TEST_F(DriverLink, OutputFilingNamesAndOptions) {
-  EXPECT_FALSE(jobs().HandleKora1Output());  // no SR_OUT: nothing is done
+  EXPECT_FALSE(filing().HandleKora1Output());  // no SR_OUT: nothing is done
 
   JobFor("SCONTR.TXT");
   h.mem.Put(x().Out, "RESULT");
   c().SelectLayout(1);
   c().txtOutExt.Set("*.OUT");
   st().SomethingModified = false;
-  EXPECT_TRUE(jobs().HandleKora1Output());
+  EXPECT_TRUE(filing().HandleKora1Output());
   EXPECT_EQ(c().txtOutExt.Text, ".OUT");
   EXPECT_TRUE(st().SomethingModified);
   EXPECT_EQ(h.mem.Content(Out("SCONTR.TXT.OUT")), "RESULT");
@@ -138,7 +138,7 @@ TEST_F(DriverLink, OutputFilingNamesAndOptions) {
   c().txtOutExt.Set("");
   c().chkCompatAdHoc.Set(1);
   c().chbOutUnitario.Set(1);
-  EXPECT_TRUE(jobs().HandleKora1Output());
+  EXPECT_TRUE(filing().HandleKora1Output());
   EXPECT_EQ(h.mem.Content(Out("SR_OUT.TXT")), "RESULT");
   EXPECT_EQ(h.mem.Content(Out("finesco.001")), "finesco\r\n");
   EXPECT_EQ(h.mem.Content(Out("NAME.Rep")), "0\r\n");
@@ -149,7 +149,7 @@ TEST_F(DriverLink, ErrorFilingNamesAndTheOwnReport) {
   JobFor("A.001", "THE JOB");
   c().txtErrExt.Set("*.BAD");
   c().SelectLayout(1);
-  EXPECT_TRUE(jobs().HandleKora1Error("FILE DI INPUT NON DISPONIBILE: "));
+  EXPECT_TRUE(filing().HandleKora1Error("FILE DI INPUT NON DISPONIBILE: "));
   EXPECT_EQ(c().txtErrExt.Text, ".BAD");
   EXPECT_EQ(h.mem.Content(Err("A.001.BAD")), "THE JOB");
   EXPECT_EQ(h.mem.Content(Err("A.001_ERR.BAD")), "E599: FILE DI INPUT NON DISPONIBILE: \r\n");
@@ -160,23 +160,23 @@ TEST_F(DriverLink, ErrorFilingNamesAndTheOwnReport) {
   c().txtErrExt.Set(".ERR");
   EXPECT_EQ(h.mem.Content(Out("A.Rep")), "3\r\n");
   EXPECT_EQ(There({x().Err, x().Dati, In("A.001")}), "---");
-  EXPECT_FALSE(jobs().PaperOut());
+  EXPECT_FALSE(jobs().Snapshot().paperOut);
 
   // AdHoc: the job under the input's own name, the report as SR_ERR.TXT.
   JobFor("B.001", "JOB B");
   c().chkCompatAdHoc.Set(1);
   h.mem.Put(x().Err, "COVER APERTO\r\n");
-  EXPECT_TRUE(jobs().HandleKora1Error("unused"));
+  EXPECT_TRUE(filing().HandleKora1Error("unused"));
   EXPECT_EQ(h.mem.Content(Err("B.001")), "JOB B");
   EXPECT_EQ(h.mem.Content(Err("SR_ERR.TXT")), "COVER APERTO\r\n");
-  EXPECT_TRUE(jobs().PaperOut());
+  EXPECT_TRUE(jobs().Snapshot().paperOut);
   EXPECT_EQ(There({x().Err, In("B.001")}), "+-");  // a paper-out report stays for the monitor
 }
 
 TEST_F(DriverLink, AFailedJobWithoutJobFileFilesTheInputItself) {
   Drop("C.001", "THE RECEIPT");
   Assume(In("C.001"));
-  EXPECT_TRUE(jobs().HandleKora1Error("why"));
+  EXPECT_TRUE(filing().HandleKora1Error("why"));
   EXPECT_EQ(h.mem.Content(Err("C.001.ERR")), "THE RECEIPT");
   EXPECT_FALSE(h.mem.Has(In("C.001")));
 }
@@ -185,10 +185,10 @@ TEST_F(DriverLink, SubKillFileRetriesForAboutNineAndAHalfSeconds) {
   for (auto [failures, removed] : {std::pair{19, true}, {20, false}}) {
     h.mem.Put(In("locked"), "x");
     h.fs.FailPath(In("locked"), failures);
-    EXPECT_EQ(jobs().SubKillFile(In("locked")), removed) << failures;
+    EXPECT_EQ(Probe::Link(d()).SubKillFile(In("locked")), removed) << failures;
     EXPECT_TRUE(!removed || h.clock.MonotonicMs() == 19 * 500) << h.clock.MonotonicMs();
   }
-  EXPECT_TRUE(jobs().SubKillFile("") && jobs().SubKillFile(In("none")) && h.ui.messages.empty());
+  EXPECT_TRUE(Probe::Link(d()).SubKillFile("") && Probe::Link(d()).SubKillFile(In("none")) && h.ui.messages.empty());
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST_F(Posix, FoundByBaseNameAndTheFirstAskedToCloseWithSigterm) {
   EXPECT_EQ(processes.ReadModule(a.Pid()).name, name + ".exe");
   Harness h;  // fakes for everything but the processes
   Dispatcher dispatcher{h.fs, h.clock, processes, h.system, h.ui};
-  JobRunner& d = Probe::Jobs(dispatcher);
+  Kora1Process& d = Probe::Process(dispatcher);
   EXPECT_FALSE(d.SearchProcess(name)) << "a name without .exe finds nothing";
   // The one the search meets first is the one asked to close.
   const std::vector<std::int32_t> ids = processes.EnumerateIds();

@@ -138,7 +138,7 @@ TEST(Win32Process, ProcessesThatCannotBeOpenedAreQuiet) {
   Win32Processes processes;
   Harness h;
   Dispatcher dispatcher(h.fs, h.clock, processes, h.system, h.ui);
-  JobRunner& d = Probe::Jobs(dispatcher);
+  Kora1Process& d = Probe::Process(dispatcher);
   EXPECT_EQ(d.ProcessInfo(0).Name + d.ProcessInfo(0x7FFFFFF0).Name, "");
   EXPECT_EQ(processes.ReadModule(0x7FFFFFF0).openError, ERROR_INVALID_PARAMETER) << "a vanished process, told quietly";
   EXPECT_TRUE(h.ui.messages.empty());
@@ -232,7 +232,7 @@ TEST_F(Win32ChildTest, TaskkillAsksTheFirstCopyToCloseAndLeavesTheSecond) {
   Win32Processes processes;
   Harness h;
   Dispatcher dispatcher(h.fs, h.clock, processes, h.system, h.ui);
-  JobRunner& d = Probe::Jobs(dispatcher);
+  Kora1Process& d = Probe::Process(dispatcher);
   EXPECT_TRUE(d.SearchProcessAndKillIt(UpperAnsi(BaseName(childExe))));
   // Closed by its own hand on WM_CLOSE, not forced.
   EXPECT_EQ(ExitCodeWithin(first, 20000), static_cast<DWORD>(kClosedByRequest));

@@ -86,7 +86,8 @@ int ConsoleUi::Run(bool exitWhenDone) {
   while (!dispatcher_->Ended()) {
     ProcessEvents();
     if (dispatcher_->Ended()) break;
-    if (exitWhenDone && (dispatcher_->Jobs().IdleTicks() > 0 || dispatcher_->Jobs().Kora1NotFound())) {
+    const EngineSnapshot jobs = dispatcher_->Jobs().Snapshot();
+    if (exitWhenDone && (jobs.idleTicks > 0 || jobs.kora1NotFound)) {
       dispatcher_->RequestClose();
       continue;
     }

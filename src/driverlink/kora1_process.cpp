@@ -1,5 +1,5 @@
 // Finding and closing KORA1's process.
-#include "driverlink/job_runner.h"
+#include "driverlink/kora1_process.h"
 #include "text/text.h"
 
 namespace dorvane {
@@ -9,12 +9,12 @@ namespace {
 bool Quiet(int code, int alsoQuiet) { return code == 0 || code == 5 || code == alsoQuiet; }
 }  // namespace
 
-ProcessInfoC JobRunner::ProcessInfo(std::int32_t processId) {
+ProcessInfoC Kora1Process::ProcessInfo(std::int32_t processId) {
   ProcessInfoC info;
   info.PID = processId;
-  ProcessModule m = processes_.ReadModule(processId);
+  ProcessModule m = link_.processes.ReadModule(processId);
   auto report = [&](int code) {
-    host_.ShowMessage("Error " + std::to_string(code) + ": " + processes_.ErrorText(code));
+    link_.host.ShowMessage("Error " + std::to_string(code) + ": " + link_.processes.ErrorText(code));
   };
   if (m.openError != 0) {
     if (!Quiet(m.openError, 87)) report(m.openError);
@@ -36,12 +36,12 @@ bool NameMatches(const ProcessInfoC& info, const std::string& wantedUpper) {
 }
 }  // namespace
 
-bool JobRunner::SearchProcess(const std::string& processName) {
+bool Kora1Process::SearchProcess(const std::string& processName) {
   const std::string wanted = UpperAnsi(processName);
   // Idle ticks ask every interval: the process found last time is asked
   // first, which spares reading every other process.
   if (foundPid_ != 0 && NameMatches(ProcessInfo(foundPid_), wanted)) return true;
-  for (std::int32_t pid : processes_.EnumerateIds()) {
+  for (std::int32_t pid : link_.processes.EnumerateIds()) {
     if (NameMatches(ProcessInfo(pid), wanted)) {
       foundPid_ = pid;
       return true;
@@ -50,12 +50,12 @@ bool JobRunner::SearchProcess(const std::string& processName) {
   return false;
 }
 
-bool JobRunner::SearchProcessAndKillIt(const std::string& processName) {
+bool Kora1Process::SearchProcessAndKillIt(const std::string& processName) {
   const std::string wanted = UpperAnsi(processName);
-  for (std::int32_t pid : processes_.EnumerateIds()) {
+  for (std::int32_t pid : link_.processes.EnumerateIds()) {
     if (!NameMatches(ProcessInfo(pid), wanted)) continue;
-    processes_.AskToClose(pid);
-    host_.SleepDelay(3000);  // KORA1's grace time to close by itself
+    link_.processes.AskToClose(pid);
+    link_.host.SleepDelay(3000);  // KORA1's grace time to close by itself
     return true;
   }
   return false;

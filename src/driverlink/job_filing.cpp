@@ -1,0 +1,198 @@
+#include "driverlink/job_filing.h"
+
+#include "text/paths.h"
+#include "text/text.h"
+
+namespace dorvane {
+
+namespace {
+constexpr const char* kFilingPending = "ARCHIVIAZIONE NON RIUSCITA, SARA' RIPETUTA: ";
+constexpr const char* kFilingDone = "ARCHIVIAZIONE COMPLETATA";
+}  // namespace
+
+void JobFiling::SweepLeftovers() {
+  if (swept_) return;
+  swept_ = true;
+  for (const std::string* dir : {&link_.set.inputDir, &link_.set.outputDir, &link_.set.errorDir}) {
+    std::vector<std::string> names;
+    if (!link_.fs.ListFiles(*dir, names)) continue;
+    for (const std::string& name : names)
+      if (IsPlacingName(name)) link_.fs.Remove(JoinPath(*dir, name));
+  }
+}
+
+Status JobFiling::DeleteInput(const std::string& input) {
+  // Only once its removal is on disk may the job's record go: a power cut
+  // must not bring back an input that was filed.
+  const bool there = link_.fs.Exists(input);
+  Status st = link_.KillFile(input);
+  if (st && there) st = link_.fs.FlushFolder(DirName(input));
+  return st;
+}
+
+Status JobFiling::WriteSessionResult(const std::string& basePath, bool ok) {
+  if (link_.set.AdHoc()) {
+    if (Status st = PlaceDurably(link_.fs, JoinPath(link_.set.outputDir, "finesco.001"), "finesco\r\n"); !st) return st;
+  }
+  if (link_.set.sessionResult == 0) return Status::Ok();
+  return PlaceDurably(link_.fs, basePath + ".BTO", ok ? "OK\r\n" : "KO\r\n");
+}
+
+Status JobFiling::WriteRepFile(const std::string& name, int code) {
+  const std::size_t dot = name.rfind('.');
+  const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+  return PlaceDurably(link_.fs, JoinPath(link_.set.outputDir, base + ".Rep"), std::to_string(code) + "\r\n");
+}
+
+std::string JobFiling::JobCopyPath(const std::string& name) const {
+  return JoinPath(link_.set.errorDir, link_.set.AdHoc() ? name : name + link_.set.ErrExt());
+}
+
+std::string JobFiling::ErrorCopyPath(const std::string& name) const {
+  return JoinPath(link_.set.errorDir, link_.set.AdHoc() ? "SR_ERR.TXT" : name + "_ERR" + link_.set.ErrExt());
+}
+
+Status JobFiling::PlaceFiling(const Filing& f, std::vector<std::string>& names) {
+  // Into the folders and with the names of the moment: a filing done later
+  // follows the settings of then. Every file is whole or absent, and the
+  // session result says "OK" only once the result is in place.
+  const std::string name = BaseName(f.job.input);
+  auto place = [&](const std::string& path, const std::string& bytes) {
+    Status st = PlaceDurably(link_.fs, path, bytes);
+    if (st) names.push_back(path);
+    return st;
+  };
+  Status st;
+  if (f.Printed()) {
+    link_.host.StripLeadingStar(JobHost::Extension::kOut);
+    if (link_.set.fasyVola) st = WriteRepFile(name, 0);
+    if (st) st = place(JoinPath(link_.set.outputDir, link_.set.AdHoc() ? "SR_OUT.TXT" : name + link_.set.OutExt()), f.answer);
+    if (st) st = WriteSessionResult(JoinPath(link_.set.errorDir, name), true);
+    return st;
+  }
+  if (link_.set.fasyVola) st = WriteRepFile(name, 3);
+  link_.host.StripLeadingStar(JobHost::Extension::kErr);
+  if (st && f.data) st = place(JobCopyPath(name), *f.data);
+  if (st && f.errorText) st = place(ErrorCopyPath(name), *f.errorText);
+  if (st && f.errorText) st = WriteSessionResult(JoinPath(link_.set.errorDir, name), false);
+  return st;
+}
+
+void JobFiling::KeepPending(const Filing& filing, const Status& cause) {
+  // Another job's filing replaces one that only waited to delete its input.
+  if (link_.pending.Get() && link_.pending.Get()->job.input != filing.job.input) pendingTold_ = false;
+  link_.pending.Keep(filing);
+  if (pendingTold_) return;
+  // Told once an episode: retries are quiet until the filing is done.
+  pendingTold_ = true;
+  pendingCause_ = cause.Message();
+  link_.host.LogEvent(kErr, kFilingPending + pendingCause_);
+  link_.events.FilingFailed(filing.job.input, pendingCause_);
+}
+
+bool JobFiling::RetryPendingFiling() {
+  if (!link_.pending.Get()) return true;
+  Filing f = *link_.pending.Get();
+  link_.input = f.job.input;
+  Status st;
+  if (!f.placed && (st = PlaceFiling(f, f.job.filedAs))) {
+    f.placed = true;
+    link_.pending.Keep(f);
+  }
+  // An input replaced by a new receipt of the same name is not this job's.
+  if (st && selection_.FindFileInfo(f.job.input) == f.job.key) st = DeleteInput(f.job.input);
+  if (!st) {
+    KeepPending(f, st);
+    // A printed receipt whose result is in place is guarded by the journal:
+    // the next receipts go on while its input waits to be deleted.
+    return f.placed && f.Printed();
+  }
+  link_.pending.Done();
+  pendingTold_ = false;
+  link_.ShowResult(kFilingDone);
+  link_.host.LogEvent(kOk, kFilingDone);
+  link_.events.FiledLater(link_.input, f.job.filedAs);
+  return true;
+}
+
+bool JobFiling::HandleKora1Output() {
+  if (!link_.Present(link_.x.Out)) {
+    // Printed without a result to file: the input stays, and is remembered.
+    if (link_.Present(link_.input)) link_.TellSettled(Outcome::kPrinted, "", {});
+    return false;
+  }
+  bool ok = true;
+  Filing f;
+  f.job = link_.JobInFlight();
+  if (!link_.Reported(link_.fs.ReadAll(link_.x.Out, f.answer), ok)) {
+    link_.TellSettled(Outcome::kPrinted, "", {});
+    return false;
+  }
+  std::vector<std::string> names;
+  Status st = PlaceFiling(f, names);
+  link_.TellSettled(Outcome::kPrinted, f.answer, names);
+  // The input is the only record of a printed receipt until its result is
+  // filed: until then the filing waits, beside the job journal.
+  f.placed = link_.Reported(st, ok);
+  f.job.filedAs = names;
+  if (!f.placed || !(st = DeleteInput(link_.input))) {
+    KeepPending(f, st);
+    return false;
+  }
+  return ok;
+}
+
+bool JobFiling::HandleKora1Error(const std::string& message, Outcome outcome) {
+  bool ok = true;
+  if (!link_.x.Err.empty() && !link_.fs.Exists(link_.x.Err)) {
+    link_.Reported(link_.fs.WriteAll(link_.x.Err, "E599: " + message + "\r\n"), ok);
+    link_.host.SleepDelay(500);
+  }
+  const std::string name = BaseName(link_.input);
+  Filing f;
+  f.job = link_.JobInFlight();
+  f.job.outcome = outcome;
+  // The job goes to the error folder; a job that never reached KORA1 has no
+  // job file, and then the input itself is filed, so it is never lost. Half
+  // a receipt still being written is no copy of it: it stays where it is.
+  bool readable = true;
+  std::string logged;
+  for (const std::string* source : {&link_.x.Dati, &link_.input}) {
+    if (!link_.Present(*source)) continue;
+    std::string bytes;
+    readable = !(source == &link_.input && link_.fs.HeldByWriter(link_.input)) &&
+               link_.Reported(link_.fs.ReadAll(*source, bytes), ok);
+    if (readable) f.data = bytes;
+    logged = JobCopyPath(name);
+    break;
+  }
+  if (link_.Present(link_.x.Err)) {
+    std::string bytes;
+    if (link_.Reported(link_.fs.ReadAll(link_.x.Err, bytes), ok)) f.errorText = bytes;
+  }
+  std::vector<std::string> names;
+  Status st = readable ? PlaceFiling(f, names) : Status::Ok();
+  link_.host.LogEvent(kErrDriver, logged);
+  if (f.errorText) logged = ErrorCopyPath(name);
+  link_.host.LogEvent(kErrDriver, logged);
+
+  bool paperOut = false;
+  link_.Reported(monitor_.IsPaperOut(paperOut), ok);
+  monitor_.SetPaperOut(paperOut, message);
+  link_.TellSettled(outcome, outcome == Outcome::kUnknown ? "E599: " + message : message, names);
+  // The input goes before KORA1's report of it, so that a crash in between
+  // never finds the report gone and the job still waiting for one.
+  bool deleted = false;
+  if (readable) {
+    f.placed = link_.Reported(st, ok);
+    f.job.filedAs = names;
+    if (f.placed) st = DeleteInput(link_.input);
+    deleted = st.ok();
+    if (!deleted) KeepPending(f, st);
+  }
+  link_.SubKillFile(link_.x.Dati);
+  if (!monitor_.PaperOut()) link_.SubKillFile(link_.x.Err);
+  return deleted && ok;
+}
+
+}  // namespace dorvane

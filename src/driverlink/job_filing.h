@@ -1,0 +1,51 @@
+// Filing a settled job: KORA1's result into the output folder, the job and
+// its error text into the error folder, every file whole or absent, then the
+// input is deleted. A filing that fails is kept and done on later ticks.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driverlink/driver_link.h"
+#include "driverlink/input_selection.h"
+#include "driverlink/monitor.h"
+
+namespace dorvane {
+
+class JobFiling {
+ public:
+  JobFiling(DriverLink& link, InputSelection& selection, Monitor& monitor)
+      : link_(link), selection_(selection), monitor_(monitor) {}
+
+  // A printed job: true once it is filed and its input deleted.
+  bool HandleKora1Output();
+  // A failed job (KORA1's error text, or message as DORVANE's own E599
+  // report when KORA1 wrote none): true once filed and its input deleted.
+  bool HandleKora1Error(const std::string& message, Outcome outcome = Outcome::kRefused);
+  // Places a filing that waits and deletes its input: true once nothing
+  // holds the cycle (done, or a printed receipt only waiting to delete its
+  // input).
+  bool RetryPendingFiling();
+  // Why the filing that waits failed; "" when none waits.
+  std::string PendingCause() const { return link_.pending.Get() ? pendingCause_ : ""; }
+  // Work files a crash left half-placed go, once, at the first tick.
+  void SweepLeftovers();
+
+ private:
+  Status DeleteInput(const std::string& input);
+  Status PlaceFiling(const Filing& filing, std::vector<std::string>& names);
+  void KeepPending(const Filing& filing, const Status& cause);
+  std::string JobCopyPath(const std::string& name) const;
+  std::string ErrorCopyPath(const std::string& name) const;
+  Status WriteSessionResult(const std::string& basePath, bool ok);
+  Status WriteRepFile(const std::string& name, int code);
+
+  DriverLink& link_;
+  InputSelection& selection_;
+  Monitor& monitor_;
+  bool pendingTold_ = false;
+  std::string pendingCause_;
+  bool swept_ = false;
+};
+
+}  // namespace dorvane
