@@ -1,5 +1,5 @@
 # The two commands: `make demo` and `make test`. Both install what they need.
-.PHONY: all deps package-deps build test demo test-windows fuzz bench screenshots crash-test manual package package-windows clean
+.PHONY: all deps package-deps build test demo test-windows fuzz bench screenshots crash-test compare-files manual package package-windows clean
 
 JOBS ?= 2
 BUILD := build/default
@@ -36,6 +36,12 @@ fuzz:
 # jobs; prints the receipts printed twice, lost and filed as unknown.
 crash-test: build
 	@DORVANE_CRASH_KILLS=200 DORVANE_CRASH_KORA1_KILLS=50 $(BUILD)/tests/e2e_tests --gtest_filter='RealShop.Kills*'
+
+# What other programs read (event log, result files, exchange files, status
+# file, ledger), recorded from the real programs on fixed scenarios, here and
+# at OLD_REV (default e3f682d), and compared with times and ids masked.
+compare-files:
+	@scripts/compare-files.sh $(OLD_REV)
 
 screenshots:
 	@scripts/screenshots.sh $(BUILD)

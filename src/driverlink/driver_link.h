@@ -51,7 +51,9 @@ struct LinkSettings {
   bool itineris = false;
 
   bool AdHoc() const { return adHoc == 1; }
-  InputLayout Layout() const { return fasyVola ? InputLayout::kFasyVola : itineris ? InputLayout::kItineris : InputLayout::kSarema; }
+  InputLayout Layout() const {
+    return fasyVola ? InputLayout::kFasyVola : itineris ? InputLayout::kItineris : InputLayout::kSarema;
+  }
   // The extensions as file names get them: a leading "*" typed in the
   // field is no part of the name.
   std::string OutExt() const { return NoStar(outExt); }

@@ -66,7 +66,8 @@ Status JobFiling::PlaceFiling(const Filing& f, std::vector<std::string>& names) 
   if (f.Printed()) {
     link_.host.StripLeadingStar(JobHost::Extension::kOut);
     if (link_.set.fasyVola) st = WriteRepFile(name, 0);
-    if (st) st = place(JoinPath(link_.set.outputDir, link_.set.AdHoc() ? "SR_OUT.TXT" : name + link_.set.OutExt()), f.answer);
+    const std::string result = link_.set.AdHoc() ? "SR_OUT.TXT" : name + link_.set.OutExt();
+    if (st) st = place(JoinPath(link_.set.outputDir, result), f.answer);
     if (st) st = WriteSessionResult(JoinPath(link_.set.errorDir, name), true);
     return st;
   }
