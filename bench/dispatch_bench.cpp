@@ -49,6 +49,7 @@ struct QuietHost : JobHost {
   void ProcessEvents() override {}
   void EndNow(int) override {}
   void StripLeadingStar(Extension) override {}
+  void DumpState() override {}
 };
 
 void Select(benchmark::State& state) {

@@ -89,7 +89,7 @@ class Dispatcher : private JobHost {
   void LoadConfig();
   void SaveConfig();
   void LogEvent(const std::string& status, const std::string& message) override;
-  void DumpState();
+  void DumpState() override;
 
  private:
   friend struct test::Probe;

@@ -82,6 +82,8 @@ class JobHost {
   virtual void EndNow(int exitCode) = 0;  // does not return
   // A leading "*" typed in an extension field is dropped from the field.
   virtual void StripLeadingStar(Extension which) = 0;
+  // Writes the state dump, for the operator after a broken safety rule.
+  virtual void DumpState() = 0;
 };
 
 struct DriverLink {

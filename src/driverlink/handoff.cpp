@@ -90,6 +90,7 @@ bool HandOff::SendFileToKora1(const std::string& name) {
   link_.input = source;
   failedOnDriverSide_ = false;
 
+  if (!safety_.MayHandOver(source, link_.key)) return false;
   bool failed = false;
   std::string data;
   if (!ReadJobWhenFree(name, failed, data)) return false;
@@ -114,13 +115,14 @@ bool HandOff::SendFileToKora1(const std::string& name) {
   // The job is recorded before KORA1 can take it, so that after a crash it
   // is settled from KORA1's files and never sent twice.
   if (!failed) step(RecordJob(source, data));
-  if (!failed) step(link_.fs.WriteAll(link_.x.Start, "1\r\n"));
-  if (failed) {
+  const bool asRecorded = failed || safety_.HandedOverAsRecorded();
+  if (!failed && asRecorded) step(link_.fs.WriteAll(link_.x.Start, "1\r\n"));
+  if (failed || !asRecorded) {
     // No half-made job and no start signal without its job are left behind.
     link_.SubKillFile(link_.x.Start);
     link_.SubKillFile(link_.x.Dati);
     link_.journal.Settle(false);
-    link_.ShowResult(kInputUnavailable + errorText);
+    if (asRecorded) link_.ShowResult(kInputUnavailable + errorText);
     return false;
   }
   // KORA1 may have the job from here on: nothing is undone. A start signal

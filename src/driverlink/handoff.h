@@ -7,12 +7,14 @@
 
 #include "driverlink/driver_link.h"
 #include "driverlink/input_selection.h"
+#include "driverlink/safety_rules.h"
 
 namespace dorvane {
 
 class HandOff {
  public:
-  HandOff(DriverLink& link, InputSelection& selection) : link_(link), selection_(selection) {}
+  HandOff(DriverLink& link, InputSelection& selection, SafetyRules& safety)
+      : link_(link), selection_(selection), safety_(safety) {}
 
   // Hands the input over; false when it was not, with the reason in the
   // result box.
@@ -30,6 +32,7 @@ class HandOff {
 
   DriverLink& link_;
   InputSelection& selection_;
+  SafetyRules& safety_;
   bool failedOnDriverSide_ = false;
 };
 

@@ -83,6 +83,14 @@ void JobRunner::Tick() {
   link_.host.ProcessEvents();
 }
 
+ExecState JobRunner::Halt() {
+  // The operator's reset makes the engine reconnect first: the recovery
+  // settles a job the journal still holds, and stale exchange files go.
+  reconnectAfterReset_ = true;
+  link_.host.PaintResetButton(true);
+  return ExecState::kBlocked;
+}
+
 ExecState JobRunner::StateStep() {
   switch (state_) {
     case ExecState::kReady: return ReadyStep();
@@ -111,6 +119,7 @@ ExecState JobRunner::ReadyStep() {
   idleTicks_ = 0;
   if (link_.set.AdHoc() && selection_.IsReservedFileName(name)) return ExecState::kReady;
   if (handOff_.SendFileToKora1(name)) return ExecState::kRunning;
+  if (safety_.TakeBroken()) return Halt();
   if (handOff_.FailedOnDriverSide()) {
     // Nothing is wrong with the receipt: it stays and is tried again.
     link_.host.LogEvent(kErr, link_.result);
@@ -193,6 +202,10 @@ void JobRunner::ResetError() {
   if ((state_ == ExecState::kRunning || state_ == ExecState::kPaperOut) && link_.journal.Job()) return;
   if (!link_.inStep) link_.TakeSettings();
   if (link_.Present(link_.x.Err)) link_.SubKillFile(link_.x.Err);
+  // A job the journal still holds, or a broken safety rule, is settled by
+  // a reconnection before anything is handed over.
+  if (reconnectAfterReset_ || link_.journal.Job()) connected_ = false;
+  reconnectAfterReset_ = false;
   SetState(ExecState::kReady);
   link_.ShowResult("");
   link_.host.PaintResetButton(false);

@@ -16,6 +16,7 @@
 #include "driverlink/kora1_process.h"
 #include "driverlink/monitor.h"
 #include "driverlink/recovery.h"
+#include "driverlink/safety_rules.h"
 
 namespace dorvane {
 
@@ -64,6 +65,8 @@ class JobRunner {
   void ShowConnected(const char* how);
   void ShowNotConnected();
   ExecState StateStep();
+  // A broken safety rule stops the cycle in the error state.
+  ExecState Halt();
   ExecState ReadyStep();
   ExecState RunningStep();
   ExecState BlockedStep();
@@ -83,7 +86,8 @@ class JobRunner {
   DriverLink link_;
   InputSelection selection_{link_};
   Kora1Process process_{link_};
-  HandOff handOff_{link_, selection_};
+  SafetyRules safety_{link_};
+  HandOff handOff_{link_, selection_, safety_};
   Monitor monitor_{link_};
   JobFiling filing_{link_, selection_, monitor_};
   Recovery recovery_{link_, selection_, process_};
@@ -95,6 +99,7 @@ class JobRunner {
   bool kora1Told_ = false;        // told observers anything about KORA1 yet
   bool kora1NotFound_ = false;
   int idleTicks_ = 0;
+  bool reconnectAfterReset_ = false;
 };
 
 }  // namespace dorvane

@@ -189,6 +189,7 @@ TEST_F(Cycle, APrintedReceiptWhoseInputCannotBeDeletedIsNeverSentAgain) {
   h.RunFor(30000);
   EXPECT_EQ(kora1.printed, (std::vector<std::string>{Receipt(1), Receipt(2)}));
   EXPECT_TRUE(h.mem.Has(In("STUCK.001")));
+  EXPECT_EQ(h.Log().find("REGOLA DI SICUREZZA"), std::string::npos) << "the selection never offers it";
 }
 
 TEST_F(Cycle, AReceiptTheConverterRefusesIsFiledWithItsOwnReport) {
@@ -269,6 +270,31 @@ TEST_F(Cycle, StopPressedDuringATickIsObeyedWhenTheTickEnds) {
   EXPECT_EQ(kora1.printed.size(), 1u);
 }
 
+// A filing that waits outlives a restart: the next run places it once the
+// folder is back, and a run after that never places it again.
+TEST_F(Cycle, AFilingThatWaitsOutlivesARestartAndIsDoneOnce) {
+  const std::string pending = JoinPath(JoinPath(h.commonDir, "ZTKDORVANE"), "DORVPEND.DVN");
+  h.fs.SetFolderFault(out, kErrPathNotFound);
+  Drop("A.001", Receipt(1));
+  h.RunFor(8000);
+  ASSERT_EQ(kora1.printed.size(), 1u);
+  EXPECT_EQ(There({pending, In("A.001"), Out("A.001.OUT")}), "++-");
+  for (int run = 1; run <= 2; ++run) {
+    h.Restart();
+    Open();
+    h.fs.SetFolderFault(out, 0);
+    h.RunFor(6000);
+    EXPECT_EQ(There({pending, In("A.001"), Out("A.001.OUT")}), "--+") << "run " << run;
+  }
+  const std::string log = h.Log();
+  std::size_t done = 0;
+  for (std::size_t at = log.find("ARCHIVIAZIONE COMPLETATA"); at != std::string::npos;
+       at = log.find("ARCHIVIAZIONE COMPLETATA", at + 1))
+    ++done;
+  EXPECT_EQ(done, 1u);
+  EXPECT_EQ(kora1.printed.size(), 1u);
+}
+
 // The window stays live inside a step's waits, and what its buttons ask is
 // done when the step ends: STOP shows at once, "Reset Errore" and close
 // act after the step, which still files or hands over what it was doing.
@@ -334,6 +360,72 @@ TEST_P(PressedInAWait, TheStepEndsBeforeTheButtonActs) {
 INSTANTIATE_TEST_SUITE_P(Buttons, PressedInAWait,
                          ::testing::Combine(::testing::Values(Wait::kCopyRetry, Wait::kOwnReport),
                                             ::testing::Values(Button::kStop, Button::kReset, Button::kClose)));
+
+// The safety rules hold in the program too: a hand-off that would print a
+// receipt twice, start a second job, or start KORA1 on data other than the
+// job recorded stops before the start signal, with one log line naming the
+// rule and a state dump; the reset reconnects, and the receipt then prints
+// once.
+enum class Broken { kPrintedAgain, kJobInFlight, kJobNotAsRecorded };
+
+class SafetyRule : public Cycle, public ::testing::WithParamInterface<Broken> {};
+
+TEST_P(SafetyRule, StopsTheHandOffAndTheCycleForTheOperator) {
+  h.RunFor(2000);  // connected
+  Drop("A.001", Receipt(1));
+  bool corrupted = false;
+  switch (GetParam()) {
+    case Broken::kPrintedAgain: {
+      // As if the selection offered a receipt the journal marks printed.
+      const std::string key = selection().FindFileInfo(In("A.001"));
+      h.mem.Put(JoinPath(JoinPath(h.commonDir, "ZTKDORVANE"), "DORVJOB.DVN"), "STAMPATO=" + In("A.001") + "|" + key + "\r\n");
+      h.Restart();
+      Open();
+      Probe::Link(d()).x = MakeExchangeFiles(h.kora1Dir, "1");
+      Probe::Link(d()).OpenRecords();
+      Probe::Link(d()).key = key;
+      EXPECT_FALSE(handOff().SendFileToKora1("A.001"));
+      break;
+    }
+    case Broken::kJobInFlight:
+      kora1.pollMs = 1000000;  // a start signal KORA1 has not taken yet
+      h.RunFor(100);
+      h.mem.Put(kora1.File("SR_START"), "1\r\n");
+      h.RunFor(2000);
+      break;
+    case Broken::kJobNotAsRecorded:
+      h.mem.onChange = [&](const std::string& path) {
+        if (path == kora1.File("SR_DATI") && !corrupted) corrupted = true, h.mem.Put(path, Receipt(9));
+      };
+      h.RunFor(2000);
+      break;
+  }
+  int told = 0;
+  for (const std::string& e : LogEvents()) told += StartsWith(e, "ERR: |REGOLA DI SICUREZZA VIOLATA: ");
+  EXPECT_EQ(told, 1) << h.Log();
+  EXPECT_TRUE(h.mem.Has(JoinPath(h.appDir, "ztk_log.txt")));
+  EXPECT_TRUE(StartsWith(c().txtKora1Result.Text, "REGOLA DI SICUREZZA VIOLATA: "));
+  EXPECT_TRUE(kora1.taken.empty());
+  EXPECT_EQ(There({In("A.001"), kora1.File("SR_DATI")}), "+-");
+  if (GetParam() == Broken::kPrintedAgain) return;
+  EXPECT_EQ(d().Jobs().State(), ExecState::kBlocked);
+  EXPECT_FALSE(Probe::Link(d()).journal.Job());
+  // The operator resets: KORA1's stale start signal goes with the
+  // reconnection, and the receipt prints once.
+  h.mem.onChange = nullptr;
+  d().cmdResetError_Click();
+  h.RunFor(2500);
+  EXPECT_FALSE(h.mem.Has(kora1.File("SR_START")));
+  kora1.pollMs = 50;
+  kora1.Stop();
+  kora1.Start();
+  h.RunFor(10000);
+  EXPECT_EQ(kora1.printed, std::vector<std::string>{Receipt(1)});
+  EXPECT_TRUE(h.mem.Has(Out("A.001.OUT")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, SafetyRule,
+                         ::testing::Values(Broken::kPrintedAgain, Broken::kJobInFlight, Broken::kJobNotAsRecorded));
 
 // Symbolic links in the input folder are never read, whatever they point at
 // and whenever they appear: each is told once, stays where it is, and the
