@@ -53,6 +53,10 @@ class JobEvents {
   // An observer that writes files names them here: the selection never takes
   // one as a receipt, whatever the filter.
   virtual bool OwnsFile(const std::string& /*name*/) const { return false; }
+  // Every record this observer made of a settled job is durable: on disk,
+  // or kept where the next run finds it. A job's input is deleted only when
+  // every observer says so.
+  virtual bool Recorded() const { return true; }
 };
 
 // Passes every event on to each observer in turn.
@@ -82,6 +86,11 @@ class JobEventsFanOut : public JobEvents {
     for (const JobEvents* o : observers_)
       if (o->OwnsFile(name)) return true;
     return false;
+  }
+  bool Recorded() const override {
+    for (const JobEvents* o : observers_)
+      if (!o->Recorded()) return false;
+    return true;
   }
 
  private:

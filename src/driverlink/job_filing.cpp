@@ -30,6 +30,13 @@ Status JobFiling::DeleteInput(const std::string& input) {
   return st;
 }
 
+Status JobFiling::DeleteOnceRecorded(Filing& f, bool& waits) {
+  waits = !safety_.MayDeleteInput();
+  if (!waits) return DeleteInput(f.job.input);
+  link_.pending.Keep(f);
+  return Status::Ok();
+}
+
 Status JobFiling::WriteSessionResult(const std::string& basePath, bool ok) {
   if (link_.set.AdHoc()) {
     if (Status st = PlaceDurably(link_.fs, JoinPath(link_.set.outputDir, "finesco.001"), "finesco\r\n"); !st) return st;
@@ -100,6 +107,8 @@ bool JobFiling::RetryPendingFiling() {
     f.placed = true;
     link_.pending.Keep(f);
   }
+  // The records of the job first; quietly, the rule was told.
+  if (st && !link_.events.Recorded()) return f.placed && f.Printed();
   // An input replaced by a new receipt of the same name is not this job's.
   if (st && selection_.FindFileInfo(f.job.input) == f.job.key) st = DeleteInput(f.job.input);
   if (!st) {
@@ -136,7 +145,10 @@ bool JobFiling::HandleKora1Output() {
   // filed: until then the filing waits, beside the job journal.
   f.placed = link_.Reported(st, ok);
   f.job.filedAs = names;
-  if (!f.placed || !(st = DeleteInput(link_.input))) {
+  bool waits = false;
+  if (f.placed) st = DeleteOnceRecorded(f, waits);
+  if (waits) return false;
+  if (!f.placed || !st) {
     KeepPending(f, st);
     return false;
   }
@@ -187,9 +199,10 @@ bool JobFiling::HandleKora1Error(const std::string& message, Outcome outcome) {
   if (readable) {
     f.placed = link_.Reported(st, ok);
     f.job.filedAs = names;
-    if (f.placed) st = DeleteInput(link_.input);
-    deleted = st.ok();
-    if (!deleted) KeepPending(f, st);
+    bool waits = false;
+    if (f.placed) st = DeleteOnceRecorded(f, waits);
+    deleted = st.ok() && !waits;
+    if (!deleted && !waits) KeepPending(f, st);
   }
   link_.SubKillFile(link_.x.Dati);
   if (!monitor_.PaperOut()) link_.SubKillFile(link_.x.Err);

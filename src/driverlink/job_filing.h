@@ -9,13 +9,14 @@
 #include "driverlink/driver_link.h"
 #include "driverlink/input_selection.h"
 #include "driverlink/monitor.h"
+#include "driverlink/safety_rules.h"
 
 namespace dorvane {
 
 class JobFiling {
  public:
-  JobFiling(DriverLink& link, InputSelection& selection, Monitor& monitor)
-      : link_(link), selection_(selection), monitor_(monitor) {}
+  JobFiling(DriverLink& link, InputSelection& selection, Monitor& monitor, SafetyRules& safety)
+      : link_(link), selection_(selection), monitor_(monitor), safety_(safety) {}
 
   // A printed job: true once it is filed and its input deleted.
   bool HandleKora1Output();
@@ -33,6 +34,9 @@ class JobFiling {
 
  private:
   Status DeleteInput(const std::string& input);
+  // The files are placed: the input goes, unless the records of the job are
+  // not durable yet; then it waits with the filing, and the rule is told.
+  Status DeleteOnceRecorded(Filing& f, bool& waits);
   Status PlaceFiling(const Filing& filing, std::vector<std::string>& names);
   void KeepPending(const Filing& filing, const Status& cause);
   std::string JobCopyPath(const std::string& name) const;
@@ -43,6 +47,7 @@ class JobFiling {
   DriverLink& link_;
   InputSelection& selection_;
   Monitor& monitor_;
+  SafetyRules& safety_;
   bool pendingTold_ = false;
   std::string pendingCause_;
   bool swept_ = false;

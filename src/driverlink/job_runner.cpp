@@ -125,6 +125,7 @@ ExecState JobRunner::ReadyStep() {
     link_.host.LogEvent(kErr, link_.result);
   } else {
     filing_.HandleKora1Error(link_.result, Outcome::kInputFailed);
+    if (safety_.TakeBroken()) return Halt();
   }
   return ExecState::kReady;
 }
@@ -173,9 +174,12 @@ ExecState JobRunner::PaperOutStep(ExecState r) {
 }
 
 ExecState JobRunner::FailedJobHandling(Outcome outcome) {
-  filing_.HandleKora1Error(link_.result, outcome);
-  link_.host.LogEvent(kErr, link_.result);
+  const std::string message = link_.result;
+  filing_.HandleKora1Error(message, outcome);
+  const bool broken = safety_.TakeBroken();
+  link_.host.LogEvent(kErr, message);
   link_.SettleJob(false);
+  if (broken) return Halt();
   return monitor_.PaperOut() ? ExecState::kPaperOut : ExecState::kBlocked;
 }
 
@@ -184,6 +188,7 @@ ExecState JobRunner::OutputHandling() {
   // KORA1 has printed this receipt: an input that could not be deleted is
   // remembered and never handed over again.
   link_.SettleJob(true);
+  if (safety_.TakeBroken()) return Halt();
   if (filed) {
     link_.host.LogEvent(kOk, link_.result);
     return ExecState::kReady;

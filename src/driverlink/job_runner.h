@@ -89,7 +89,7 @@ class JobRunner {
   SafetyRules safety_{link_};
   HandOff handOff_{link_, selection_, safety_};
   Monitor monitor_{link_};
-  JobFiling filing_{link_, selection_, monitor_};
+  JobFiling filing_{link_, selection_, monitor_, safety_};
   Recovery recovery_{link_, selection_, process_};
 
   ExecState state_ = ExecState::kReady;

@@ -10,6 +10,8 @@ const char* RuleText(SafetyRule rule) {
                                           "NESSUN NUOVO INVIO";
     case SafetyRule::kJobNotAsRecorded: return "REGOLA DI SICUREZZA VIOLATA: LAVORO PER KORA1 DIVERSO DA QUELLO "
                                                "REGISTRATO, NON AVVIATO";
+    case SafetyRule::kNotRecorded: return "REGOLA DI SICUREZZA VIOLATA: REGISTRO SCONTRINI NON SALVATO, FILE DI "
+                                          "INPUT NON CANCELLATO";
   }
   return "";
 }
@@ -36,6 +38,8 @@ bool SafetyRules::HandedOverAsRecorded() {
                     JobChecksum(data) == job->dataChecksum;
   return same || Break(SafetyRule::kJobNotAsRecorded);
 }
+
+bool SafetyRules::MayDeleteInput() { return link_.events.Recorded() || Break(SafetyRule::kNotRecorded); }
 
 bool SafetyRules::TakeBroken() {
   const bool broken = broken_;

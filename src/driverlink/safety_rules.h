@@ -2,7 +2,9 @@
 // program itself at the hand-off, not only by the tests: no hand-off of a
 // receipt the journal marks printed; no job data while a job is in flight
 // (an unsettled job in the journal, or a start signal KORA1 has not taken);
-// the job KORA1 is started on is the job the journal recorded. A broken rule
+// the job KORA1 is started on is the job the journal recorded; a settled
+// job's input is deleted only once the observers' records of it (the
+// receipt ledger's) are durable. A broken rule
 // never goes on silently: the hand-off stops, the event log names the rule
 // in one line, the state is dumped, and the cycle waits in the error state
 // for the operator; the reset after it makes the engine reconnect, which
@@ -15,7 +17,7 @@
 
 namespace dorvane {
 
-enum class SafetyRule { kPrintedAgain, kJobInFlight, kJobNotAsRecorded };
+enum class SafetyRule { kPrintedAgain, kJobInFlight, kJobNotAsRecorded, kNotRecorded };
 
 class SafetyRules {
  public:
@@ -26,6 +28,8 @@ class SafetyRules {
   // Once the job is recorded, before its start signal: KORA1's job file
   // holds the size and checksum the journal recorded.
   bool HandedOverAsRecorded();
+  // After a job is settled, before its input is deleted.
+  bool MayDeleteInput();
   // A rule was broken since the last call: the cycle is to stop.
   bool TakeBroken();
 

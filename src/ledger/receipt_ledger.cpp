@@ -80,6 +80,12 @@ void ReceiptLedger::Settled(const Job& job) {
   if (!Drain()) KeepPending();
 }
 
+bool ReceiptLedger::Recorded() const {
+  for (const Entry& e : queue_)
+    if (!e.inPendingFile) return false;
+  return true;
+}
+
 void ReceiptLedger::Poll() {
   if (!pendingLoaded_) {
     // Records a previous run could not write: they go first.

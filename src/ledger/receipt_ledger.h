@@ -46,6 +46,8 @@ class ReceiptLedger : public JobEvents {
   // Tries again to write the records kept; cheap when there are none.
   void Poll();
   bool OwnsFile(const std::string& name) const override { return IsLedgerFile(name); }
+  // Every record is in a month file or in the pending file.
+  bool Recorded() const override;
 
   // Records waiting to be written.
   std::size_t Waiting() const { return queue_.size(); }

@@ -363,14 +363,16 @@ INSTANTIATE_TEST_SUITE_P(Buttons, PressedInAWait,
 
 // The safety rules hold in the program too: a hand-off that would print a
 // receipt twice, start a second job, or start KORA1 on data other than the
-// job recorded stops before the start signal, with one log line naming the
-// rule and a state dump; the reset reconnects, and the receipt then prints
-// once.
-enum class Broken { kPrintedAgain, kJobInFlight, kJobNotAsRecorded };
+// job recorded stops before the start signal, and a printed receipt whose
+// ledger record is neither written nor kept keeps its input; each with one
+// log line naming the rule and a state dump. The reset reconnects, and the
+// receipt is then printed, filed and recorded once.
+enum class Broken { kPrintedAgain, kJobInFlight, kJobNotAsRecorded, kNotRecorded };
 
 class SafetyRule : public Cycle, public ::testing::WithParamInterface<Broken> {};
 
 TEST_P(SafetyRule, StopsTheHandOffAndTheCycleForTheOperator) {
+  const std::string ledgerDir = JoinPath(h.commonDir, "ZTKDORVANE");
   h.RunFor(2000);  // connected
   Drop("A.001", Receipt(1));
   bool corrupted = false;
@@ -399,20 +401,28 @@ TEST_P(SafetyRule, StopsTheHandOffAndTheCycleForTheOperator) {
       };
       h.RunFor(2000);
       break;
+    case Broken::kNotRecorded:
+      for (const char* file : {"DORVREG-2026-03.jsonl", "DORVREG-PENDENTI.jsonl"})
+        h.fs.FailPath(JoinPath(ledgerDir, file), 1000000);
+      h.RunFor(6000);
+      break;
   }
+  const bool printed = GetParam() == Broken::kNotRecorded;
   int told = 0;
   for (const std::string& e : LogEvents()) told += StartsWith(e, "ERR: |REGOLA DI SICUREZZA VIOLATA: ");
   EXPECT_EQ(told, 1) << h.Log();
   EXPECT_TRUE(h.mem.Has(JoinPath(h.appDir, "ztk_log.txt")));
   EXPECT_TRUE(StartsWith(c().txtKora1Result.Text, "REGOLA DI SICUREZZA VIOLATA: "));
-  EXPECT_TRUE(kora1.taken.empty());
-  EXPECT_EQ(There({In("A.001"), kora1.File("SR_DATI")}), "+-");
+  EXPECT_EQ(kora1.taken.size(), printed ? 1u : 0u);
+  EXPECT_TRUE(h.mem.Has(In("A.001")));
+  if (!printed) EXPECT_FALSE(h.mem.Has(kora1.File("SR_DATI")));
   if (GetParam() == Broken::kPrintedAgain) return;
   EXPECT_EQ(d().Jobs().State(), ExecState::kBlocked);
   EXPECT_FALSE(Probe::Link(d()).journal.Job());
   // The operator resets: KORA1's stale start signal goes with the
   // reconnection, and the receipt prints once.
   h.mem.onChange = nullptr;
+  for (const char* file : {"DORVREG-2026-03.jsonl", "DORVREG-PENDENTI.jsonl"}) h.fs.FailPath(JoinPath(ledgerDir, file), 0);
   d().cmdResetError_Click();
   h.RunFor(2500);
   EXPECT_FALSE(h.mem.Has(kora1.File("SR_START")));
@@ -421,11 +431,14 @@ TEST_P(SafetyRule, StopsTheHandOffAndTheCycleForTheOperator) {
   kora1.Start();
   h.RunFor(10000);
   EXPECT_EQ(kora1.printed, std::vector<std::string>{Receipt(1)});
-  EXPECT_TRUE(h.mem.Has(Out("A.001.OUT")));
+  EXPECT_EQ(There({Out("A.001.OUT"), In("A.001")}), "+-");
+  const std::string ledger = h.mem.Content(JoinPath(ledgerDir, "DORVREG-2026-03.jsonl"));
+  EXPECT_EQ(std::count(ledger.begin(), ledger.end(), '\n'), 1) << ledger;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, SafetyRule,
-                         ::testing::Values(Broken::kPrintedAgain, Broken::kJobInFlight, Broken::kJobNotAsRecorded));
+                         ::testing::Values(Broken::kPrintedAgain, Broken::kJobInFlight, Broken::kJobNotAsRecorded,
+                                           Broken::kNotRecorded));
 
 // Symbolic links in the input folder are never read, whatever they point at
 // and whenever they appear: each is told once, stays where it is, and the

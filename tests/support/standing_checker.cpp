@@ -10,7 +10,7 @@ namespace {
 std::string Receipt(const std::string& input, const std::string& key) { return input + "|" + key; }
 }  // namespace
 
-std::optional<Job> StandingChecker::Recorded() const {
+std::optional<Job> StandingChecker::Journaled() const {
   JobJournal journal(mem_);
   const std::string dataDir = JoinPath(commonDir_, "ZTKDORVANE");
   journal.Open(mem_.IsDirectory(dataDir) ? dataDir : kora1Dir_);
@@ -34,7 +34,7 @@ void StandingChecker::FiledLater(const std::string& input, const std::vector<std
 }
 
 void StandingChecker::Kora1Took(const std::optional<std::string>& data) {
-  const std::optional<Job> job = Recorded();
+  const std::optional<Job> job = Journaled();
   if (!job) {
     ADD_FAILURE() << "KORA1 took a job DORVANE never recorded";
     return;

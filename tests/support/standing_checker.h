@@ -36,7 +36,7 @@ class StandingChecker : public JobEvents {
   void ExpectNoneLost() const;
 
  private:
-  std::optional<Job> Recorded() const;
+  std::optional<Job> Journaled() const;
 
   MemFileSystem& mem_;
   const std::string& commonDir_;
