@@ -46,12 +46,11 @@ Status HandOff::CopyJob(const std::string& source, bool& refused, std::string& d
   return link_.fs.WriteAll(link_.x.Dati, data);
 }
 
-bool HandOff::ReadJobWhenFree(const std::string& name, bool& refused, std::string& data) {
-  const std::string source = JoinPath(link_.set.inputDir, name);
+bool HandOff::ReadJobWhenFree(const std::string& source, bool& refused, std::string& data) {
   for (int retries = 0;;) {
     if (link_.fs.IsLink(source)) {
       failedOnDriverSide_ = true;  // the entry stays where it is
-      return selection_.RefuseLink(name);
+      return selection_.RefuseLink(BaseName(source));
     }
     Status st = CopyJob(source, refused, data);
     if (st || refused) return true;
@@ -85,15 +84,14 @@ Status HandOff::RecordJob(const std::string& source, const std::string& data) {
   return link_.journal.Record(job);
 }
 
-bool HandOff::SendFileToKora1(const std::string& name) {
-  const std::string source = JoinPath(link_.set.inputDir, name);
+bool HandOff::SendFileToKora1(const std::string& source) {
   link_.input = source;
   failedOnDriverSide_ = false;
 
   if (!safety_.MayHandOver(source, link_.key)) return false;
   bool failed = false;
   std::string data;
-  if (!ReadJobWhenFree(name, failed, data)) return false;
+  if (!ReadJobWhenFree(source, failed, data)) return false;
 
   // From here on a failure lies with KORA1's exchange files, not the input.
   std::string errorText;

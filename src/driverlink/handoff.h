@@ -16,9 +16,9 @@ class HandOff {
   HandOff(DriverLink& link, InputSelection& selection, SafetyRules& safety)
       : link_(link), selection_(selection), safety_(safety) {}
 
-  // Hands the input over; false when it was not, with the reason in the
-  // result box.
-  bool SendFileToKora1(const std::string& name);
+  // Hands the input (its full path) over; false when it was not, with the
+  // reason in the result box.
+  bool SendFileToKora1(const std::string& source);
   // The last hand-off failed on KORA1's exchange files (or met a link): the
   // input is fine and stays for the next tick.
   bool FailedOnDriverSide() const { return failedOnDriverSide_; }
@@ -27,7 +27,7 @@ class HandOff {
   Status CopyJob(const std::string& source, bool& refused, std::string& data);
   // The job's data, once its writer has let go of the input: false when the
   // hand-off ends here (a link, or an input unreadable for about 30 s).
-  bool ReadJobWhenFree(const std::string& name, bool& refused, std::string& data);
+  bool ReadJobWhenFree(const std::string& source, bool& refused, std::string& data);
   Status RecordJob(const std::string& source, const std::string& data);
 
   DriverLink& link_;

@@ -13,7 +13,10 @@ constexpr const char* kInputNotDeleted = "ERRORE: FILE DI INPUT NON CANCELLATO";
 
 JobRunner::JobRunner(FileSystem& fs, Clock& clock, Processes& processes, std::function<LinkSettings()> settings,
                      JobHost& host)
-    : link_(fs, clock, processes, std::move(settings), host) {}
+    : link_(fs, clock, processes, std::move(settings), host) {
+  port_.Add(&folder_);
+  link_.events.Add(&port_);
+}
 
 EngineSnapshot JobRunner::Snapshot() const {
   EngineSnapshot s;
@@ -108,17 +111,19 @@ ExecState JobRunner::ReadyStep() {
   // Results reach the management program in order: nothing new is handed
   // over while a filing waits.
   if (!filing_.RetryPendingFiling()) return ExecState::kReady;
-  const std::string name = selection_.FindNewestFile(link_.set.inputDir);
+  const std::optional<InputChoice> next = port_.Next();
+  const std::string name = next ? BaseName(next->path) : "";
   link_.host.ShowSelectedFile(name);
-  if (name.empty()) {
+  if (!next) {
     ++idleTicks_;
     // A KORA1 that has gone away is noticed on the next tick.
     connected_ = process_.SearchProcess(link_.set.kora1ProcName);
     return ExecState::kReady;
   }
   idleTicks_ = 0;
+  link_.key = next->key;
   if (link_.set.AdHoc() && selection_.IsReservedFileName(name)) return ExecState::kReady;
-  if (handOff_.SendFileToKora1(name)) return ExecState::kRunning;
+  if (handOff_.SendFileToKora1(next->path)) return ExecState::kRunning;
   if (safety_.TakeBroken()) return Halt();
   if (handOff_.FailedOnDriverSide()) {
     // Nothing is wrong with the receipt: it stays and is tried again.

@@ -10,7 +10,9 @@
 #include <string>
 
 #include "driverlink/driver_link.h"
+#include "driverlink/folder_source.h"
 #include "driverlink/handoff.h"
+#include "driverlink/input_port.h"
 #include "driverlink/input_selection.h"
 #include "driverlink/job_filing.h"
 #include "driverlink/kora1_process.h"
@@ -85,6 +87,8 @@ class JobRunner {
 
   DriverLink link_;
   InputSelection selection_{link_};
+  FolderSource folder_{link_, selection_};
+  InputPort port_;
   Kora1Process process_{link_};
   SafetyRules safety_{link_};
   HandOff handOff_{link_, selection_, safety_};

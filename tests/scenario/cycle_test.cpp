@@ -386,7 +386,7 @@ TEST_P(SafetyRule, StopsTheHandOffAndTheCycleForTheOperator) {
       Probe::Link(d()).x = MakeExchangeFiles(h.kora1Dir, "1");
       Probe::Link(d()).OpenRecords();
       Probe::Link(d()).key = key;
-      EXPECT_FALSE(handOff().SendFileToKora1("A.001"));
+      EXPECT_FALSE(handOff().SendFileToKora1(In("A.001")));
       break;
     }
     case Broken::kJobInFlight:

@@ -69,7 +69,7 @@ TEST_F(DriverLink, EachLayoutBecomesTheJobAndItsStartSignal) {
     Drop("R.001", input);
     h.mem.Remove(x().Start);  // each case a job of its own: the one before is done
     Probe::Link(d()).journal.Settle(false);
-    EXPECT_TRUE(handOff().SendFileToKora1("R.001")) << layout;
+    EXPECT_TRUE(handOff().SendFileToKora1(In("R.001"))) << layout;
     const std::string sent = h.mem.Content(x().Dati);
     EXPECT_NE(sent.find(job), std::string::npos) << layout << ": " << sent;
     if (*workFile) {
@@ -83,7 +83,7 @@ TEST_F(DriverLink, ItinerisInputWhoseFirstStepFailsLeavesNoJob) {
   c().SelectLayout(2);
   Drop("X.001", "");
   h.mem.Put(x().Dati, "previous job");
-  EXPECT_FALSE(handOff().SendFileToKora1("X.001"));
+  EXPECT_FALSE(handOff().SendFileToKora1(In("X.001")));
   EXPECT_EQ(c().txtKora1Result.Text, "FILE DI INPUT NON DISPONIBILE: ");
   EXPECT_EQ(There({x().Dati, x().Start, In("xout2.tmp")}), "---");
   EXPECT_EQ(jobs().Snapshot().input, In("X.001"));
@@ -190,6 +190,40 @@ TEST_F(DriverLink, SubKillFileRetriesForAboutNineAndAHalfSeconds) {
     EXPECT_TRUE(!removed || h.clock.MonotonicMs() == 19 * 500) << h.clock.MonotonicMs();
   }
   EXPECT_TRUE(Probe::Link(d()).SubKillFile("") && Probe::Link(d()).SubKillFile(In("none")) && h.ui.messages.empty());
+}
+
+// The port offers the oldest input of all its sources, the source added
+// first on equal keys, and tells each source only about its own inputs.
+TEST(InputPort, OffersTheOldestOfAllSourcesAndTellsEachItsOwn) {
+  struct Source : InputSource {
+    Source(std::string dir, std::optional<InputChoice> next) : dir(std::move(dir)), next(std::move(next)) {}
+    std::optional<InputChoice> Oldest() override { return next; }
+    bool Owns(const std::string& path) const override { return StartsWith(path, dir); }
+    void Took(const Job& job) override { heard += "T" + job.input; }
+    void Settled(const Job& job) override { heard += "S" + job.input; }
+    std::string dir;
+    std::optional<InputChoice> next;
+    std::string heard;
+  };
+  Source folder("in/", InputChoice{"in/A", "20260305_090001"}), spool("spool/", InputChoice{"spool/B", "20260305_090000"});
+  InputPort port;
+  port.Add(&folder);
+  port.Add(&spool);
+  EXPECT_EQ(port.Next()->path, "spool/B");
+  spool.next->key = folder.next->key;
+  EXPECT_EQ(port.Next()->path, "in/A");
+  folder.next.reset();
+  EXPECT_EQ(port.Next()->path, "spool/B");
+  spool.next.reset();
+  EXPECT_FALSE(port.Next());
+  Job job;
+  for (const char* input : {"in/A", "spool/B", "elsewhere/C"}) {
+    job.input = input;
+    port.Taken(job);
+    port.Settled(job);
+  }
+  EXPECT_EQ(folder.heard, "Tin/ASin/A");
+  EXPECT_EQ(spool.heard, "Tspool/BSspool/B");
 }
 
 }  // namespace
