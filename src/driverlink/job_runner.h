@@ -2,8 +2,9 @@
 // input to its filing, on the link to KORA1. The window asks it for one step
 // per tick of Timer1, presses reset and closes KORA1 through it, and reads a
 // snapshot; observers hear each job's life (job_events.h). The work is done
-// by its parts: the selection, the hand-off, the monitor, the filing, the
-// recovery and KORA1's process, each with its own state.
+// by its parts: the input port and its folder source, the selection, the
+// hand-off, the monitor, the filing, the recovery, KORA1's process and the
+// safety rules, each with its own state.
 #pragma once
 
 #include <functional>
