@@ -54,7 +54,7 @@ void EarlyTick::Poll() {
   if (!watching) verdictArrived_ = false;
   const bool wanted = state == ExecState::kReady ? inputArrived_ || jobFiled_ : watching && verdictArrived_;
   // Connection checks stay on the timer's pace, as does a stopped cycle.
-  if (!wanted || !d_.Ctl().Timer1.Enabled() || d_.State().InChiusura || !jobs.connected || !jobs.kora1Present)
+  if (!wanted || !d_.Ctl().Timer1.Enabled() || d_.State().InChiusura || !jobs.connected || !d_.Jobs().Kora1Present())
     return;
   inputArrived_ = verdictArrived_ = jobFiled_ = false;
   d_.Ctl().Timer1.FireNow();

@@ -22,7 +22,6 @@ EngineSnapshot JobRunner::Snapshot() const {
   EngineSnapshot s;
   s.state = state_;
   s.connected = connected_;
-  s.kora1Present = IsKora1Connected();
   s.kora1NotFound = kora1NotFound_;
   s.paperOut = monitor_.PaperOut();
   s.files = link_.x;

@@ -27,7 +27,6 @@ namespace dorvane {
 struct EngineSnapshot {
   ExecState state = ExecState::kReady;
   bool connected = false;      // KORA1's process found and its exchange files clean
-  bool kora1Present = false;   // SR_MATR is there: KORA1 has done its dump
   bool kora1NotFound = false;  // KORA1's program is missing: the cycle stops
   bool paperOut = false;
   ExchangeFiles files;         // of the active port
@@ -60,6 +59,8 @@ class JobRunner {
   std::string JournalFolder() const { return link_.JournalFolder(); }
   // A name in the input folder the selection could take as a receipt.
   bool IsReceiptName(const std::string& name) const;
+  // SR_MATR is there: KORA1 has done its dump (asks the file system).
+  bool Kora1Present() const { return IsKora1Connected(); }
 
  private:
   friend struct test::Probe;
