@@ -269,6 +269,9 @@ bool JobRunner::RecoverJob() {
     bool& flag;
     ~Recovering() { flag = false; }
   } recovering{link_.recovering = true};
+  // The first settlement of this run meets a job an earlier run left.
+  const bool restart = !recoveredBefore_;
+  recoveredBefore_ = true;
   const std::optional<Job>& job = link_.journal.Job();
   if (!job) {
     // A hold left by a job already filed ends with the clean-up that follows.
@@ -282,7 +285,7 @@ bool JobRunner::RecoverJob() {
   if (held && holding == state_) return true;  // already watched in this run: nothing new to tell
 
   link_.input = job->input;
-  const std::string text = SettlementText(s);
+  const std::string text = SettlementText(s, WhoWasInterrupted(e, restart));
   link_.ShowResult(s == Settlement::kFailed ? e.errorLine : text);
   // A printed or unknown outcome is told by the filing's own log lines,
   // which show the result box.

@@ -106,6 +106,7 @@ class JobRunner {
   bool kora1NotFound_ = false;
   int idleTicks_ = 0;
   bool reconnectAfterReset_ = false;
+  bool recoveredBefore_ = false;  // a recovery has run in this run
 };
 
 }  // namespace dorvane

@@ -28,7 +28,29 @@ Settlement Settle(const JobEvidence& e) {
   return e.started && e.kora1Running ? Settlement::kWatch : Settlement::kUnknown;
 }
 
-std::string SettlementText(Settlement s) {
+Interrupted WhoWasInterrupted(const JobEvidence& e, bool restart) {
+  if (!e.dataSame) return Interrupted::kUnknown;
+  if (restart) return e.kora1Running ? Interrupted::kDorvane : Interrupted::kBoth;
+  return e.kora1Running ? Interrupted::kUnknown : Interrupted::kKora1;
+}
+
+namespace {
+std::string UnknownOutcomeText(Interrupted who) {
+  switch (who) {
+    case Interrupted::kDorvane: return "ESITO SCONOSCIUTO: DORVANE SI E' INTERROTTO DURANTE LA STAMPA. CONTROLLARE IL "
+                                       "GIORNALE FISCALE DELLA STAMPANTE PRIMA DI STAMPARLO DI NUOVO";
+    case Interrupted::kKora1: return "ESITO SCONOSCIUTO: KORA1 SI E' INTERROTTO DURANTE LA STAMPA. CONTROLLARE IL "
+                                     "GIORNALE FISCALE DELLA STAMPANTE PRIMA DI STAMPARLO DI NUOVO";
+    case Interrupted::kBoth: return "ESITO SCONOSCIUTO: DORVANE E KORA1 SI SONO INTERROTTI DURANTE LA STAMPA. "
+                                    "CONTROLLARE IL GIORNALE FISCALE DELLA STAMPANTE PRIMA DI STAMPARLO DI NUOVO";
+    case Interrupted::kUnknown: break;
+  }
+  return "ESITO SCONOSCIUTO: ESITO DI KORA1 NON TROVATO. CONTROLLARE IL GIORNALE FISCALE DELLA STAMPANTE PRIMA DI "
+         "STAMPARLO DI NUOVO";
+}
+}  // namespace
+
+std::string SettlementText(Settlement s, Interrupted who) {
   switch (s) {
     case Settlement::kForget: return "RIPRESA: FILE DI INPUT NON PIU' PRESENTE O CAMBIATO, LAVORO DIMENTICATO";
     case Settlement::kResend: return "RIPRESA: LAVORO NON PRESO DA KORA1, SARA' INVIATO DI NUOVO";
@@ -38,8 +60,7 @@ std::string SettlementText(Settlement s) {
     case Settlement::kWatch: return "RIPRESA: LAVORO IN CORSO SU KORA1, IN ATTESA DELL'ESITO";
     case Settlement::kUnknown: break;
   }
-  return "ESITO SCONOSCIUTO: KORA1 SI E' INTERROTTO DURANTE LA STAMPA. CONTROLLARE IL GIORNALE FISCALE DELLA "
-         "STAMPANTE PRIMA DI STAMPARLO DI NUOVO";
+  return UnknownOutcomeText(who);
 }
 
 Settlement Recovery::Examine(const Job& job, JobEvidence& e) {

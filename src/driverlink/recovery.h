@@ -37,8 +37,20 @@ Settlement Settle(const JobEvidence& e);
 // The first line of SR_ERR reports a paper-out or an open cover.
 bool IsPaperOutLine(const std::string& line);
 
-// What the event log and the result box say of each settlement.
-std::string SettlementText(Settlement s);
+// Who was interrupted while KORA1 had the job, for an unknown outcome: what
+// is known, never more.
+enum class Interrupted {
+  kDorvane,  // a restart found the job in flight and KORA1 running since before it
+  kKora1,    // KORA1's process ended (or started again) during the job
+  kBoth,     // a restart found KORA1 started again, or gone, since the job
+  kUnknown,  // anything else, such as KORA1's job file holding another job
+};
+// restart: the first settlement of this run, of a job an earlier run left.
+Interrupted WhoWasInterrupted(const JobEvidence& e, bool restart);
+
+// What the event log and the result box say of each settlement; for an
+// unknown outcome, who was interrupted.
+std::string SettlementText(Settlement s, Interrupted who = Interrupted::kUnknown);
 
 // Reads what KORA1 left of the recorded job and decides its settlement.
 class Recovery {

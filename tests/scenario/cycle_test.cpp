@@ -440,6 +440,58 @@ INSTANTIATE_TEST_SUITE_P(Rules, SafetyRule,
                          ::testing::Values(Broken::kPrintedAgain, Broken::kJobInFlight, Broken::kJobNotAsRecorded,
                                            Broken::kNotRecorded));
 
+// An unknown outcome says who was interrupted while KORA1 had the job, as
+// far as is known, in the report filed and in the result box.
+enum class Interruption { kDorvane, kKora1, kBoth, kOtherJobFile };
+
+class UnknownOutcome : public Cycle, public ::testing::WithParamInterface<std::pair<Interruption, const char*>> {};
+
+TEST_P(UnknownOutcome, SaysWhoWasInterrupted) {
+  const auto [interruption, reason] = GetParam();
+  kora1.printMs = 100000;  // KORA1 takes the job and gives no verdict
+  Drop("A.001", Receipt(1));
+  h.RunFor(5000);
+  ASSERT_EQ(kora1.taken.size(), 1u);
+  const std::string journal = JoinPath(JoinPath(h.commonDir, "ZTKDORVANE"), "DORVJOB.DVN");
+  switch (interruption) {
+    case Interruption::kDorvane: {
+      // DORVANE died before the start signal was on record; KORA1 runs on.
+      std::string lines = h.mem.Content(journal);
+      lines.erase(lines.rfind("FASE=2\r\n"));
+      h.mem.Put(journal, lines);
+      break;
+    }
+    case Interruption::kKora1:
+      kora1.Stop(true);
+      break;
+    case Interruption::kBoth:
+      kora1.Stop(true);
+      h.RunFor(1000);
+      kora1.Start();
+      break;
+    case Interruption::kOtherJobFile:
+      h.mem.Put(kora1.File("SR_DATI"), Receipt(2));
+      break;
+  }
+  if (interruption != Interruption::kKora1) {
+    h.Restart();
+    Open();
+  }
+  h.RunFor(6000);
+  const std::string text = std::string("ESITO SCONOSCIUTO: ") + reason +
+                           ". CONTROLLARE IL GIORNALE FISCALE DELLA STAMPANTE PRIMA DI STAMPARLO DI NUOVO";
+  EXPECT_EQ(h.mem.Content(Err("A.001_ERR.ERR")), "E599: " + text + "\r\n");
+  EXPECT_TRUE(Logged("ERR: |" + text + "|" + In("A.001"))) << h.Log();
+  EXPECT_EQ(kora1.printed.size(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, UnknownOutcome,
+    ::testing::Values(std::pair{Interruption::kDorvane, "DORVANE SI E' INTERROTTO DURANTE LA STAMPA"},
+                      std::pair{Interruption::kKora1, "KORA1 SI E' INTERROTTO DURANTE LA STAMPA"},
+                      std::pair{Interruption::kBoth, "DORVANE E KORA1 SI SONO INTERROTTI DURANTE LA STAMPA"},
+                      std::pair{Interruption::kOtherJobFile, "ESITO DI KORA1 NON TROVATO"}));
+
 // Symbolic links in the input folder are never read, whatever they point at
 // and whenever they appear: each is told once, stays where it is, and the
 // receipts after it go on.
