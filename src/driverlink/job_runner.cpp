@@ -34,7 +34,7 @@ bool JobRunner::IsReceiptName(const std::string& name) const {
   return selection_.MatchesFilePrefix(name) && !selection_.IsReservedFileName(name);
 }
 
-bool JobRunner::IsKora1Connected() const { return !link_.x.Matr.empty() && link_.fs.Exists(link_.x.Matr); }
+bool JobRunner::Kora1Present() const { return !link_.x.Matr.empty() && link_.fs.Exists(link_.x.Matr); }
 
 void JobRunner::SetState(ExecState s) {
   if (s == state_) return;
@@ -71,13 +71,13 @@ void JobRunner::Tick() {
   } stepEnd{link_.inStep};
   if (link_.set.port.empty()) return;
   filing_.SweepLeftovers();
-  if (IsKora1Connected() && connected_) {
+  if (Kora1Present() && connected_) {
     if (!connectionShown_) ShowConnected(" (a)");
     SetState(StateStep());
     return;
   }
   connected_ = CheckKora1Dump();
-  if (IsKora1Connected() && connected_) {
+  if (Kora1Present() && connected_) {
     ShowConnected(" (b)");
   } else {
     ShowNotConnected();

@@ -60,7 +60,7 @@ class JobRunner {
   // A name in the input folder the selection could take as a receipt.
   bool IsReceiptName(const std::string& name) const;
   // SR_MATR is there: KORA1 has done its dump (asks the file system).
-  bool Kora1Present() const { return IsKora1Connected(); }
+  bool Kora1Present() const;
 
  private:
   friend struct test::Probe;
@@ -82,7 +82,6 @@ class JobRunner {
   // exchange files cleaned, KORA1 found or started.
   void SetExchangePaths();
   bool CheckKora1Dump();
-  bool IsKora1Connected() const;
   // The crash record: true when the job stays with KORA1.
   bool RecoverJob();
   bool ApplySettlement(Settlement s, const JobEvidence& e, ExecState holding);
