@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "driverlink/input_selection.h"
+#include "driverlink/folder_source.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/system_clock.h"
 #include "real_programs.h"
@@ -36,7 +36,8 @@ const TempDir& Folder(int count) {
   return *dir;
 }
 
-// The engine's selection alone, on settings that take every file.
+// The engine's choice alone, on settings that take every file: from the
+// folder's index, or listing the folder each time as where it is not watched.
 struct QuietHost : JobHost {
   void LogEvent(const std::string&, const std::string&) override {}
   void ShowResult(const std::string&) override {}
@@ -60,11 +61,16 @@ void Select(benchmark::State& state) {
   QuietHost host;
   LinkSettings settings;
   settings.fileFilter = "*";
+  settings.inputDir = dir.path();
   DriverLink link(fs, clock, processes, [&] { return settings; }, host);
+  link.TakeSettings();
   InputSelection selection(link);
+  FolderSource folder(link, selection);
+  // Watched: the index is made once, and each choice reads one key again.
+  folder.Changed({}, state.range(1) != 0);
   for (auto _ : state) {
-    std::string name = selection.FindNewestFile(dir.path());
-    if (name.empty()) {
+    std::optional<InputChoice> name = folder.Oldest();
+    if (!name) {
       state.SkipWithError("nothing selected");
       break;
     }
@@ -137,11 +143,16 @@ void Floor(benchmark::State& state) {
 const bool kRegistered = [] {
   for (int count : {1000, 10000, 100000}) {
     const std::string n = std::to_string(count);
-    benchmark::RegisterBenchmark("select", Select)->Arg(count)->Unit(benchmark::kMillisecond)->Repetitions(3)
-        ->ReportAggregatesOnly(true);
+    benchmark::RegisterBenchmark("select/unwatched", Select)->Args({count, 0})->Unit(benchmark::kMillisecond)
+        ->Repetitions(3)->ReportAggregatesOnly(true);
+    benchmark::RegisterBenchmark("select/indexed", Select)->Args({count, 1})->Unit(benchmark::kMillisecond)
+        ->Repetitions(3)->ReportAggregatesOnly(true);
     benchmark::RegisterBenchmark("listing", Listing)->Arg(count)->Unit(benchmark::kMillisecond)->Repetitions(3)
         ->ReportAggregatesOnly(true);
-    bench::AddRatio("input selection over " + n + " files / bare listing", "select/" + n, "listing/" + n);
+    bench::AddRatio("unwatched selection over " + n + " files / bare listing", "select/unwatched/" + n + "/0",
+                    "listing/" + n);
+    bench::AddRatio("indexed selection over " + n + " files / bare listing", "select/indexed/" + n + "/1",
+                    "listing/" + n);
   }
   for (const auto& [name, onDisk, noFlush] : {std::tuple{"job/through-kkora1", 0, 0}, {"job/disk", 1, 0},
                                                {"job/disk-without-flushes", 1, 1}})

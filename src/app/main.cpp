@@ -11,10 +11,12 @@
 #include "ui/console/console_ui.h"
 
 #ifdef _WIN32
+#include "platform/win32/event_waker.h"
 #include "platform/win32/win32_folder_watcher.h"
 #include "platform/win32/win32_platform.h"
 #else
 #include "platform/posix/inotify_watcher.h"
+#include "platform/posix/poll_waker.h"
 #include "platform/posix/posix_filesystem.h"
 #include "platform/posix/posix_processes.h"
 #include "platform/posix/posix_systeminfo.h"
@@ -143,10 +145,15 @@ int main(int argc, char** argv) {
   (void)HasDisplay;
   (void)headless;
 #endif
+#ifdef _WIN32
+  dorvane::EventWaker waker;
+#else
+  dorvane::PollWaker waker(watcher ? folderWatcher.PollFd() : -1);
+#endif
   dorvane::ConsoleUi ui(clock, std::cout);
   dorvane::Dispatcher dispatcher(fs, clock, processes, system, ui);
   dorvane::JobObservers observers(dispatcher, fs, clock, system, ui);
-  ui.Attach(&dispatcher, watcher, &observers);
+  ui.Attach(&dispatcher, watcher, &observers, &waker);
   dorvane::ConsoleUi::InstallSignalHandlers();
   if (!dispatcher.Form_Load()) {  // another instance runs
     if (system.OtherInstanceInAnotherSession()) ui.ShowMessage(dorvane::kOtherSessionInstance);

@@ -51,6 +51,7 @@ class Dispatcher : private JobHost {
   const DispatchState& State() const { return st_; }
   // The job engine, for what the front ends show and wake up for.
   const JobRunner& Jobs() const { return jobs_; }
+  JobRunner& Jobs() { return jobs_; }
   void AddObserver(JobEvents* observer) { jobs_.AddObserver(observer); }
   // The program has ended (second instance, or shutdown complete).
   bool Ended() const { return ended_; }

@@ -17,23 +17,31 @@ void EarlyTick::Retarget() {
   wasConnected_ = jobs.connected;
   if (dirs == watched_ && !reconnected) return;
   watched_ = dirs;
-  watcher_.Watch(dirs);
+  watching_ = watcher_.Watch(dirs);
 }
 
 void EarlyTick::Collect() {
   const DispatchState& st = d_.State();
-  const JobRunner& jobs = d_.Jobs();
+  JobRunner& jobs = d_.Jobs();
   const ExchangeFiles files = jobs.Snapshot().files;
-  for (const std::string& path : watcher_.TakeChanges()) {
-    const std::string name = BaseName(path);
-    if (EqualsNoCase(path, files.End) || EqualsNoCase(path, files.Err)) {
+  const std::vector<FolderChange> changes = watcher_.TakeChanges();
+  for (const FolderChange& change : changes) {
+    const std::string& path = change.path;
+    const bool input = EqualsNoCase(path, st.CurrInputFilePath) || EqualsNoCase(DirName(path), st.CurrInputFilePath);
+    if (change.kind == FolderChange::Kind::kLost) {
+      // What was missed may be receipts.
+      inputArrived_ = inputArrived_ || path.empty() || input;
+    } else if (change.kind != FolderChange::Kind::kWritten) {
+      continue;  // a file only begun, or gone, is nothing to run for
+    } else if (EqualsNoCase(path, files.End) || EqualsNoCase(path, files.Err)) {
       verdictArrived_ = true;
-    } else if (EqualsNoCase(DirName(path), st.CurrInputFilePath) && MatchesPattern(name, st.CurrFileFilter) &&
-               jobs.IsReceiptName(name)) {
+    } else if (input && MatchesPattern(BaseName(path), st.CurrFileFilter) && jobs.IsReceiptName(BaseName(path))) {
       // Our own work files and KORA1's are no one's receipts.
       inputArrived_ = true;
     }
   }
+  jobs.InputFolderChanged(changes, watching_);
+  if (waker_ && waker_->TakeWoken()) inputArrived_ = true;
 }
 
 void EarlyTick::Poll() {

@@ -9,9 +9,6 @@ namespace dorvane {
 
 namespace {
 
-// Larger than any real key: the best key's start value.
-constexpr const char* kSentinelKey = "29991231_235959";
-
 // Names of the driver link's and of KORA1's own files, refused as substrings.
 constexpr const char* kReservedParts[] = {
     "SR_MATR.00",   "SR_START.00",  "SR_ERR.00",    "SR_OUT.00",   "SR_DATI.00",   "FINESCO.00",
@@ -86,50 +83,14 @@ void InputSelection::TellFolder(const std::string& dir, const Status& listed) {
   }
 }
 
-std::string InputSelection::FindNewestFile(const std::string& currentDir) {
-  link_.key.clear();
-  if (currentDir.empty()) return "";
+void InputSelection::TellLinks(const std::string& dir) {
   // A link is never a receipt, whatever it points at: it stays where it is,
   // is told once, and the receipts after it go on.
-  for (const std::string& name : links_.NotYetTold(link_.fs, currentDir, link_.set.fileFilter)) RefuseLink(name);
-  std::vector<std::string> names;
-  // A folder that cannot be listed has no file to offer.
-  const Status listed = link_.fs.ListFiles(currentDir, names);
-  TellFolder(currentDir, listed);
-  if (!listed || names.empty()) {
-    TellWaiting(0);
-    return "";
-  }
-  const std::string year = std::to_string(link_.clock.Now().year);
-  int waiting = 0;
+  for (const std::string& name : links_.NotYetTold(link_.fs, dir, link_.set.fileFilter)) RefuseLink(name);
+}
 
-  std::string bestKey = kSentinelKey;
-  std::string bestName;
-  for (const std::string& name : names) {
-    if (!MatchesPattern(name, link_.set.fileFilter)) continue;
-    // Our own work files are skipped without a word: they are no one's mistake.
-    if (IsOwnWorkFile(name)) continue;
-    const bool reserved = IsReservedFileName(name);
-    if (!reserved && MatchesFilePrefix(name)) {
-      const std::string path = JoinPath(currentDir, name);
-      const std::string key = FindFileInfo(path);
-      // A receipt already printed in this run whose input could not be
-      // deleted stays where it is and is never handed over again.
-      if (key.empty() || link_.journal.WasPrinted(path, key)) continue;
-      if (key.compare(0, 4, year) != 0 || name == "." || name == "..") continue;
-      ++waiting;
-      if (key < bestKey) {
-        bestKey = key;
-        bestName = name;
-      }
-    } else if (reserved) {
-      link_.ShowResult("NOME FILE NON PERMESSO: " + name);
-    }
-  }
-  TellWaiting(waiting);
-  if (bestName.empty() || bestKey == kSentinelKey) return "";
-  link_.key = bestKey;
-  return bestName;
+void InputSelection::SeeLink(const std::string& name) {
+  if (MatchesPattern(name, link_.set.fileFilter) && !links_.WasTold(name)) RefuseLink(name);
 }
 
 }  // namespace dorvane

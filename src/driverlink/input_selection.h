@@ -1,7 +1,8 @@
-// The choice of the next input: the OLDEST eligible file of the input
-// folder, by its creation key, so that receipts print in the order they
-// arrived. Links, reserved names, our own work files, other years and
-// receipts already printed are never chosen.
+// What makes a file of the input folder a receipt to choose: its name, its
+// creation key, and never a link; and what the choice tells the operator
+// (links refused, reserved names, the folder unreachable, receipts waiting).
+// The folder source chooses the OLDEST by key, so that receipts print in
+// the order they arrived.
 #pragma once
 
 #include <string>
@@ -15,20 +16,25 @@ class InputSelection {
  public:
   explicit InputSelection(DriverLink& link) : link_(link) {}
 
-  // The name of the oldest eligible input in currentDir, or "" when none;
-  // its key is kept in the link for the hand-off.
-  std::string FindNewestFile(const std::string& currentDir);
   // The selection key "YYYYMMDD_HHMMSS" of a file's creation, "" when unreadable.
   std::string FindFileInfo(const std::string& filespec);
   bool IsReservedFileName(const std::string& name) const;
   bool MatchesFilePrefix(const std::string& name) const;
+  // Our own work files and the observers': never receipts.
+  bool IsOwnWorkFile(const std::string& name) const;
   // A link met in the input folder: told once, never read.
   bool RefuseLink(const std::string& name);
+  // The links in dir not told yet are told.
+  void TellLinks(const std::string& dir);
+  // A link seen by its event: told if it matches the filter and is not told yet.
+  void SeeLink(const std::string& name);
+  // A name gone: a link coming back under it is told again.
+  void LinkGone(const std::string& name) { links_.Forget(name); }
+  void TellWaiting(int receipts);
+  // The folder's listing failed or succeeded: told when that changes.
+  void TellFolder(const std::string& dir, const Status& listed);
 
  private:
-  bool IsOwnWorkFile(const std::string& name) const;
-  void TellWaiting(int receipts);
-  void TellFolder(const std::string& dir, const Status& listed);
 
   DriverLink& link_;
   LinkReport links_;  // links in the input folder already told

@@ -57,6 +57,10 @@ class JobRunner {
   EngineSnapshot Snapshot() const;
   // Where the job journal and the other records of the engine live.
   std::string JournalFolder() const { return link_.JournalFolder(); }
+  // What the folder watcher saw; watched: the input folder is watched.
+  void InputFolderChanged(const std::vector<FolderChange>& changes, bool watched) {
+    folder_.Changed(changes, watched);
+  }
   // A name in the input folder the selection could take as a receipt.
   bool IsReceiptName(const std::string& name) const;
   // SR_MATR is there: KORA1 has done its dump (asks the file system).

@@ -30,6 +30,8 @@ class LinkReport {
     return fresh;
   }
   void Told(const std::string& name) { told_.insert(name); }
+  bool WasTold(const std::string& name) const { return told_.count(name) != 0; }
+  void Forget(const std::string& name) { told_.erase(name); }
 
  private:
   std::set<std::string> told_;

@@ -3,9 +3,12 @@
 // filed; errors, paper-outs and a late driver on the way.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <memory>
 
@@ -126,6 +129,80 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarkerAndAPaperOutUntilPaperIsL
   EXPECT_EQ(Count(inst.Log(), "OK:  |CHIUSURA ZTK DORVANE|"), 1) << inst.Log();
   EXPECT_NE(inst.Log().find(today), std::string::npos) << inst.Log();
 }
+
+// Receipts dropped while the watch of the input folder misses changes: the
+// kernel's queue overflowing during a job, the folder removed and made
+// again, a file system mounted over it. Each is printed once, in order.
+enum class WatchLoss { kOverflow, kFolderMadeAgain, kMountedOver };
+
+class LostWatch : public Shop, public ::testing::WithParamInterface<WatchLoss> {
+ protected:
+  // The inotify queue of the dorvane started now holds `events` at most.
+  bool StartWithQueue(int events) {
+    const char* knob = "/proc/sys/fs/inotify/max_queued_events";
+    auto set = [&](const std::string& value) { return static_cast<bool>(std::ofstream(knob) << value << std::flush); };
+    std::string old;
+    if (!(std::ifstream(knob) >> old) || !set(std::to_string(events))) return false;
+    Start({"--take-delay-ms", "100"}, false);
+    // Taken at the watcher's start: wait for the program's first line.
+    WaitFor(10000, [&] { return !T().Read("dorvane.txt").empty(); });
+    set(old);
+    return true;
+  }
+  void DropSecond(const std::vector<std::string>& names, int& cents) {
+    for (const std::string& name : names) {
+      Drop(name, cents++);
+      struct stat st {};
+      ::stat(T().Path("in/" + name).c_str(), &st);
+      secondOf[name] = st.st_mtime;
+    }
+  }
+  std::map<std::string, std::time_t> secondOf;
+};
+
+TEST_P(LostWatch, ReceiptsDroppedMeanwhileArePrintedOnceInOrder) {
+  const std::string in = T().Path("in");
+  int cents = 100;
+  std::vector<std::string> names;
+  for (int i = 0; i < 40; ++i) names.push_back("W" + std::to_string(100 + i) + ".001");
+  switch (GetParam()) {
+    case WatchLoss::kOverflow:
+      if (!StartWithQueue(8)) GTEST_SKIP() << "the inotify queue cannot be made smaller here";
+      ::usleep(300 * 1000);
+      DropSecond({"FIRST.001"}, cents);
+      ASSERT_TRUE(WaitFor(10000, [&] { return T().Exists("data/ZTKKORA1/SR_START.001") || !T().Exists("in/FIRST.001"); }));
+      DropSecond(names, cents);  // five times the queue, while a job runs
+      break;
+    case WatchLoss::kFolderMadeAgain:
+    case WatchLoss::kMountedOver:
+      Start({}, false);
+      DropSecond({"FIRST.001"}, cents);
+      ASSERT_TRUE(Filed("out/FIRST.001.OUT"));
+      if (GetParam() == WatchLoss::kFolderMadeAgain) {
+        ASSERT_TRUE(WaitFor(5000, [&] { return ::rmdir(in.c_str()) == 0; }));
+        ASSERT_EQ(::mkdir(in.c_str(), 0755), 0);
+      } else if (std::system(("mount -t tmpfs -o size=1m tmpfs '" + in + "' 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+      }
+      names.resize(10);
+      NextSecond();
+      DropSecond(names, cents);
+      break;
+  }
+  for (const std::string& name : names) ASSERT_TRUE(Filed("out/" + name + ".OUT")) << name;
+  if (GetParam() == WatchLoss::kMountedOver) std::system(("umount '" + in + "'").c_str());
+  std::map<int, std::string> byJob;
+  for (const auto& [name, second] : secondOf) {
+    const std::string result = T().Read("out/" + name + ".OUT");
+    byJob[std::atoi(Field(result, "LAVORO").c_str())] = name;
+  }
+  ASSERT_EQ(byJob.size(), secondOf.size()) << "a receipt printed twice";
+  for (auto job = byJob.begin(); std::next(job) != byJob.end(); ++job)
+    EXPECT_LE(secondOf[job->second], secondOf[std::next(job)->second]) << job->second << " printed after a newer receipt";
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, LostWatch,
+                         ::testing::Values(WatchLoss::kOverflow, WatchLoss::kFolderMadeAgain, WatchLoss::kMountedOver));
 
 #endif  // KKORA1_EXE
 

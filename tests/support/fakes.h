@@ -160,6 +160,7 @@ struct Probe {
   }
   static DriverLink& Link(Dispatcher& d) { return Jobs(d).link_; }
   static InputSelection& Selection(Dispatcher& d) { return Jobs(d).selection_; }
+  static FolderSource& Folder(Dispatcher& d) { return Jobs(d).folder_; }
   static HandOff& HandingOff(Dispatcher& d) { return Jobs(d).handOff_; }
   static Monitor& Monitoring(Dispatcher& d) { return Jobs(d).monitor_; }
   static JobFiling& Filing(Dispatcher& d) { return Jobs(d).filing_; }
@@ -183,6 +184,11 @@ class OnFakes : public ::testing::Test {
   JobRunner& jobs() { return Probe::Jobs(*h.d); }
   const ExchangeFiles& x() { return Probe::Link(*h.d).x; }
   InputSelection& selection() { return Probe::Selection(*h.d); }
+  // The name of the input the input folder offers now, "" for none.
+  std::string Chosen() {
+    const std::optional<InputChoice> next = Probe::Folder(*h.d).Oldest();
+    return next ? BaseName(next->path) : "";
+  }
   HandOff& handOff() { return Probe::HandingOff(*h.d); }
   Monitor& monitor() { return Probe::Monitoring(*h.d); }
   JobFiling& filing() { return Probe::Filing(*h.d); }

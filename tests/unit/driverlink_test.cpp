@@ -26,29 +26,27 @@ TEST_F(DriverLink, SelectionSkipsReservedOwnAndForeignNames) {
   for (const char* name : {"sr_out.001", "OLD_SR_OUT.001", "QXChkBd.txt", "ABC.OUT", "ABC.ERR", "FASYCONV.TXT",
                            "xout2.tmp", "DORVRETRY.DVN", "DORVLOG.txt", "DORVCONF.txt.tmp"})
     Drop(name, "x");
-  EXPECT_EQ(selection().FindNewestFile(in), "");
+  EXPECT_EQ(Chosen(), "");
   EXPECT_EQ(c().txtKora1Result.Text, "NOME FILE NON PERMESSO: DORVCONF.txt.tmp");
 
   Drop("abc.out", "x");  // the extension test counts letter case
-  EXPECT_EQ(selection().FindNewestFile(in), "abc.out");
+  EXPECT_EQ(Chosen(), "abc.out");
   h.mem.Remove(In("abc.out"));
 
   c().txtFilePrefix.Set("ab");
   Drop("XAB0001.001", "x");
-  EXPECT_EQ(selection().FindNewestFile(in), "");
+  EXPECT_EQ(Chosen(), "");
   Drop("AB0001.001", "x");
-  EXPECT_EQ(selection().FindNewestFile(in), "AB0001.001");
+  EXPECT_EQ(Chosen(), "AB0001.001");
   h.mem.Remove(In("XAB0001.001"));
 
   c().txtFilePrefix.Set("");
   Drop("SR_OUT.TXT", "x");
   h.mem.SetCreationTime(In("SR_OUT.TXT"), {2026, 1, 1, 0, 0, 0});
-  EXPECT_EQ(selection().FindNewestFile(in), "SR_OUT.TXT");
+  EXPECT_EQ(Chosen(), "SR_OUT.TXT");
   c().chkCompatAdHoc.Set(1);
-  EXPECT_EQ(selection().FindNewestFile(in), "AB0001.001");
+  EXPECT_EQ(Chosen(), "AB0001.001");
 
-  EXPECT_EQ(selection().FindNewestFile(""), "");
-  EXPECT_EQ(selection().FindNewestFile(h.Path("missing")), "");
   EXPECT_TRUE(h.ui.messages.empty());
 }
 

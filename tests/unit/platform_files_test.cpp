@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -106,21 +107,46 @@ TEST_F(RealFiles, HiddenFilesAndDirectoriesAreNeitherFoundNorListed) {
   EXPECT_EQ(names, std::vector<std::string>{"A.001"});
 }
 
-TEST_F(RealFiles, TheWatcherReportsFilesWrittenOrRenamedInButNotFolders) {
+TEST_F(RealFiles, TheWatcherReportsFilesWrittenRemovedAndRenamedButNotFolders) {
+  using Kind = FolderChange::Kind;
   RealWatcher watcher;
   EXPECT_FALSE(watcher.Watch({P("absent")}));
   ASSERT_TRUE(watcher.Watch({dir.Root(), ""}));
   ASSERT_TRUE(files.WriteAll(P("a.001"), "x"));
   ASSERT_TRUE(files.WriteAll(P("b.tmp"), "x"));
   ASSERT_TRUE(files.Rename(P("b.tmp"), P("b.001")));
+  ASSERT_TRUE(files.Remove(P("a.001")));
   dir.MakeDir("sub");
-  std::set<std::string> seen;
+  std::set<std::pair<Kind, std::string>> seen;
+  auto saw = [&](Kind kind, const std::string& name) { return seen.count({kind, P(name)}) != 0; };
   EXPECT_TRUE(WaitFor(5000, [&] {
-    watcher.Wait(100);
-    for (const std::string& path : watcher.TakeChanges()) seen.insert(path);
-    return seen.count(P("a.001")) && seen.count(P("b.001"));
+    for (const FolderChange& c : watcher.TakeChanges()) seen.insert({c.kind, c.path});
+    return saw(Kind::kWritten, "a.001") && saw(Kind::kWritten, "b.001") && saw(Kind::kRemoved, "b.tmp") &&
+           saw(Kind::kRemoved, "a.001");
   }));
-  EXPECT_FALSE(seen.count(P("sub")));
+  for (Kind kind : {Kind::kCreated, Kind::kWritten, Kind::kRemoved}) EXPECT_FALSE(saw(kind, "sub"));
+#ifndef _WIN32
+  // The folder removed and made again: the loss is told and the new folder watched.
+  const std::string inner = P("sub");
+  ASSERT_TRUE(watcher.Watch({inner}));
+  std::filesystem::remove(inner);
+  seen.clear();
+  EXPECT_TRUE(WaitFor(5000, [&] {
+    for (const FolderChange& c : watcher.TakeChanges()) seen.insert({c.kind, c.path});
+    return seen.count({Kind::kLost, inner}) != 0;
+  }));
+  dir.MakeDir("sub");
+  seen.clear();
+  EXPECT_TRUE(WaitFor(5000, [&] {
+    for (const FolderChange& c : watcher.TakeChanges()) seen.insert({c.kind, c.path});
+    return seen.count({Kind::kLost, inner}) != 0;
+  })) << "the folder made again is told, as what happened meanwhile is unknown";
+  ASSERT_TRUE(files.WriteAll(JoinPath(inner, "c.001"), "x"));
+  EXPECT_TRUE(WaitFor(5000, [&] {
+    for (const FolderChange& c : watcher.TakeChanges()) seen.insert({c.kind, c.path});
+    return seen.count({Kind::kWritten, JoinPath(inner, "c.001")}) != 0;
+  }));
+#endif
 }
 
 // A management program polls the status file while DORVANE rewrites it: every read finds a whole file (on

@@ -166,8 +166,13 @@ TEST(Win32Child, DISABLED_WindowUntilAskedToClose) {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "DorvaneTestChild";
   RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "child", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr,
-                              wc.hInstance, nullptr);
+  // Under wine, a window can fail while the desktop is still starting on a busy machine: try for a while.
+  HWND hwnd = nullptr;
+  for (int i = 0; !hwnd && i < 50; ++i) {
+    if (i) Sleep(200);
+    hwnd = CreateWindowExA(0, wc.lpszClassName, "child", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+  }
   if (!hwnd) ExitProcess(3);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
@@ -198,7 +203,7 @@ class Win32ChildTest : public ::testing::Test {
     PROCESS_INFORMATION pi{};
     EXPECT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     children.push_back(pi);
-    EXPECT_TRUE(WaitFor(20000, [&] { return HasWindow(pi.dwProcessId); })) << "the child shows no window";
+    EXPECT_TRUE(WaitFor(30000, [&] { return HasWindow(pi.dwProcessId); })) << "the child shows no window";
     return children.back();
   }
   static bool HasWindow(DWORD pid) {

@@ -1,14 +1,22 @@
 #include "platform/posix/inotify_watcher.h"
 
-#include <poll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "text/paths.h"
 
 namespace dorvane {
+
+namespace {
+// Files appearing, complete (closed after writing, or renamed in) and going;
+// the folder itself going or moving.
+constexpr std::uint32_t kMask = IN_CREATE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF |
+                                IN_MOVE_SELF | IN_ONLYDIR;
+}  // namespace
 
 InotifyWatcher::InotifyWatcher() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
 
@@ -16,28 +24,37 @@ InotifyWatcher::~InotifyWatcher() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+bool InotifyWatcher::Add(Dir& d) {
+  struct stat st {};
+  if (::stat(d.path.c_str(), &st) != 0) return false;
+  d.wd = ::inotify_add_watch(fd_, d.path.c_str(), kMask);
+  d.dev = st.st_dev;
+  d.ino = st.st_ino;
+  return d.wd >= 0;
+}
+
+void InotifyWatcher::Drop(Dir& d) {
+  if (d.wd >= 0) ::inotify_rm_watch(fd_, d.wd);
+  d.wd = -1;
+}
+
 bool InotifyWatcher::Watch(const std::vector<std::string>& dirs) {
   if (fd_ < 0) return false;
-  for (const auto& [wd, dir] : dirs_) ::inotify_rm_watch(fd_, wd);
+  for (Dir& d : dirs_) Drop(d);
   dirs_.clear();
-  TakeChanges();  // what the old folders reported no longer matters
+  std::vector<FolderChange> old;
+  ReadEvents(old);  // what the old folders reported no longer matters
   bool all = true;
-  for (const std::string& dir : dirs) {
-    if (dir.empty()) continue;
-    // A file counts once complete: closed after writing, or renamed in.
-    const int wd = ::inotify_add_watch(fd_, dir.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_ONLYDIR);
-    if (wd < 0) {
-      all = false;
-      continue;
-    }
-    dirs_[wd] = dir;
+  for (const std::string& path : dirs) {
+    if (path.empty()) continue;
+    dirs_.push_back({path});
+    all = Add(dirs_.back()) && all;
   }
   return all;
 }
 
-std::vector<std::string> InotifyWatcher::TakeChanges() {
-  std::vector<std::string> paths;
-  if (fd_ < 0) return paths;
+void InotifyWatcher::ReadEvents(std::vector<FolderChange>& changes) {
+  using Kind = FolderChange::Kind;
   alignas(struct inotify_event) char buf[8192];
   for (;;) {
     const ssize_t n = ::read(fd_, buf, sizeof buf);
@@ -46,23 +63,43 @@ std::vector<std::string> InotifyWatcher::TakeChanges() {
     for (ssize_t at = 0; at < n;) {
       const auto* e = reinterpret_cast<const struct inotify_event*>(buf + at);
       at += static_cast<ssize_t>(sizeof(struct inotify_event) + e->len);
-      auto dir = dirs_.find(e->wd);
-      if (dir == dirs_.end()) continue;
-      if (e->mask & IN_IGNORED) {
-        dirs_.erase(dir);  // the folder went away
+      if (e->mask & IN_Q_OVERFLOW) {
+        changes.push_back({Kind::kLost, ""});
+        continue;
+      }
+      Dir* dir = nullptr;
+      for (Dir& d : dirs_)
+        if (d.wd == e->wd) dir = &d;
+      if (!dir) continue;
+      if (e->mask & (IN_IGNORED | IN_UNMOUNT | IN_DELETE_SELF | IN_MOVE_SELF)) {
+        if (e->mask & IN_IGNORED) dir->wd = -1;  // the kernel dropped the watch
+        changes.push_back({Kind::kLost, dir->path});
       } else if (e->len > 0 && !(e->mask & IN_ISDIR)) {
-        paths.push_back(JoinPath(dir->second, e->name));
+        const Kind kind = (e->mask & (IN_DELETE | IN_MOVED_FROM)) ? Kind::kRemoved
+                          : (e->mask & IN_CREATE)                 ? Kind::kCreated
+                                                                  : Kind::kWritten;
+        changes.push_back({kind, JoinPath(dir->path, e->name)});
       }
     }
   }
-  return paths;
 }
 
-bool InotifyWatcher::Wait(int ms) {
-  if (fd_ < 0) return false;
-  struct pollfd p {fd_, POLLIN, 0};
-  ::poll(&p, 1, ms < 0 ? 0 : ms);  // a signal ends the wait early, as it should
-  return true;
+void InotifyWatcher::CheckIdentity(Dir& d, std::vector<FolderChange>& changes) {
+  struct stat st {};
+  const bool there = ::stat(d.path.c_str(), &st) == 0;
+  if (there && d.wd >= 0 && st.st_dev == d.dev && st.st_ino == d.ino) return;
+  if (!there && d.wd < 0) return;  // still gone: told when it went
+  Drop(d);
+  if (there) Add(d);
+  changes.push_back({FolderChange::Kind::kLost, d.path});
+}
+
+std::vector<FolderChange> InotifyWatcher::TakeChanges() {
+  std::vector<FolderChange> changes;
+  if (fd_ < 0) return changes;
+  ReadEvents(changes);
+  for (Dir& d : dirs_) CheckIdentity(d, changes);
+  return changes;
 }
 
 }  // namespace dorvane

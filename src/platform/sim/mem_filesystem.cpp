@@ -121,6 +121,7 @@ Status MemFileSystem::Copy(const std::string& from, const std::string& to) {
 
 Status MemFileSystem::Remove(const std::string& path) {
   if (!files_.erase(path)) return Status::Of(kErrFileNotFound);
+  Removed(path);
   return Status::Ok();
 }
 
@@ -130,6 +131,7 @@ Status MemFileSystem::Rename(const std::string& from, const std::string& to) {
   if (Status st = CheckParent(to); !st) return st;
   File f = it->second;
   files_.erase(it);
+  Removed(from);
   files_[to] = f;
   Changed(to);
   return Status::Ok();
@@ -149,11 +151,12 @@ void MemFileSystem::Put(const std::string& path, const std::string& bytes) {
 void MemFileSystem::Erase(const std::string& path) {
   files_.erase(path);
   disk_.erase(path);
-  Changed(path);
+  Removed(path);
 }
 
 void MemFileSystem::SetCreationTime(const std::string& path, const LocalDateTime& when) {
   files_[path].created = when;
+  Changed(path);
   if (auto d = disk_.find(path); d != disk_.end()) d->second.created = when;
 }
 

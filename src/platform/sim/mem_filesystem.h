@@ -58,6 +58,8 @@ class MemFileSystem : public FileSystem {
   std::vector<std::string> FilesIn(const std::string& dir) const;
   // Called with the path of every file written, created or renamed in.
   std::function<void(const std::string&)> onChange;
+  // Called with the path of every file removed or renamed away.
+  std::function<void(const std::string&)> onRemove;
 
  private:
   struct File {
@@ -70,6 +72,9 @@ class MemFileSystem : public FileSystem {
   Status CheckParent(const std::string& path) const;
   void Changed(const std::string& path) {
     if (onChange) onChange(path);
+  }
+  void Removed(const std::string& path) {
+    if (onRemove) onRemove(path);
   }
 
   Clock* clock_;

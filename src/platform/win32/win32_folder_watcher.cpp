@@ -62,42 +62,34 @@ bool Win32FolderWatcher::Watch(const std::vector<std::string>& dirs) {
   return all;
 }
 
-std::vector<std::string> Win32FolderWatcher::TakeChanges() {
-  std::vector<std::string> paths;
+std::vector<FolderChange> Win32FolderWatcher::TakeChanges() {
+  using Kind = FolderChange::Kind;
+  std::vector<FolderChange> changes;
   for (auto& f : folders_) {
     if (!f->pending) continue;
     DWORD n = 0;
     if (!::GetOverlappedResult(f->dir, &f->ov, &n, FALSE)) {
-      if (::GetLastError() != ERROR_IO_INCOMPLETE) f->pending = false;  // the folder went away
+      if (::GetLastError() == ERROR_IO_INCOMPLETE) continue;
+      f->pending = false;  // the folder went away
+      changes.push_back({Kind::kLost, f->path});
       continue;
     }
-    // n == 0: more changes than the buffer held; the timer finds them.
+    // n == 0: more changes than the buffer held.
+    if (n == 0) changes.push_back({Kind::kLost, f->path});
     for (DWORD at = 0; n > 0;) {
       const auto* info = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(f->buf + at);
-      if (info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_MODIFIED ||
-          info->Action == FILE_ACTION_RENAMED_NEW_NAME) {
-        const int chars = static_cast<int>(info->FileNameLength / sizeof(WCHAR));
-        const int len = ::WideCharToMultiByte(CP_ACP, 0, info->FileName, chars, nullptr, 0, nullptr, nullptr);
-        std::string name(static_cast<std::size_t>(len), '\0');
-        ::WideCharToMultiByte(CP_ACP, 0, info->FileName, chars, name.data(), len, nullptr, nullptr);
-        paths.push_back(JoinPath(f->path, name));
-      }
+      const int chars = static_cast<int>(info->FileNameLength / sizeof(WCHAR));
+      const int len = ::WideCharToMultiByte(CP_ACP, 0, info->FileName, chars, nullptr, 0, nullptr, nullptr);
+      std::string name(static_cast<std::size_t>(len), '\0');
+      ::WideCharToMultiByte(CP_ACP, 0, info->FileName, chars, name.data(), len, nullptr, nullptr);
+      const bool gone = info->Action == FILE_ACTION_REMOVED || info->Action == FILE_ACTION_RENAMED_OLD_NAME;
+      changes.push_back({gone ? Kind::kRemoved : Kind::kWritten, JoinPath(f->path, name)});
       if (info->NextEntryOffset == 0) break;
       at += info->NextEntryOffset;
     }
-    f->Arm();
+    if (!f->Arm()) changes.push_back({Kind::kLost, f->path});
   }
-  return paths;
-}
-
-bool Win32FolderWatcher::Wait(int ms) {
-  std::vector<HANDLE> events;
-  for (auto& f : folders_)
-    if (f->pending) events.push_back(f->event);
-  if (events.empty()) return false;
-  ::WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE,
-                           static_cast<DWORD>(ms < 0 ? 0 : ms));
-  return true;
+  return changes;
 }
 
 }  // namespace dorvane

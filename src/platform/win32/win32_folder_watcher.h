@@ -10,7 +10,7 @@ namespace dorvane {
 
 // Folder changes from ReadDirectoryChangesW, one overlapped read per folder.
 // A folder whose watch fails (removed, a share that gives no notifications)
-// is left to the timer until the next Watch().
+// is reported lost and left to the timer until the next Watch().
 class Win32FolderWatcher : public FolderWatcher {
  public:
   Win32FolderWatcher();
@@ -19,8 +19,7 @@ class Win32FolderWatcher : public FolderWatcher {
   Win32FolderWatcher& operator=(const Win32FolderWatcher&) = delete;
 
   bool Watch(const std::vector<std::string>& dirs) override;
-  std::vector<std::string> TakeChanges() override;
-  bool Wait(int ms) override;
+  std::vector<FolderChange> TakeChanges() override;
 
  private:
   struct Folder;

@@ -13,11 +13,11 @@ extern "C" void OnCloseSignal(int) { g_closeSignal = 1; }
 
 ConsoleUi::ConsoleUi(Clock& clock, std::ostream& out) : clock_(clock), out_(out) {}
 
-void ConsoleUi::Attach(Dispatcher* dispatcher, FolderWatcher* watcher, JobObservers* observers) {
+void ConsoleUi::Attach(Dispatcher* dispatcher, FolderWatcher* watcher, JobObservers* observers, Waker* waker) {
   dispatcher_ = dispatcher;
-  watcher_ = watcher;
+  waker_ = waker;
   observers_ = observers;
-  earlyTick_.reset(watcher ? new EarlyTick(*dispatcher, *watcher) : nullptr);
+  earlyTick_.reset(watcher ? new EarlyTick(*dispatcher, *watcher, waker) : nullptr);
 }
 
 void ConsoleUi::InstallSignalHandlers() {
@@ -94,10 +94,14 @@ int ConsoleUi::Run(bool exitWhenDone) {
     // A wake-up that came during a tick makes the next tick due now.
     if (earlyTick_) earlyTick_->Poll();
     const std::int64_t due = dispatcher_->Ctl().Timer1.MsUntilDue();
-    // Waiting on the folders, the loop wakes for a change, the next tick,
-    // or a signal; the cap bounds a signal that lands just before the wait.
-    if (watcher_ && watcher_->Wait(static_cast<int>(due < 0 || due > 1000 ? 1000 : due))) continue;
-    clock_.Sleep(static_cast<int>(due < 0 || due > 50 ? 50 : due));
+    // Waiting on the waker, the loop wakes for a change, the next tick, a
+    // wake-up or a signal; the cap bounds a signal that lands just before
+    // the wait.
+    if (waker_) {
+      waker_->Wait(static_cast<int>(due < 0 || due > 1000 ? 1000 : due));
+    } else {
+      clock_.Sleep(static_cast<int>(due < 0 || due > 50 ? 50 : due));
+    }
   }
   return 0;
 }

@@ -16,8 +16,11 @@ namespace dorvane {
 class ConsoleUi : public QuietUi {
  public:
   ConsoleUi(Clock& clock, std::ostream& out);
-  // With a watcher the loop waits on it, and its changes run early ticks.
-  void Attach(Dispatcher* dispatcher, FolderWatcher* watcher = nullptr, JobObservers* observers = nullptr);
+  // With a watcher its changes run early ticks; with a waker the loop waits
+  // on it (the watcher's descriptor among what wakes it), and its wake-ups
+  // from other threads run early ticks too.
+  void Attach(Dispatcher* dispatcher, FolderWatcher* watcher = nullptr, JobObservers* observers = nullptr,
+              Waker* waker = nullptr);
 
   void ShowMessage(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
@@ -44,7 +47,7 @@ class ConsoleUi : public QuietUi {
   Clock& clock_;
   std::ostream& out_;
   Dispatcher* dispatcher_ = nullptr;
-  FolderWatcher* watcher_ = nullptr;
+  Waker* waker_ = nullptr;
   JobObservers* observers_ = nullptr;
   std::unique_ptr<EarlyTick> earlyTick_;
   std::string lastTip_;

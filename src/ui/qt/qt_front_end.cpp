@@ -1,6 +1,7 @@
 #include "ui/qt/qt_front_end.h"
 
 #include <csignal>
+#include <functional>
 #include <optional>
 
 #include <QApplication>
@@ -39,8 +40,13 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   Dispatcher dispatcher(fs, clock, processes, system, ui);
   ui.Attach(&dispatcher);
   JobObservers observers(dispatcher, fs, clock, system, ui);
+  // The pump runs at once for a wake-up from another thread: an event
+  // posted to the pump's timer.
+  QTimer pump;
+  std::function<void()> pumpOnce;
+  PostingWaker waker([&] { QMetaObject::invokeMethod(&pump, [&] { pumpOnce(); }, Qt::QueuedConnection); });
   std::optional<EarlyTick> earlyTick;
-  if (watcher) earlyTick.emplace(dispatcher, *watcher);
+  if (watcher) earlyTick.emplace(dispatcher, *watcher, &waker);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
   window.onClose = [&] {
     dispatcher.RequestClose();
@@ -49,8 +55,7 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
 
   // The pump: the window timer's ticks (early ones too), the model shown in
   // the window, signals.
-  QTimer pump;
-  QObject::connect(&pump, &QTimer::timeout, [&] {
+  pumpOnce = [&] {
     if (g_closeSignal) {
       g_closeSignal = 0;
       dispatcher.RequestClose();
@@ -60,7 +65,8 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
     dispatcher.RunPending();
     binding.Refresh();
     if (dispatcher.Ended()) app.quit();
-  });
+  };
+  QObject::connect(&pump, &QTimer::timeout, pumpOnce);
   std::signal(SIGINT, OnQtCloseSignal);
   std::signal(SIGTERM, OnQtCloseSignal);
   if (!dispatcher.Form_Load()) {  // another instance runs

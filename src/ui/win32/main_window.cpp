@@ -544,6 +544,9 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       if (wp == kPumpTimer && onPump) onPump();
       return 0;
+    case kWakeMessage:
+      if (onPump) onPump();
+      return 0;
     case kTrayMessage:
       if (onTray) onTray(static_cast<UINT>(LOWORD(lp)));
       return 0;

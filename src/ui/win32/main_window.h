@@ -17,6 +17,8 @@ namespace dorvane {
 
 // The tray icon's callback message, carrying the mouse message in lParam.
 inline constexpr UINT kTrayMessage = WM_APP + 1;
+// Posted from any thread: the pump runs at once.
+inline constexpr UINT kWakeMessage = WM_APP + 2;
 
 class MainWindow {
  public:

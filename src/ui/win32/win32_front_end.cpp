@@ -21,9 +21,11 @@ int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemI
   ui.Attach(&dispatcher);
   Binding binding(window, dispatcher, [&] { ui.ShowAbout(); });
   JobObservers observers(dispatcher, fs, clock, system, ui);
-  // A receipt or a verdict that lands makes the next tick due at once.
+  // A receipt or a verdict that lands makes the next tick due at once; so
+  // does a wake-up from another thread, posted to the window.
+  PostingWaker waker([&window] { PostMessageA(window.hwnd, kWakeMessage, 0, 0); });
   std::optional<EarlyTick> earlyTick;
-  if (watcher) earlyTick.emplace(dispatcher, *watcher);
+  if (watcher) earlyTick.emplace(dispatcher, *watcher, &waker);
   window.onClose = [&] { dispatcher.RequestClose(); };
   // The pump: the window timer's ticks and the model shown in the window,
   // also while a message box or the About box runs its own loop.
