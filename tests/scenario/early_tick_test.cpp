@@ -65,5 +65,45 @@ TEST_P(EarlyTicks, EachWakeUpRunsTheCycleAtOnceAndTheTimerAloneStillDoes) {
 
 INSTANTIATE_TEST_SUITE_P(EachKind, EarlyTicks, ::testing::Combine(::testing::Range(0, 4), ::testing::Bool()));
 
+// The input folder's index trusts the watcher: changes it reports lost are
+// made good by a listing at once, changes it never reports by the safety
+// net's listing a minute later. Either way each receipt prints once, in order.
+class Index : public Shop, public ::testing::WithParamInterface<bool> {
+ protected:
+  SimFolderWatcher watcher{h.mem};
+  EarlyTick early{d(), watcher};
+};
+
+TEST_P(Index, ReceiptsTheWatcherMissedArePrintedOnceInOrder) {
+  const bool toldLost = GetParam();
+  h.ui.onPump = [&] { early.Poll(); };
+  kora1.Start();
+  Open();
+  h.RunFor(3000);
+  ASSERT_TRUE(jobs().Snapshot().connected);
+  Drop("A.001", Receipt(0));
+  h.RunFor(3000);
+  ASSERT_EQ(kora1.taken.size(), 1u);
+  // Changes are dropped from now on: told as lost after six, or never told.
+  if (toldLost) {
+    watcher.dropNext = 6;
+  } else {
+    watcher.notifying = false;
+  }
+  std::vector<std::string> dropped{Receipt(0)};
+  for (int i = 1; i <= 8; ++i) {
+    Drop("R" + std::to_string(10 - i) + ".001", Receipt(i));  // name order is not creation order
+    dropped.push_back(Receipt(i));
+  }
+  const std::int64_t from = h.clock.MonotonicMs();
+  while (kora1.taken.size() < 2 && h.clock.MonotonicMs() - from < 70000) h.RunFor(100);
+  const std::int64_t waited = h.clock.MonotonicMs() - from;
+  EXPECT_TRUE(toldLost ? waited < 3000 : waited >= 55000) << waited << " ms";
+  h.RunFor(60000);
+  EXPECT_EQ(kora1.taken, dropped);
+}
+
+INSTANTIATE_TEST_SUITE_P(LostOrNeverTold, Index, ::testing::Bool());
+
 }  // namespace
 }  // namespace dorvane::test

@@ -126,7 +126,10 @@ bool PosixFileSystem::IsDirectory(const std::string& path) {
 }
 
 Status PosixFileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
-  return ListEntries(dir, names, [&](const dirent&, const std::string& path) { return Exists(path); });
+  // The entry's type spares a stat per file where the file system gives it.
+  return ListEntries(dir, names, [&](const dirent& e, const std::string& path) {
+    return e.d_type == DT_REG || (e.d_type == DT_UNKNOWN && Exists(path));
+  });
 }
 
 Status PosixFileSystem::CreationTime(const std::string& path, LocalDateTime& when) {
