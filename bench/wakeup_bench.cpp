@@ -5,6 +5,7 @@
 // DORVANE_TIMER_ONLY=1, as the program was before folder notifications;
 // "floor" is what the work itself needs.
 #include <benchmark/benchmark.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,9 +54,10 @@ void ReportLatencies(benchmark::State& state, const std::vector<double>& ms) {
 bool AwaitChange(FolderWatcher& watcher, const std::string& path, double seconds) {
   const auto end = Clock::now() + std::chrono::duration<double>(seconds);
   while (Clock::now() < end) {
-    watcher.Wait(5);
-    for (const std::string& changed : watcher.TakeChanges())
-      if (changed == path) return true;
+    struct pollfd p {watcher.PollFd(), POLLIN, 0};
+    ::poll(&p, 1, 5);
+    for (const FolderChange& changed : watcher.TakeChanges())
+      if (changed.path == path) return true;
   }
   return false;
 }

@@ -22,8 +22,9 @@ namespace dorvane {
 
 class FolderSource : public InputSource {
  public:
-  // How often a watched folder is listed anyway, for what events may have missed.
-  static constexpr std::int64_t kSafetyNetMs = 60000;
+  // How often a watched folder is listed anyway, for what events may have
+  // missed: a listing of names, a key read only for names not yet known.
+  static constexpr std::int64_t kSafetyNetMs = 30000;
   static constexpr std::size_t kMaxChanges = 100000;
 
   FolderSource(DriverLink& link, InputSelection& selection) : link_(link), selection_(selection) {}

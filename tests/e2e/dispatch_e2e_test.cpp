@@ -202,7 +202,11 @@ TEST_P(LostWatch, ReceiptsDroppedMeanwhileArePrintedOnceInOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, LostWatch,
-                         ::testing::Values(WatchLoss::kOverflow, WatchLoss::kFolderMadeAgain, WatchLoss::kMountedOver));
+                         ::testing::Values(WatchLoss::kOverflow, WatchLoss::kFolderMadeAgain, WatchLoss::kMountedOver),
+                         [](const auto& info) {
+                           const char* names[] = {"QueueOverflow", "FolderMadeAgain", "MountedOver"};
+                           return std::string(names[static_cast<int>(info.param)]);
+                         });
 
 #endif  // KKORA1_EXE
 
