@@ -134,6 +134,7 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarkerAndAPaperOutUntilPaperIsL
 // kernel's queue overflowing during a job, the folder removed and made
 // again, a file system mounted over it. Each is printed once, in order.
 enum class WatchLoss { kOverflow, kFolderMadeAgain, kMountedOver };
+constexpr const char* kWatchLossNames[] = {"QueueOverflow", "FolderMadeAgain", "MountedOver"};
 
 class LostWatch : public Shop, public ::testing::WithParamInterface<WatchLoss> {
  protected:
@@ -203,10 +204,7 @@ TEST_P(LostWatch, ReceiptsDroppedMeanwhileArePrintedOnceInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(Each, LostWatch,
                          ::testing::Values(WatchLoss::kOverflow, WatchLoss::kFolderMadeAgain, WatchLoss::kMountedOver),
-                         [](const auto& info) {
-                           const char* names[] = {"QueueOverflow", "FolderMadeAgain", "MountedOver"};
-                           return std::string(names[static_cast<int>(info.param)]);
-                         });
+                         [](const auto& info) { return std::string(kWatchLossNames[static_cast<int>(info.param)]); });
 
 #endif  // KKORA1_EXE
 
