@@ -112,6 +112,7 @@ ExecState JobRunner::ReadyStep() {
   if (!filing_.RetryPendingFiling()) return ExecState::kReady;
   const std::optional<InputChoice> next = port_.Next();
   const std::string name = next ? BaseName(next->path) : "";
+  link_.key = next ? next->key : "";
   link_.host.ShowSelectedFile(name);
   if (!next) {
     ++idleTicks_;
@@ -120,7 +121,6 @@ ExecState JobRunner::ReadyStep() {
     return ExecState::kReady;
   }
   idleTicks_ = 0;
-  link_.key = next->key;
   if (link_.set.AdHoc() && selection_.IsReservedFileName(name)) return ExecState::kReady;
   if (handOff_.SendFileToKora1(next->path)) return ExecState::kRunning;
   if (safety_.TakeBroken()) return Halt();
