@@ -1,7 +1,5 @@
 #include "driverlink/folder_source.h"
 
-#include <unordered_set>
-
 #include "text/paths.h"
 #include "text/text.h"
 
@@ -67,8 +65,9 @@ void FolderSource::Learn(const std::string& name, bool listed) {
 }
 
 bool FolderSource::List(std::vector<std::string>& names) {
-  selection_.TellLinks(dir_);
-  const Status listed = link_.fs.ListFiles(dir_, names);
+  std::vector<std::string> links;
+  const Status listed = link_.fs.ListFilesAndLinks(dir_, names, links);
+  selection_.TellLinks(links);
   selection_.TellFolder(dir_, listed);
   sweptMs_ = link_.clock.MonotonicMs();
   return listed.ok();
@@ -92,13 +91,24 @@ void FolderSource::Sweep() {
     stale_ = true;
     return;
   }
-  const std::unordered_set<std::string> there(names.begin(), names.end());
-  std::vector<std::string> gone;
-  for (const auto& [name, e] : names_)
-    if (!there.count(name)) gone.push_back(name);
-  for (const std::string& name : gone) Forget(name);
-  for (const std::string& name : names)
-    if (!names_.count(name)) Learn(name, true);
+  // Marked as listed in this sweep; the names left unmarked are gone.
+  ++sweep_;
+  for (const std::string& name : names) {
+    auto it = names_.find(name);
+    if (it == names_.end()) {
+      Learn(name, true);
+      it = names_.find(name);
+    }
+    if (it != names_.end()) it->second.sweep = sweep_;
+  }
+  for (auto it = names_.begin(); it != names_.end();) {
+    if (it->second.sweep == sweep_) {
+      ++it;
+      continue;
+    }
+    Unindex(it->first, it->second);
+    it = names_.erase(it);
+  }
 }
 
 void FolderSource::Apply() {

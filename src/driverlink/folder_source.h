@@ -41,6 +41,7 @@ class FolderSource : public InputSource {
     Kind kind = Kind::kIgnored;
     std::string key;  // candidates only
     std::uint64_t seq = 0;
+    std::uint64_t sweep = 0;  // the last safety-net listing that showed it
   };
 
   // Brings the index up to the changes the watcher reported.
@@ -69,6 +70,7 @@ class FolderSource : public InputSource {
   bool watched_ = false;
   std::int64_t sweptMs_ = 0;
   std::uint64_t nextSeq_ = 0;
+  std::uint64_t sweep_ = 0;
   int inYear_ = 0;  // candidates of this year
   std::vector<FolderChange> changes_;  // reported, not yet applied
   std::unordered_map<std::string, Entry> names_;

@@ -83,10 +83,10 @@ void InputSelection::TellFolder(const std::string& dir, const Status& listed) {
   }
 }
 
-void InputSelection::TellLinks(const std::string& dir) {
+void InputSelection::TellLinks(const std::vector<std::string>& links) {
   // A link is never a receipt, whatever it points at: it stays where it is,
   // is told once, and the receipts after it go on.
-  for (const std::string& name : links_.NotYetTold(link_.fs, dir, link_.set.fileFilter)) RefuseLink(name);
+  for (const std::string& name : links_.NotYetTold(links, link_.set.fileFilter)) RefuseLink(name);
 }
 
 void InputSelection::SeeLink(const std::string& name) {

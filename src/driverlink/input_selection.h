@@ -24,8 +24,8 @@ class InputSelection {
   bool IsOwnWorkFile(const std::string& name) const;
   // A link met in the input folder: told once, never read.
   bool RefuseLink(const std::string& name);
-  // The links in dir not told yet are told.
-  void TellLinks(const std::string& dir);
+  // The links a listing of the input folder found, those not told yet told.
+  void TellLinks(const std::vector<std::string>& links);
   // A link seen by its event: told if it matches the filter and is not told yet.
   void SeeLink(const std::string& name);
   // A name gone: a link coming back under it is told again.

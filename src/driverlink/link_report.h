@@ -14,9 +14,7 @@ namespace dorvane {
 class LinkReport {
  public:
   // The links in dir now whose names match filter and have not been told yet.
-  std::vector<std::string> NotYetTold(FileSystem& fs, const std::string& dir, const std::string& filter) {
-    std::vector<std::string> links;
-    fs.ListLinks(dir, links);
+  std::vector<std::string> NotYetTold(const std::vector<std::string>& links, const std::string& filter) {
     std::set<std::string> seen;
     for (const std::string& name : links)
       if (MatchesPattern(name, filter)) seen.insert(name);

@@ -47,6 +47,12 @@ class FileSystem {
     return Status::Ok();
   }
   virtual bool IsLink(const std::string& /*path*/) { return false; }
+  // Both listings at once; where the system allows, in one pass over the folder.
+  virtual Status ListFilesAndLinks(const std::string& dir, std::vector<std::string>& files,
+                                   std::vector<std::string>& links) {
+    ListLinks(dir, links);
+    return ListFiles(dir, files);
+  }
 
   // The file is still being written by the program that produced it.
   virtual bool HeldByWriter(const std::string& /*path*/) { return false; }

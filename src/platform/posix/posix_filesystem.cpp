@@ -132,6 +132,16 @@ Status PosixFileSystem::ListFiles(const std::string& dir, std::vector<std::strin
   });
 }
 
+Status PosixFileSystem::ListFilesAndLinks(const std::string& dir, std::vector<std::string>& files,
+                                          std::vector<std::string>& links) {
+  links.clear();
+  return ListEntries(dir, files, [&](const dirent& e, const std::string& path) {
+    const bool unknown = e.d_type == DT_UNKNOWN;
+    if (e.d_type == DT_LNK || (unknown && IsLink(path))) links.push_back(e.d_name);
+    return e.d_type == DT_REG || (unknown && Exists(path));
+  });
+}
+
 Status PosixFileSystem::CreationTime(const std::string& path, LocalDateTime& when) {
 #ifdef STATX_BTIME
   struct statx sx {};

@@ -23,6 +23,8 @@ class PosixFileSystem : public FileSystem {
   Status Flush(const std::string& path) override;
   Status FlushFolder(const std::string& dir) override;
   Status ListLinks(const std::string& dir, std::vector<std::string>& names) override;
+  Status ListFilesAndLinks(const std::string& dir, std::vector<std::string>& files,
+                           std::vector<std::string>& links) override;
   bool IsLink(const std::string& path) override;
   // Nothing stops a copy of a file still being written here, so the kernel
   // is asked whether a writer has it open; where it will not say, a file
