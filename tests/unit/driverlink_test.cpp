@@ -23,11 +23,17 @@ class DriverLink : public Shop {
 
 TEST_F(DriverLink, SelectionSkipsReservedOwnAndForeignNames) {
   c().txtFileFilter.Set("*.*");
-  for (const char* name : {"sr_out.001", "OLD_SR_OUT.001", "QXChkBd.txt", "ABC.OUT", "ABC.ERR", "FASYCONV.TXT",
-                           "xout2.tmp", "DORVRETRY.DVN", "DORVLOG.txt", "DORVCONF.txt.tmp"})
+  // Our own work files, dropped last, are skipped without a word.
+  for (const char* name : {"sr_out.001", "OLD_SR_OUT.001", "QXChkBd.txt", "ABC.OUT", "ABC.ERR", "DORVCONF.txt.tmp",
+                           "FASYCONV.TXT", "xout2.tmp", "DORVRETRY.DVN", "DORVLOG.txt"})
     Drop(name, "x");
   EXPECT_EQ(Chosen(), "");
   EXPECT_EQ(c().txtKora1Result.Text, "NOME FILE NON PERMESSO: DORVCONF.txt.tmp");
+  c().txtFileFilter.Set("*.001");
+  Drop("X.002", "x");
+  EXPECT_EQ(Chosen(), "") << "outside the filter";
+  c().txtFileFilter.Set("*.*");
+  h.mem.Remove(In("X.002"));
 
   Drop("abc.out", "x");  // the extension test counts letter case
   EXPECT_EQ(Chosen(), "abc.out");
