@@ -2,6 +2,8 @@
 // system, generated inputs, a silent UI, and the summary's ratio lines.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -44,6 +46,9 @@ class TempDir {
 // Writes bytes to path (replaced); throws std::runtime_error on failure, as a
 // benchmark without its input measures nothing.
 void WriteFile(const std::string& path, std::string_view bytes);
+
+// Latencies in ms: the p95 as the iteration's time, p50 and p95 as counters.
+void ReportLatencies(benchmark::State& state, const std::vector<double>& ms);
 
 // Writes `count` files named prefix + a six-digit number (from 000000) into
 // dir, each holding `bytes`: input folders of any size.

@@ -110,18 +110,6 @@ void QueueCpu(benchmark::State& state) {
 
 constexpr int kWakeUps = 200;
 
-double Percentile(std::vector<double> values, double p) {
-  std::sort(values.begin(), values.end());
-  const auto rank = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
-  return values[rank == 0 ? 0 : rank - 1];
-}
-
-void Report(benchmark::State& state, const std::vector<double>& ms) {
-  state.SetIterationTime(Percentile(ms, 0.95) / 1000);
-  state.counters["p50_ms"] = Percentile(ms, 0.5);
-  state.counters["p95_ms"] = Percentile(ms, 0.95);
-}
-
 // Wakes `waker` kWakeUps times at odd moments, each once the last was seen.
 class Waking {
  public:
@@ -165,7 +153,7 @@ void ConsoleWakeUp(benchmark::State& state) {
       }
       ms = waking.ms;
     }
-    Report(state, ms);
+    bench::ReportLatencies(state, ms);
   }
 }
 
@@ -192,7 +180,7 @@ void QtWakeUp(benchmark::State& state) {
       app.exec();
       ms = waking.ms;
     }
-    Report(state, ms);
+    bench::ReportLatencies(state, ms);
   }
 }
 #endif

@@ -38,18 +38,6 @@ std::vector<std::string> Env(bool early) {
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-double Percentile(std::vector<double> values, double p) {
-  std::sort(values.begin(), values.end());
-  const auto rank = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
-  return values[rank == 0 ? 0 : rank - 1];
-}
-
-void ReportLatencies(benchmark::State& state, const std::vector<double>& ms) {
-  state.SetIterationTime(Percentile(ms, 0.95) / 1000);
-  state.counters["p50_ms"] = Percentile(ms, 0.5);
-  state.counters["p95_ms"] = Percentile(ms, 0.95);
-}
-
 // Waits for a change to `path` among the watcher's; false after `seconds`.
 bool AwaitChange(FolderWatcher& watcher, const std::string& path, double seconds) {
   const auto end = Clock::now() + std::chrono::duration<double>(seconds);
@@ -94,7 +82,7 @@ void Latency(benchmark::State& state, bool early) {
         break;
       }
     }
-    if (ms.size() == kDrops) ReportLatencies(state, ms);
+    if (ms.size() == kDrops) bench::ReportLatencies(state, ms);
   }
 }
 
@@ -117,7 +105,7 @@ void LatencyFloor(benchmark::State& state) {
       files.WriteAll(dir.File("SR_START.001"), "1\r\n");
       ms.push_back(Ms(Clock::now() - start));
     }
-    ReportLatencies(state, ms);
+    bench::ReportLatencies(state, ms);
   }
 }
 
