@@ -209,8 +209,9 @@ Status ReceiptLedger::Open(const std::string& dir) {
   }
 
   if (!pendingLoaded_) {
-    // A failure told by an earlier run: this run tells when it is over.
-    if (!kept.empty()) writable_ = false;
+    // A failure told by an earlier run: this run tells it again while it
+    // lasts, and when it is over.
+    if (!kept.empty()) owesWritableAgain_ = true;
     // Kept records already in the ledger (the pending file outlived their
     // writing) are dropped, and the file with them.
     const auto before = kept.size();
@@ -273,8 +274,9 @@ Status ReceiptLedger::Drain() {
     queue_.pop_front();
   }
   if (pendingFileStale_) RemovePendingFile();
-  if (!writable_) {
+  if (!writable_ || owesWritableAgain_) {
     writable_ = true;
+    owesWritableAgain_ = false;
     if (notice_) notice_(false, kLedgerWritableAgain + dir_);
   }
   return Status::Ok();

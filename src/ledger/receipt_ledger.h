@@ -88,7 +88,8 @@ class ReceiptLedger : public JobEvents {
   std::deque<Entry> queue_;
   std::deque<std::string> recent_;  // keys of the last records, oldest first
   std::set<std::string> recentSet_;
-  bool writable_ = true;
+  bool writable_ = true;            // no failure told in this run
+  bool owesWritableAgain_ = false;  // an earlier run's failure left records to write
   std::string failedPath_;
 };
 

@@ -251,8 +251,12 @@ TEST_F(Ledger, AnUnwritableLedgerKeepsItsRecordsAndWritesThemInOrderOnceItCan) {
   EXPECT_EQ(notices[0].rfind("!REGISTRO SCONTRINI NON SCRIVIBILE: " + Month("2026-03") + " ", 0), 0u) << notices[0];
   EXPECT_NE(mem.Content(JoinPath(dir, ledger::kPendingFileName)).find("\"id\":\"3\""), std::string::npos);
 
-  mem.PowerCut();  // the pending file is durable; the program starts again
+  mem.PowerCut();  // the pending file is durable; the program starts again, still failing
   Restart();
+  ledger->Poll();
+  ledger->Poll();
+  ASSERT_EQ(notices.size(), 2u) << "told again at the start, once";
+  EXPECT_EQ(notices[1].rfind("!REGISTRO SCONTRINI NON SCRIVIBILE: " + Month("2026-03") + " ", 0), 0u) << notices[1];
   fs.FailPath(Month("2026-03"), 0);
   ledger->Poll();
   EXPECT_EQ(ledger->Waiting(), 0u);
@@ -262,7 +266,7 @@ TEST_F(Ledger, AnUnwritableLedgerKeepsItsRecordsAndWritesThemInOrderOnceItCan) {
   EXPECT_EQ(ids, (std::vector<std::string>{"1", "2", "3"}));
   ledger::ChainVerifier v = Verify({"2026-03"});
   EXPECT_TRUE(v.Whole()) << v.Report();
-  ASSERT_EQ(notices.size(), 2u);  // the new run tells the end of the failure the last one told
+  ASSERT_EQ(notices.size(), 3u);
   EXPECT_EQ(notices.back(), std::string(kLedgerWritableAgain) + dir);
 }
 
