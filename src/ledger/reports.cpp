@@ -235,12 +235,17 @@ std::string CsvHeader() {
          "Scontrino;Totale;Archiviato come;Ripreso;Risposta di KORA1\r\n";
 }
 
-std::string CsvRow(const Record& r) {
-  std::string out = std::to_string(r.n);
+std::string CsvRow(const Record& r, bool waiting) {
+  std::string out;
   const auto text = [&](std::string_view t) {
     out += ';';
     CsvText(out, t);
   };
+  if (waiting) {
+    CsvText(out, kWaitingMark);
+  } else {
+    out = std::to_string(r.n);
+  }
   const auto number = [&](std::uint64_t v) { out += ";" + std::to_string(v); };
   text(r.settled);
   text(r.taken);

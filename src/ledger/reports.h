@@ -67,7 +67,10 @@ std::string NormaliseStamp(std::string_view text, bool endOfDay);
 // text quoted, and a text beginning with "=", "+", "-", "@", TAB or CR made
 // inert with a leading "'". The caller writes the UTF-8 byte-order mark.
 std::string CsvHeader();
-std::string CsvRow(const Record& r);
+// waiting: a record DORVANE keeps but has not written yet, which has no
+// number; its N. says kWaitingMark.
+std::string CsvRow(const Record& r, bool waiting = false);
+inline constexpr const char* kWaitingMark = "in attesa";
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Walks the chain across the month files, in order, line by line.

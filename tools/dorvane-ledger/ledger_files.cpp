@@ -14,6 +14,9 @@ namespace {
 
 using ledger::Record;
 
+// The field that marks an exported line DORVANE has not written yet.
+constexpr const char* kWaitingField = "in_attesa";
+
 constexpr std::size_t kChunk = 1 << 20;
 
 // Calls f(number, line) for each line of the file (LF split, the line end
@@ -205,20 +208,30 @@ int Export(const std::string& dir, const std::string& from, const std::string& t
     const std::string header = ledger::CsvHeader();
     std::fwrite(header.data(), 1, header.size(), s.out);
   }
-  std::uint64_t count = 0;
-  const int status = Scan(dir, FilesFor(all, Month(from), Month(to)), q, false, s,
-                          [&](const Record& r, std::string_view line, bool) {
+  // The records DORVANE has not written yet are exported too, marked, so
+  // that the export's total is the day's.
+  std::uint64_t count = 0, waitingCount = 0;
+  const int status = Scan(dir, FilesFor(all, Month(from), Month(to)), q, true, s,
+                          [&](const Record& r, std::string_view line, bool waiting) {
     ++count;
+    if (waiting) ++waitingCount;
     if (format == Format::kCsv) {
-      const std::string row = ledger::CsvRow(r);
+      const std::string row = ledger::CsvRow(r, waiting);
       std::fwrite(row.data(), 1, row.size(), s.out);
-    } else {
-      std::fwrite(line.data(), 1, line.size(), s.out);
-      std::fputs("\r\n", s.out);
+      return;
     }
+    if (waiting && line.size() > 2) {
+      std::fprintf(s.out, "{\"%s\":true,", kWaitingField);
+      line.remove_prefix(1);
+    }
+    std::fwrite(line.data(), 1, line.size(), s.out);
+    std::fputs("\r\n", s.out);
   });
   if (status != 0) return status;
-  std::fprintf(s.err, "Record esportati: %llu\n", static_cast<unsigned long long>(count));
+  std::fprintf(s.err, "Record esportati: %llu", static_cast<unsigned long long>(count));
+  if (waitingCount)
+    std::fprintf(s.err, " (%llu %s di scrittura)", static_cast<unsigned long long>(waitingCount), ledger::kWaitingMark);
+  std::fputc('\n', s.err);
   return 0;
 }
 
