@@ -18,6 +18,8 @@ class JobObservers {
   // Work that waits for no event: records the ledger kept while it could
   // not write, notices due after a grace time, the status file's refresh.
   void Poll();
+  // What the status file says now, whether or not it could be written.
+  std::string StatusNow() { return status_.Content(""); }
 
  private:
   Dispatcher& d_;

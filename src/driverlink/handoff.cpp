@@ -10,6 +10,8 @@ namespace dorvane {
 
 namespace {
 constexpr const char* kInputUnavailable = "FILE DI INPUT NON DISPONIBILE: ";
+constexpr const char* kJournalNotWritable = "REGISTRO DEI LAVORI NON SCRIVIBILE: ";
+constexpr const char* kJournalWritableAgain = "REGISTRO DEI LAVORI DI NUOVO SCRIVIBILE: ";
 constexpr int kMaxCopyRetries = 300;  // 100 ms apart: about 30 s for a writer to finish
 
 // The job's identity: when it was taken, and a hash that tells apart two
@@ -84,6 +86,25 @@ Status HandOff::RecordJob(const std::string& source, const std::string& data) {
   return link_.journal.Record(job);
 }
 
+bool HandOff::Recorded(const Status& st) {
+  const std::string folder = link_.JournalFolder();
+  if (st) {
+    if (journalDown_) {
+      journalDown_ = false;
+      link_.host.LogEvent(kOk, kJournalWritableAgain + folder);
+      link_.events.JournalWritable(folder);
+    }
+    return true;
+  }
+  if (!journalDown_) {
+    journalDown_ = true;
+    link_.ShowResult(kJournalNotWritable + folder + " " + st.Message());
+    link_.host.LogEvent(kErr, link_.result);
+    link_.events.JournalUnwritable(folder, st.Message());
+  }
+  return false;
+}
+
 bool HandOff::SendFileToKora1(const std::string& source) {
   link_.input = source;
   failedOnDriverSide_ = false;
@@ -112,7 +133,12 @@ bool HandOff::SendFileToKora1(const std::string& source) {
   if (!failed) step(link_.fs.FlushFolder(kora1Dir));
   // The job is recorded before KORA1 can take it, so that after a crash it
   // is settled from KORA1's files and never sent twice.
-  if (!failed) step(RecordJob(source, data));
+  // No job without its record: without one a crash could print it twice.
+  bool recorded = true;
+  if (!failed) {
+    recorded = Recorded(RecordJob(source, data));
+    failed = failedOnDriverSide_ = !recorded;
+  }
   const bool asRecorded = failed || safety_.HandedOverAsRecorded();
   if (!failed && asRecorded) step(link_.fs.WriteAll(link_.x.Start, "1\r\n"));
   if (failed || !asRecorded) {
@@ -120,7 +146,7 @@ bool HandOff::SendFileToKora1(const std::string& source) {
     link_.SubKillFile(link_.x.Start);
     link_.SubKillFile(link_.x.Dati);
     link_.journal.Settle(false);
-    if (asRecorded) link_.ShowResult(kInputUnavailable + errorText);
+    if (asRecorded && recorded) link_.ShowResult(kInputUnavailable + errorText);
     return false;
   }
   // KORA1 may have the job from here on: nothing is undone. A start signal

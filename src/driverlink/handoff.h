@@ -22,6 +22,9 @@ class HandOff {
   // The last hand-off failed on KORA1's exchange files (or met a link): the
   // input is fine and stays for the next tick.
   bool FailedOnDriverSide() const { return failedOnDriverSide_; }
+  // That failure is the job journal's, told once for its episode: the
+  // hand-offs wait quietly until the journal can be written again.
+  bool FailureTold() const { return journalDown_ && failedOnDriverSide_; }
 
  private:
   Status CopyJob(const std::string& source, bool& refused, std::string& data);
@@ -29,11 +32,15 @@ class HandOff {
   // hand-off ends here (a link, or an input unreadable for about 30 s).
   bool ReadJobWhenFree(const std::string& source, bool& refused, std::string& data);
   Status RecordJob(const std::string& source, const std::string& data);
+  // Tells the start and the end of an episode of a journal that cannot be
+  // written; true when the job was recorded.
+  bool Recorded(const Status& st);
 
   DriverLink& link_;
   InputSelection& selection_;
   SafetyRules& safety_;
   bool failedOnDriverSide_ = false;
+  bool journalDown_ = false;
 };
 
 }  // namespace dorvane

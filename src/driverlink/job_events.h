@@ -46,6 +46,10 @@ class JobEvents {
   // One of the input, output or error folders cannot be reached, and is back.
   virtual void FolderUnreachable(const std::string& /*folder*/, const std::string& /*reason*/) {}
   virtual void FolderBack(const std::string& /*folder*/) {}
+  // The job journal cannot be written (its folder, the port's description):
+  // nothing is handed over until it can, again.
+  virtual void JournalUnwritable(const std::string& /*folder*/, const std::string& /*reason*/) {}
+  virtual void JournalWritable(const std::string& /*folder*/) {}
   virtual void StateChanged(ExecState /*from*/, ExecState /*to*/) {}
   // Receipts in the input folder the selection would take, counted at each
   // selection.
@@ -80,6 +84,10 @@ class JobEventsFanOut : public JobEvents {
     Each([&](JobEvents& o) { o.FolderUnreachable(f, r); });
   }
   void FolderBack(const std::string& f) override { Each([&](JobEvents& o) { o.FolderBack(f); }); }
+  void JournalUnwritable(const std::string& f, const std::string& r) override {
+    Each([&](JobEvents& o) { o.JournalUnwritable(f, r); });
+  }
+  void JournalWritable(const std::string& f) override { Each([&](JobEvents& o) { o.JournalWritable(f); }); }
   void StateChanged(ExecState a, ExecState b) override { Each([&](JobEvents& o) { o.StateChanged(a, b); }); }
   void Waiting(int n) override { Each([&](JobEvents& o) { o.Waiting(n); }); }
   bool OwnsFile(const std::string& name) const override {

@@ -126,7 +126,7 @@ ExecState JobRunner::ReadyStep() {
   if (safety_.TakeBroken()) return Halt();
   if (handOff_.FailedOnDriverSide()) {
     // Nothing is wrong with the receipt: it stays and is tried again.
-    link_.host.LogEvent(kErr, link_.result);
+    if (!handOff_.FailureTold()) link_.host.LogEvent(kErr, link_.result);
   } else {
     filing_.HandleKora1Error(link_.result, Outcome::kInputFailed);
     if (safety_.TakeBroken()) return Halt();

@@ -33,6 +33,10 @@ const std::vector<NoticeRow> kNotices = {
      "IL REGISTRO DEGLI SCONTRINI NON SI AGGIORNA[: <motivo>]"},
     {E::kLedgerUnwritable, P::kEnd, I::kInfo, "REGISTRO DEGLI SCONTRINI DI NUOVO SCRIVIBILE",
      "IL REGISTRO DEGLI SCONTRINI SI AGGIORNA DI NUOVO"},
+    {E::kJournalUnwritable, P::kStart, I::kError, "REGISTRO DEI LAVORI NON SCRIVIBILE",
+     "<cartella>: GLI SCONTRINI RESTANO IN ATTESA[ (<motivo>)]"},
+    {E::kJournalUnwritable, P::kEnd, I::kInfo, "REGISTRO DEI LAVORI DI NUOVO SCRIVIBILE",
+     "<cartella>: LA STAMPA DEGLI SCONTRINI RIPRENDE"},
 };
 
 // The value of a placeholder's name; nullptr for a name that is none.

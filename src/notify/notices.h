@@ -21,6 +21,7 @@ enum class Episode {
   kFilingFailed,       // FilingFailed ... FiledLater
   kLinkRefused,        // LinkRefused
   kLedgerUnwritable,   // LedgerWritable(false) ... LedgerWritable(true)
+  kJournalUnwritable,  // JournalUnwritable ... JournalWritable
 };
 
 enum class Phase { kStart, kEnd };

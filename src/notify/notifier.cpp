@@ -174,6 +174,15 @@ void Notifier::FolderUnreachable(const std::string& folder, const std::string& r
 
 void Notifier::FolderBack(const std::string& folder) { Finish(Episode::kFolderUnreachable, folder); }
 
+void Notifier::JournalUnwritable(const std::string& folder, const std::string& reason) {
+  NoticeValues v;
+  v.folder = folder;
+  v.reason = FirstLine(reason);
+  Begin(Episode::kJournalUnwritable, {}, v, false);
+}
+
+void Notifier::JournalWritable(const std::string&) { Finish(Episode::kJournalUnwritable, {}); }
+
 void Notifier::LedgerWritable(bool writable, const std::string& reason) {
   if (writable) {
     Finish(Episode::kLedgerUnwritable, {});

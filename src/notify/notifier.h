@@ -47,6 +47,8 @@ class Notifier : public JobEvents {
   void Kora1Found() override;
   void FolderUnreachable(const std::string& folder, const std::string& reason) override;
   void FolderBack(const std::string& folder) override;
+  void JournalUnwritable(const std::string& folder, const std::string& reason) override;
+  void JournalWritable(const std::string& folder) override;
   void StateChanged(ExecState from, ExecState to) override;
 
   // The receipt ledger could not be written (its reason), or can be again.

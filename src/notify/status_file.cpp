@@ -70,6 +70,11 @@ void StatusFile::StateChanged(ExecState, ExecState to) {
   if (to == ExecState::kReady) printing_.clear();  // no job in flight
 }
 void StatusFile::Waiting(int receipts) { waiting_ = receipts; }
+void StatusFile::JournalUnwritable(const std::string& folder, const std::string& reason) {
+  journalDown_ = "{\"cartella\": " + Json(folder) + ", \"motivo\": " + Json(FirstLine(reason)) + ", \"dal\": " +
+                 Json(clock_.Now().Stamp()) + "}";
+}
+void StatusFile::JournalWritable(const std::string&) { journalDown_.reset(); }
 
 std::string StatusFile::Content(const std::string& written) {
   RollDay();
@@ -93,6 +98,7 @@ std::string StatusFile::Content(const std::string& written) {
                                : "{\"esito\": " + Json(Words(last_->outcome).status) + ", \"file\": " +
                                      Json(last_->input) + ", \"ora\": " + Json(last_->time) +
                                      ", \"testo\": " + Json(last_->text) + "}");
+  field("registro_lavori_non_scrivibile", journalDown_ ? *journalDown_ : "null");
   const Notifier::Told* told = notices_ ? notices_->Current() : nullptr;
   field("episodio", !told ? "null"
                           : "{\"icona\": " + Json(IconWord(told->icon)) + ", \"titolo\": " + Json(told->title) +

@@ -45,6 +45,8 @@ class StatusFile : public JobEvents {
   void Settled(const Job& job) override;
   void Kora1Lost(const std::string& reason) override;
   void Kora1Found() override;
+  void JournalUnwritable(const std::string& folder, const std::string& reason) override;
+  void JournalWritable(const std::string& folder) override;
   void StateChanged(ExecState from, ExecState to) override;
   void Waiting(int receipts) override;
   bool OwnsFile(const std::string& name) const override { return IsStatusFile(name); }
@@ -78,6 +80,7 @@ class StatusFile : public JobEvents {
   std::string printing_;
   std::optional<int> waiting_;
   std::optional<Last> last_;
+  std::optional<std::string> journalDown_;  // the journal's folder and why it cannot be written
   std::string day_;  // the date the counts are of
   std::array<int, kOutcomeCount> counts_{};  // by outcome
 

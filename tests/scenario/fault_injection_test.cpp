@@ -155,6 +155,28 @@ TEST(FaultInjection, OutputAndErrorFoldersFullOrGoneForAWhile) {
   }
 }
 
+// DORVANE's data folder read-only: no job can be recorded, so none is handed
+// over; told once (log, notification, status), and every receipt prints once
+// when the folder can be written again.
+TEST(FaultInjection, AReadOnlyDataFolderHoldsTheHandOffsToldOnce) {
+  Day day;
+  const std::string data = JoinPath(day.h.commonDir, "ZTKDORVANE");
+  day.h.fs.SetFolderFault(data, kErrPermissionDenied);
+  day.h.RunFor(20000);
+  EXPECT_TRUE(day.kora1.taken.empty());
+  EXPECT_EQ(Count(day.h.Log(), "REGISTRO DEI LAVORI NON SCRIVIBILE: " + data + " "), 1) << day.h.Log();
+  EXPECT_EQ(Count(day.h.Log(), "ERR"), 1) << day.h.Log();
+  ASSERT_FALSE(day.h.ui.notices.empty());
+  EXPECT_EQ(day.h.ui.notices.back().title, "REGISTRO DEI LAVORI NON SCRIVIBILE");
+  EXPECT_NE(day.h.observers->StatusNow().find("\"registro_lavori_non_scrivibile\": {\"cartella\""), std::string::npos);
+  day.h.fs.SetFolderFault(data, 0);
+  day.Run(0);
+  day.Check("after a read-only data folder", true);
+  EXPECT_EQ(day.kora1.taken.size(), day.names.size());
+  EXPECT_EQ(Count(day.h.Log(), "REGISTRO DEI LAVORI DI NUOVO SCRIVIBILE: " + data), 1);
+  EXPECT_NE(day.h.observers->StatusNow().find("\"registro_lavori_non_scrivibile\": null"), std::string::npos);
+}
+
 TEST(FaultInjection, DorvaneKilledAtEveryOperationWithAndWithoutAPowerCut) {
   const int operations = Day().Run(0);
   for (bool powerCut : {false, true}) {

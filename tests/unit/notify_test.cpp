@@ -37,6 +37,8 @@ const N kFiled{kI, "ARCHIVIAZIONE COMPLETATA", "ABC.001 ARCHIVIATO"};
 const N kLink{kW, "COLLEGAMENTO SIMBOLICO NON LETTO", "LINK.001 NELLA CARTELLA DI INPUT: NON VIENE STAMPATO"};
 const N kLedger{kW, "REGISTRO DEGLI SCONTRINI NON SCRIVIBILE", "IL REGISTRO DEGLI SCONTRINI NON SI AGGIORNA: Disco pieno 61"};
 const N kLedgerBack{kI, "REGISTRO DEGLI SCONTRINI DI NUOVO SCRIVIBILE", "IL REGISTRO DEGLI SCONTRINI SI AGGIORNA DI NUOVO"};
+const N kJournal{kE, "REGISTRO DEI LAVORI NON SCRIVIBILE", "C:\\data: GLI SCONTRINI RESTANO IN ATTESA (Autorizzazione negata 70)"};
+const N kJournalBack{kI, "REGISTRO DEI LAVORI DI NUOVO SCRIVIBILE", "C:\\data: LA STAMPA DEGLI SCONTRINI RIPRENDE"};
 
 struct Shop { VirtualClock clock; FakeUi ui; Notifier n{clock, ui}; };
 using Step = std::function<void(Shop&)>;
@@ -70,6 +72,8 @@ TEST(Notifier, EachEpisodeIsToldOnceAtItsStartAndOnceAtItsEnd) {
       {"a link", {ON(LinkRefused("LINK.001"))}, {kLink}},
       {"the ledger", {ON(LedgerWritable(true)), ON(LedgerWritable(false, "Disco pieno 61")), ON(LedgerWritable(false, "Disco pieno 61")),
         ON(LedgerWritable(true)), ON(LedgerWritable(true))}, {kLedger, kLedgerBack}},
+      {"the job journal", {ON(JournalUnwritable("C:\\data", "Autorizzazione negata 70")), ON(JournalWritable("C:\\data"))},
+       {kJournal, kJournalBack}},
       {"nothing while closing, not even an end", {ON(PaperHeld(kIn, kPaper)), ON(Kora1Lost("")), ON(SetClosing()), ON(PaperReleased(kIn)),
         ON(Settled(Settle(Outcome::kRefused, kE021))), At(20000), ON(LedgerWritable(false, "x")), ON(Kora1Found())}, {kPaperOut}},
   };
@@ -120,7 +124,7 @@ TEST_F(StatusFileOnFakes, TheWholeFileAsAReaderFindsIt) {
   EXPECT_EQ(Read(), "{\r\n  \"formato\": 1,\r\n  \"programma\": \"ZTK DORVANE\",\r\n  \"versione\": \"" + ProgramAboutTexts().Version.substr(9) +
                         "\",\r\n  \"pid\": 4242,\r\n  \"scritto\": \"2026-03-05 09:00:00\",\r\n  \"kora1_connesso\": false,\r\n"
                         "  \"stato\": 0,\r\n  \"stato_parola\": \"pronto\",\r\n  \"in_stampa\": null,\r\n  \"in_attesa\": null,\r\n"
-                        "  \"ultimo_esito\": null,\r\n  \"episodio\": null,\r\n  \"oggi\": {\"data\": \"2026-03-05\", \"stampati\": 0, "
+                        "  \"ultimo_esito\": null,\r\n  \"registro_lavori_non_scrivibile\": null,\r\n  \"episodio\": null,\r\n  \"oggi\": {\"data\": \"2026-03-05\", \"stampati\": 0, "
                         "\"rifiutati\": 0, \"sconosciuti\": 0, \"non_consegnati\": 0}\r\n}\r\n");
   Job job;
   job.input = "C:\\in\\CAFF\xC8 \"1\"\x80.001";  // Windows-1252 comes out as UTF-8, with escapes
