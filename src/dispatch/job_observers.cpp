@@ -6,12 +6,15 @@ JobObservers::JobObservers(Dispatcher& dispatcher, FileSystem& fs, Clock& clock,
     : d_(dispatcher),
       notifier_(clock, ui),
       // Beside the job journal; a failure to write is told in the result box
-      // and the event log, once, and once again when writing works again.
+      // and the event log, once, and once again when writing works again;
+      // where a job that did not print is kept, in the event log.
       ledger_(fs, clock, [this] { return d_.Jobs().JournalFolder(); },
-              [this](bool failure, const std::string& line) {
+              [this](LedgerNotice what, const std::string& line) {
+                d_.LogEvent(what == LedgerNotice::kNotWritable ? kErr : kOk, line);
+                // The job's reason stays in the result box.
+                if (what == LedgerNotice::kCopyKept) return;
                 d_.Ctl().txtKora1Result.Set(line);
-                d_.LogEvent(failure ? kErr : kOk, line);
-                notifier_.LedgerWritable(!failure, line);
+                notifier_.LedgerWritable(what == LedgerNotice::kWritableAgain, line);
               }),
       status_(fs, clock, system, [this] { return d_.Jobs().JournalFolder(); }, &notifier_) {
   for (JobEvents* observer : std::initializer_list<JobEvents*>{&notifier_, &ledger_, &status_})

@@ -54,8 +54,10 @@ Job DriverLink::JobInFlight() {
   return job;
 }
 
-void DriverLink::TellSettled(Outcome outcome, const std::string& text, std::vector<std::string> filedAs) {
+void DriverLink::TellSettled(Outcome outcome, const std::string& text, std::vector<std::string> filedAs,
+                             std::optional<std::string> data) {
   Job job = JobInFlight();
+  job.data = std::move(data);
   job.outcome = outcome;
   job.text = text;
   job.filedAs = std::move(filedAs);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,10 @@ struct Job {
   std::string text;
   std::vector<std::string> filedAs;  // full paths written in the output and error folders
   bool recovered = false;  // settled from what KORA1 left, after a crash or a reconnection
+  // A job that did not print: the job data as handed to KORA1 (the input
+  // itself when none reached it), when it could be read. Only the Settled
+  // event carries it, for the ledger's copy; the journal does not.
+  std::optional<std::string> data;
 };
 
 }  // namespace dorvane

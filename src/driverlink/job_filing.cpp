@@ -192,7 +192,7 @@ bool JobFiling::HandleKora1Error(const std::string& message, Outcome outcome) {
   bool paperOut = false;
   link_.Reported(monitor_.IsPaperOut(paperOut), ok);
   monitor_.SetPaperOut(paperOut, message);
-  link_.TellSettled(outcome, outcome == Outcome::kUnknown ? "E599: " + message : message, names);
+  link_.TellSettled(outcome, outcome == Outcome::kUnknown ? "E599: " + message : message, names, f.data);
   // The input goes before KORA1's report of it, so that a crash in between
   // never finds the report gone and the job still waiting for one.
   bool deleted = false;

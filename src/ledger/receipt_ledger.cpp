@@ -31,7 +31,7 @@ bool IsLedgerFile(const std::string& name) { return ledger::IsLedgerFileName(nam
 ReceiptLedger::ReceiptLedger(FileSystem& fs, Clock& clock, Folder folder, Notice notice)
     : fs_(fs), clock_(clock), folder_(std::move(folder)), notice_(std::move(notice)) {}
 
-Record ReceiptLedger::MakeRecord(const Job& job) {
+Record ReceiptLedger::MakeRecord(const Job& job, std::vector<Copy>* copies) {
   Record r;
   r.id = ledger::Cp1252ToUtf8(job.id);
   r.outcome = Words(job.outcome).ledger;
@@ -40,12 +40,14 @@ Record ReceiptLedger::MakeRecord(const Job& job) {
   r.input = ledger::Cp1252ToUtf8(BaseName(job.input));
   r.folder = ledger::Cp1252ToUtf8(DirName(job.input));
   std::string bytes;
-  if (Status st = fs_.ReadAll(job.input, bytes); st) {
+  const Status read = fs_.ReadAll(job.input, bytes);
+  if (read) {
     r.inputBytes = bytes.size();
     r.inputSha256 = Sha256Hex(bytes);
   } else {
+    bytes.clear();
     r.inputBytes = job.inputSize;
-    r.inputError = ledger::Cp1252ToUtf8(st.Message());
+    r.inputError = ledger::Cp1252ToUtf8(read.Message());
   }
   // A hand-off failed on the input tells only the input and the time.
   if (job.outcome != Outcome::kInputFailed) {
@@ -65,11 +67,25 @@ Record ReceiptLedger::MakeRecord(const Job& job) {
   }
   for (const std::string& p : job.filedAs) r.filedAs.push_back(ledger::Cp1252ToUtf8(p));
   r.recovered = job.recovered;
+  if (copies && job.outcome != Outcome::kPrinted) {
+    // Named by the job's identity; a job without one by when it was taken
+    // and what it holds.
+    std::string ident = job.id;
+    if (ident.empty()) {
+      for (char c : job.time)
+        if (c >= '0' && c <= '9') ident += c;
+      ident += "-" + (read ? r.inputSha256 : Sha256Hex(job.data.value_or(""))).substr(0, 16);
+    }
+    if (read) copies->push_back({ledger::CopyName(ident, true), bytes});
+    if (job.data && (!read || *job.data != bytes)) copies->push_back({ledger::CopyName(ident, false), *job.data});
+    for (const Copy& c : *copies) r.copies.push_back(c.name);
+  }
   return r;
 }
 
 void ReceiptLedger::Settled(const Job& job) {
-  Entry e{MakeRecord(job)};
+  Entry e;
+  e.record = MakeRecord(job, &e.copies);
   const std::string key = e.record.Key();
   // The same job settled again (recovery after a crash): already recorded,
   // or already waiting.
@@ -251,6 +267,19 @@ Status ReceiptLedger::AppendOne(Record& r) {
   return st;
 }
 
+Status ReceiptLedger::WriteCopies(Entry& e, const std::string& dir) {
+  for (const Copy& c : e.copies) {
+    const std::string path = JoinPath(dir, c.name);
+    if (Status st = WriteDurably(fs_, path, c.bytes); !st) {
+      failedPath_ = path;
+      return st;
+    }
+  }
+  if (!e.copies.empty() && notice_) notice_(LedgerNotice::kCopyKept, kLedgerCopyKept + JoinPath(dir, e.copies[0].name));
+  e.copies.clear();
+  return Status::Ok();
+}
+
 Status ReceiptLedger::Drain() {
   const std::string dir = folder_();
   if (dir != dir_) stale_ = true;
@@ -263,6 +292,10 @@ Status ReceiptLedger::Drain() {
   while (!queue_.empty()) {
     Entry& e = queue_.front();
     if (!recentSet_.count(e.record.Key())) {
+      if (Status st = WriteCopies(e, dir_); !st) {
+        Report(st, failedPath_);
+        return st;
+      }
       if (Status st = AppendOne(e.record); !st) {
         // What reached the file is not known: read its end again next time.
         stale_ = true;
@@ -277,7 +310,7 @@ Status ReceiptLedger::Drain() {
   if (!writable_ || owesWritableAgain_) {
     writable_ = true;
     owesWritableAgain_ = false;
-    if (notice_) notice_(false, kLedgerWritableAgain + dir_);
+    if (notice_) notice_(LedgerNotice::kWritableAgain, kLedgerWritableAgain + dir_);
   }
   return Status::Ok();
 }
@@ -287,6 +320,8 @@ void ReceiptLedger::KeepPending() {
   const std::string path = JoinPath(dir, ledger::kPendingFileName);
   for (Entry& e : queue_) {
     if (e.inPendingFile) continue;
+    // A record is kept only with its copies: they must be there for it.
+    if (!WriteCopies(e, dir)) return;
     Record r = e.record;
     r.n = 0;
     r.previous.clear();
@@ -315,7 +350,7 @@ void ReceiptLedger::RemovePendingFile() {
 void ReceiptLedger::Report(const Status& st, const std::string& path) {
   if (!writable_) return;
   writable_ = false;
-  if (notice_) notice_(true, kLedgerNotWritable + path + " " + st.Message());
+  if (notice_) notice_(LedgerNotice::kNotWritable, kLedgerNotWritable + path + " " + st.Message());
 }
 
 }  // namespace dorvane

@@ -9,12 +9,16 @@
 // memory and in the pending file DORVREG-PENDENTI.jsonl when that can be
 // written, and appends them in order once writing works again (at the next
 // event or Poll). It says so once when writing fails, and once when it works again.
+// Nothing lost: a job that did not print keeps its bytes in the ledger's own
+// files, written durably before its record and before its input may go, so
+// a name used again in the error folder never takes the only copy away.
 #pragma once
 
 #include <deque>
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "driverlink/job_events.h"
 #include "ledger/record.h"
@@ -27,17 +31,20 @@ namespace dorvane {
 // their temporary files), any letter case: never a receipt.
 bool IsLedgerFile(const std::string& name);
 
-// What the ledger tells (the result box and the event log): failure true
-// when it cannot write, false when it can again.
+// What the ledger tells (the result box and the event log): it cannot
+// write, it can again, and where it kept the copy of a job that did not
+// print (the one to print again).
+enum class LedgerNotice { kNotWritable, kWritableAgain, kCopyKept };
 inline constexpr const char* kLedgerNotWritable = "REGISTRO SCONTRINI NON SCRIVIBILE: ";
 inline constexpr const char* kLedgerWritableAgain = "REGISTRO SCONTRINI DI NUOVO SCRIVIBILE: ";
+inline constexpr const char* kLedgerCopyKept = "COPIA DEL LAVORO CONSERVATA: ";
 
 class ReceiptLedger : public JobEvents {
  public:
   // folder: where the ledger lives now (DORVANE's data folder, else KORA1's),
   // asked at every event. notice: called with a line to show and log.
   using Folder = std::function<std::string()>;
-  using Notice = std::function<void(bool failure, const std::string& line)>;
+  using Notice = std::function<void(LedgerNotice what, const std::string& line)>;
 
   ReceiptLedger(FileSystem& fs, Clock& clock, Folder folder, Notice notice = {});
 
@@ -53,14 +60,22 @@ class ReceiptLedger : public JobEvents {
   std::size_t Waiting() const { return queue_.size(); }
   bool Writable() const { return writable_; }
 
-  // Builds the record of a settled job, reading its input (it still exists).
-  ledger::Record MakeRecord(const Job& job);
+  // A file the ledger keeps beside its records: its name and bytes.
+  struct Copy {
+    std::string name, bytes;
+  };
+  // Builds the record of a settled job, reading its input (it still exists);
+  // copies: for a job that did not print, the copies of its bytes to keep.
+  ledger::Record MakeRecord(const Job& job, std::vector<Copy>* copies = nullptr);
 
  private:
   struct Entry {
     ledger::Record record;
     bool inPendingFile = false;
+    std::vector<Copy> copies;  // not yet written: they go before the record
   };
+  // Writes the entry's copies durably into dir, once.
+  Status WriteCopies(Entry& e, const std::string& dir);
   // Reads the end of the newest month file: chain, numbering, recent jobs.
   Status Open(const std::string& dir);
   Status Drain();

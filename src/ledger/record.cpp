@@ -29,6 +29,16 @@ void Num(std::string& out, const char* key, std::uint64_t value) {
   out += std::to_string(value);
 }
 
+void Strings(std::string& out, const char* key, const std::vector<std::string>& values) {
+  Key(out, key);
+  out += '[';
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i) out += ',';
+    Escape(out, values[i]);
+  }
+  out += ']';
+}
+
 // A minimal JSON reader for the ledger's own lines: one object whose values
 // are strings, unsigned integers, booleans, null or arrays of strings; any
 // other JSON value is read and skipped, so later fields do not break older
@@ -238,7 +248,21 @@ std::string MonthOfFileName(std::string_view name) {
 
 bool IsLedgerFileName(std::string_view name) {
   if (EndsWith(UpperAnsi(name), ".TMP")) name.remove_suffix(4);
-  return !MonthOfFileName(name).empty() || EqualsNoCase(name, kPendingFileName) || EqualsNoCase(name, kSummaryFileName);
+  const std::string upper = UpperAnsi(name);
+  const bool copy = StartsWith(upper, UpperAnsi(kFilePrefix)) &&
+                    (EndsWith(upper, UpperAnsi(kInputCopySuffix)) || EndsWith(upper, UpperAnsi(kJobCopySuffix)));
+  return copy || !MonthOfFileName(name).empty() || EqualsNoCase(name, kPendingFileName) ||
+         EqualsNoCase(name, kSummaryFileName);
+}
+
+std::string CopyName(std::string_view ident, bool input) {
+  std::string name(kFilePrefix);
+  for (char c : ident) {
+    const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
+    name += plain ? c : '_';
+  }
+  name += input ? kInputCopySuffix : kJobCopySuffix;
+  return name;
 }
 
 std::string Record::Key() const {
@@ -269,13 +293,8 @@ std::string ToLine(const Record& r) {
   Str(out, "totale", r.total);
   Str(out, "risposta", r.answer);
   Num(out, "risposta_byte", r.answerBytes);
-  Key(out, "archiviato");
-  out += '[';
-  for (std::size_t i = 0; i < r.filedAs.size(); ++i) {
-    if (i) out += ',';
-    Escape(out, r.filedAs[i]);
-  }
-  out += ']';
+  Strings(out, "archiviato", r.filedAs);
+  if (!r.copies.empty()) Strings(out, "copie", r.copies);
   Key(out, "ripreso");
   out += r.recovered ? "true" : "false";
   Str(out, "prec", r.previous);
@@ -308,6 +327,8 @@ bool FromLine(std::string_view line, Record& r, bool chained) {
         ok = in.Bool(r.recovered);
       } else if (key == "archiviato") {
         ok = in.StringArray(r.filedAs);
+      } else if (key == "copie") {
+        ok = in.StringArray(r.copies);
       } else {
         std::string* field = key == "tipo"           ? &r.kind
                              : key == "id"           ? &r.id
@@ -353,7 +374,7 @@ bool ChainFields(std::string_view line, std::uint64_t& n, std::string& previous)
         std::string s;
         ok = in.String(&s);
         settled = !s.empty();
-      } else if (key == "archiviato") {
+      } else if (key == "archiviato" || key == "copie") {
         std::vector<std::string> v;
         ok = in.StringArray(v);
       } else if (key == "byte" || key == "dati_byte" || key == "risposta_byte") {

@@ -28,8 +28,18 @@ std::string MonthFileName(std::string_view yearMonth);
 // name is not a month file's.
 std::string MonthOfFileName(std::string_view name);
 // Every name the ledger writes: month files, the pending file, the summary,
-// and the temporary files of each. Letter case is ignored.
+// the copies of the jobs that did not print, and the temporary files of
+// each. Letter case is ignored.
 bool IsLedgerFileName(std::string_view name);
+
+// The copies of a job that did not print: "DORVREG-<ident>-INPUT.txt" (the
+// input as it arrived) and "DORVREG-<ident>-KORA1.txt" (the job as handed to
+// KORA1, when it differs). ident: the job's identity, or when it has none
+// the time it was taken and the start of the input's SHA-256; only letters,
+// digits and "-" are kept.
+std::string CopyName(std::string_view ident, bool input);
+inline constexpr std::string_view kInputCopySuffix = "-INPUT.txt";
+inline constexpr std::string_view kJobCopySuffix = "-KORA1.txt";
 
 // The conversions records use, from the program's text helpers.
 using ::dorvane::Cp1252ToUtf8;
@@ -63,6 +73,10 @@ struct Record {
   std::string answer;            // SR_OUT's text, at most kAnswerLimit bytes of it
   std::uint64_t answerBytes = 0; // SR_OUT's whole size
   std::vector<std::string> filedAs;  // paths written in the output and error folders
+  // A job that did not print: the ledger's copies of its bytes, names in the
+  // ledger's folder. The first is the one to print again (the input as it
+  // arrived); a second holds the job as handed to KORA1 when that differs.
+  std::vector<std::string> copies;
   bool recovered = false;        // settled from what KORA1 left, after a crash
   std::string previous;          // SHA-256 of the line before (64 hex digits); empty while pending
 

@@ -98,6 +98,12 @@ bool DaySummary::Add(const Record& r, bool waiting) {
 std::string DaySummary::Text(const std::string& where) const {
   std::string out = "REGISTRO SCONTRINI DI ZTK DORVANE - RIEPILOGO DEL " + day_ + "\n";
   out += "Cartella del registro: " + where + "\n\n";
+  const auto copies = [&](const Item& i) {
+    std::string s;
+    for (std::size_t c = 0; c < i.r.copies.size(); ++c)
+      s += (c == 0 ? "    copia conservata: " : "    consegnato a KORA1: ") + JoinPath(where, i.r.copies[c]) + "\n";
+    return s;
+  };
   const auto label = [](const Item& i) {
     std::string s = i.waiting ? "  (in attesa di scrittura)" : "  n. " + std::to_string(i.r.n);
     return s + "  preso " + TimeOf(i.r.taken) + "  chiuso " + TimeOf(i.r.settled) + "  " + i.r.input;
@@ -111,9 +117,14 @@ std::string DaySummary::Text(const std::string& where) const {
              " byte, SHA-256 " + Short(i.r.inputSha256) + "\n";
       out += "    consegnati a KORA1: " + std::to_string(i.r.dataBytes) + " byte (FNV-1a " + i.r.dataFnv1a + ")\n";
       for (const std::string& f : i.r.filedAs) out += "    archiviato come: " + f + "\n";
+      out += copies(i);
       out += "    Da controllare: sul giornale elettronico della stampante (o sull'ultimo scontrino\n"
-             "    emesso verso le " + TimeOf(i.r.taken) + ") se questo scontrino è stato stampato. Se non lo è,\n"
-             "    rimetterlo nella cartella di ingresso; se lo è, non rimandarlo.\n";
+             "    emesso verso le " + TimeOf(i.r.taken) + ") se questo scontrino è stato stampato. Se non lo è,\n";
+      // The copy is this job's own; a file in the error folder may since
+      // hold another job of the same name.
+      out += i.r.copies.empty() ? "    rimetterlo nella cartella di ingresso; se lo è, non rimandarlo.\n"
+                                : "    copiare la copia conservata nella cartella di ingresso con un nome nuovo,\n"
+                                  "    che il filtro accetti; se lo è, non rimandarlo.\n";
     }
     out += "\n";
   }
@@ -130,7 +141,7 @@ std::string DaySummary::Text(const std::string& where) const {
   for (const auto& [title, items] : {std::pair{"RIFIUTATI DA KORA1", &refused_}, {"INPUT NON CONSEGNATI", &failed_}}) {
     if (items->empty()) continue;
     out += std::string("\n") + title + ": " + std::to_string(items->size()) + "\n";
-    for (const Item& i : *items) out += label(i) + "\n    motivo: " + OneLine(i.r.reason) + "\n";
+    for (const Item& i : *items) out += label(i) + "\n    motivo: " + OneLine(i.r.reason) + "\n" + copies(i);
   }
   return out;
 }
@@ -232,7 +243,7 @@ std::string NormaliseStamp(std::string_view text, bool endOfDay) {
 
 std::string CsvHeader() {
   return "N.;Chiuso;Preso;Esito;Motivo;Input;Cartella;Byte input;SHA-256 input;Tracciato;Byte dati;FNV-1a dati;"
-         "Scontrino;Totale;Archiviato come;Ripreso;Risposta di KORA1\r\n";
+         "Scontrino;Totale;Archiviato come;Ripreso;Risposta di KORA1;Copie conservate\r\n";
 }
 
 std::string CsvRow(const Record& r, bool waiting) {
@@ -267,11 +278,15 @@ std::string CsvRow(const Record& r, bool waiting) {
   } else {
     text(r.total);
   }
-  std::string filed;
-  for (const std::string& f : r.filedAs) filed += (filed.empty() ? "" : " | ") + f;
-  text(filed);
+  const auto list = [&](const std::vector<std::string>& items) {
+    std::string joined;
+    for (const std::string& f : items) joined += (joined.empty() ? "" : " | ") + f;
+    text(joined);
+  };
+  list(r.filedAs);
   text(r.recovered ? "sì" : "no");
   text(r.answer);
+  list(r.copies);
   out += "\r\n";
   return out;
 }

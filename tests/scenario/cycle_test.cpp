@@ -1,5 +1,7 @@
 // The dispatch cycle on the virtual clock: every row of its state table, the
 // paper-out hold, the retry marker, writers and links in the input folder.
+#include "ledger/receipt_ledger.h"
+#include "ledger/reports.h"
 #include "scenario/scenario.h"
 
 namespace dorvane::test {
@@ -492,6 +494,51 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{Interruption::kKora1, "KORA1 SI E' INTERROTTO DURANTE LA STAMPA"},
                       std::pair{Interruption::kBoth, "DORVANE E KORA1 SI SONO INTERROTTI DURANTE LA STAMPA"},
                       std::pair{Interruption::kOtherJobFile, "ESITO DI KORA1 NON TROVATO"}));
+
+// One name used again for a refusal, an unknown outcome and a print: the
+// error folder keeps only the last failed job of that name, the ledger keeps
+// each one's bytes under its own, and the day's advice points to them.
+TEST_F(Cycle, ANameUsedAgainKeepsEachUnprintedJobUnderItsOwnName) {
+  c().chkErrorReset.Set(1);
+  kora1.plan = {Outcome::kFail};
+  Drop("S.001", Receipt(1));
+  h.RunFor(6000);
+  kora1.printMs = 100000;
+  Drop("S.001", Receipt(2));
+  h.RunFor(5000);
+  // An unknown outcome; DORVANE starts KORA1 again, as the shell would.
+  h.processes.programs.insert(JoinPath(h.d->State().CurrentKora1AppPathDir, "kkora1.exe"));
+  h.processes.onOpen = [this](const std::string&) { h.clock.After(1000, [this] { kora1.Start(500); }); };
+  kora1.Stop(true);
+  h.RunFor(6000);
+  kora1.printMs = 1000;
+  Drop("S.001", Receipt(3));
+  h.RunFor(20000);
+  ASSERT_EQ(kora1.printed, std::vector<std::string>{Receipt(3)}) << h.Log();
+  EXPECT_EQ(h.mem.Content(Err("S.001.ERR")), Receipt(2));
+
+  const std::string data = JoinPath(h.commonDir, "ZTKDORVANE");
+  std::vector<ledger::Record> records;
+  ledger::ForEachLine(h.mem.Content(JoinPath(data, ledger::MonthFileName("2026-03"))), [&](std::string_view line) {
+    ASSERT_TRUE(ledger::FromLine(line, records.emplace_back()));
+  });
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_TRUE(records[2].copies.empty());
+  for (int i : {0, 1}) {
+    ASSERT_EQ(records[i].copies.size(), 1u);
+    const std::string copy = JoinPath(data, records[i].copies[0]);
+    EXPECT_EQ(h.mem.Content(copy), Receipt(i + 1));
+    EXPECT_TRUE(Logged("OK:  |" + std::string(kLedgerCopyKept) + copy + "|" + In("S.001"))) << h.Log();
+  }
+  std::string path;
+  ASSERT_TRUE(ledger::WriteDaySummary(h.mem, data, "2026-03-05", path));
+  const std::string summary = h.mem.Content(path);
+  const std::size_t unknown = summary.find("ESITI SCONOSCIUTI DA CONTROLLARE: 1");
+  const std::size_t advice = summary.find("copia conservata: " + JoinPath(data, records[1].copies[0]));
+  EXPECT_LT(unknown, advice) << summary;
+  EXPECT_LT(advice, summary.find("LAVORI: 3")) << summary;
+  EXPECT_NE(summary.find("copia conservata: " + JoinPath(data, records[0].copies[0])), std::string::npos) << summary;
+}
 
 // Symbolic links in the input folder are never read, whatever they point at
 // and whenever they appear: each is told once, stays where it is, and the

@@ -91,8 +91,9 @@ class Ledger : public ::testing::Test {
   }
   void Restart() {
     ledger = std::make_unique<ReceiptLedger>(fs, clock, [this] { return dir; },
-                                             [this](bool failure, const std::string& line) {
-                                               notices.push_back((failure ? "!" : "") + line);
+                                             [this](LedgerNotice what, const std::string& line) {
+                                               if (what != LedgerNotice::kCopyKept)
+                                                 notices.push_back((what == LedgerNotice::kNotWritable ? "!" : "") + line);
                                              });
   }
   Job Sale(const std::string& id, Outcome outcome = Outcome::kPrinted, const std::string& name = "S.001") {
@@ -143,11 +144,19 @@ TEST_F(Ledger, EachOutcomeIsOneDurableRecordChainedToTheOneBefore) {
   ledger->Settled(printed);
   mem.PowerCut();  // the record was flushed before Settled returned, the new file's entry too
   clock.Sleep(5000);
-  ledger->Settled(Sale("2", Outcome::kRefused));
+  Job refused = Sale("2", Outcome::kRefused);
+  refused.data = "VEND,1;";  // converted: the job differs from the input
+  ledger->Settled(refused);
   Job failed = Sale("", Outcome::kInputFailed);
   failed.text = "ERRORE CONVERSIONE";
   ledger->Settled(failed);
-  ledger->Settled(Sale("3", Outcome::kUnknown));
+  Job unknown = Sale("3", Outcome::kUnknown);
+  unknown.data = "receipt 3";
+  fs.FailPath(JoinPath(dir, "DORVREG-3-INPUT.txt.tmp"), 2);  // its copy fails twice: kept, not yet durable
+  ledger->Settled(unknown);
+  EXPECT_FALSE(ledger->Recorded());
+  ledger->Poll();
+  EXPECT_TRUE(ledger->Recorded());
   mem.PowerCut();
   std::vector<std::string> lines;
   const std::vector<Record> r = Records("2026-03", &lines);
@@ -169,13 +178,24 @@ TEST_F(Ledger, EachOutcomeIsOneDurableRecordChainedToTheOneBefore) {
   EXPECT_EQ(r[2].dataFnv1a, "");
   EXPECT_EQ(r[2].layout, "");
   EXPECT_EQ(r[3].outcome, "sconosciuto");
+  // Each job that did not print keeps its bytes under its own name.
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(r[0].copies, Names{});
+  EXPECT_EQ(r[1].copies, (Names{"DORVREG-2-INPUT.txt", "DORVREG-2-KORA1.txt"}));
+  EXPECT_EQ(r[2].copies, Names{"DORVREG-20260305090005-" + Sha256Hex("receipt ").substr(0, 16) + "-INPUT.txt"});
+  EXPECT_EQ(r[3].copies, Names{"DORVREG-3-INPUT.txt"});
+  for (const auto& [name, bytes] : {std::pair{r[1].copies[0], "receipt 2"}, {r[1].copies[1], "VEND,1;"},
+                                    {r[2].copies[0], "receipt "}, {r[3].copies[0], "receipt 3"}}) {
+    EXPECT_EQ(mem.Content(JoinPath(dir, name)), bytes) << name;
+    EXPECT_TRUE(IsLedgerFile(name)) << name;
+  }
   EXPECT_EQ(r[0].previous, ledger::kNoPrevious);
   for (std::size_t i = 1; i < r.size(); ++i) {
     EXPECT_EQ(r[i].n, i + 1);
     EXPECT_EQ(r[i].previous, Sha256Hex(lines[i - 1]));
   }
   EXPECT_TRUE(Verify({"2026-03"}).Whole());
-  EXPECT_TRUE(notices.empty());
+  EXPECT_EQ(notices.size(), 2u);  // the copy that failed, and then written
 }
 
 TEST_F(Ledger, AJobAgainAfterACrashIsNeverRecordedTwice) {
@@ -288,7 +308,10 @@ TEST_F(Ledger, AMissingFolderIsToldOnceAndAgainWhenItComesBack) {
   const std::string other = kPathSep == '\\' ? "C:\\gone" : "/gone";
   std::string folder = other;
   ledger = std::make_unique<ReceiptLedger>(fs, clock, [&] { return folder; },
-                                           [this](bool f, const std::string& l) { notices.push_back((f ? "!" : "") + l); });
+                                           [this](LedgerNotice w, const std::string& l) {
+                                             if (w != LedgerNotice::kCopyKept)
+                                               notices.push_back((w == LedgerNotice::kNotWritable ? "!" : "") + l);
+                                           });
   ledger->Settled(Sale("1"));
   ledger->Settled(Sale("2"));
   ledger->Poll();

@@ -175,6 +175,7 @@ int Find(const std::string& dir, const ledger::Query& query, bool json, Streams 
     if (!r.total.empty()) text += "  totale " + r.total;
     if (!r.reason.empty()) text += "  motivo: " + r.reason.substr(0, r.reason.find_first_of("\r\n"));
     for (const std::string& f : r.filedAs) text += "  -> " + f;
+    if (!r.copies.empty()) text += "  copia: " + JoinPath(dir, r.copies[0]);
     std::fprintf(s.out, "%s\n", text.c_str());
   });
   if (status != 0) return status;
