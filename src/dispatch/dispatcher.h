@@ -93,6 +93,8 @@ class Dispatcher : private JobHost {
   void DumpState() override;
 
  private:
+  // The reset, asking first whether the receipts held behind a filing may go on.
+  void ResetAsked();
   friend struct test::Probe;
 
   // The job engine's host: its effects on the window.

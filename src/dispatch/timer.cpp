@@ -6,6 +6,10 @@
 namespace dorvane {
 
 namespace {
+constexpr const char* kLetReceiptsGoOn =
+    "Un'archiviazione non riesce e ferma gli scontrini successivi.\n"
+    "Farli proseguire? Il file in attesa continua a essere riprovato, ma i risultati non arriveranno piu' "
+    "nell'ordine di stampa.";
 // The interval field shows seconds, or milliseconds followed by "ms".
 bool IsIntervalText(const std::string& text) {
   if (IsNumeric(text)) return true;
@@ -23,7 +27,7 @@ void Dispatcher::Timer1_Timer() {
   // A reset pressed while the step waited acts on the state the step left.
   if (resetAfterTick_) {
     resetAfterTick_ = false;
-    jobs_.ResetError();
+    ResetAsked();
   }
   if (!st_.InChiusura && !jobs_.Snapshot().kora1NotFound && resumeAfterTick_) c_.Timer1.SetEnabled(true);
   inTick_ = false;
@@ -95,6 +99,13 @@ void Dispatcher::cmdResetError_Click() {
     resetAfterTick_ = true;
     return;
   }
+  ResetAsked();
+}
+
+void Dispatcher::ResetAsked() {
+  // A filing that cannot be done holds the receipts after it, so that
+  // results arrive in order; only the operator may let them go on.
+  if (jobs_.FilingHeld() && ui_.AskYesNo(kLetReceiptsGoOn)) jobs_.LetReceiptsGoOn();
   jobs_.ResetError();
 }
 

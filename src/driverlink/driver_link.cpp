@@ -54,13 +54,13 @@ Job DriverLink::JobInFlight() {
   return job;
 }
 
-void DriverLink::TellSettled(Outcome outcome, const std::string& text, std::vector<std::string> filedAs,
-                             std::optional<std::string> data) {
+void DriverLink::TellSettled(Outcome outcome, const std::string& text, const Filing& filing) {
   Job job = JobInFlight();
-  job.data = std::move(data);
+  job.data = filing.data;
   job.outcome = outcome;
   job.text = text;
-  job.filedAs = std::move(filedAs);
+  job.filedAs = filing.job.filedAs;
+  if (!filing.otherName.empty()) job.filedNote = "ARCHIVIATO CON UN ALTRO NOME (" + filing.otherNameReason + ")";
   job.recovered = recovering;
   events.Settled(job);
 }

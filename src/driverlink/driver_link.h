@@ -109,9 +109,9 @@ struct DriverLink {
 
   // The job as the journal holds it, or as far as it is known without one.
   Job JobInFlight();
-  // data: of a job that did not print, its bytes (Job::data).
-  void TellSettled(Outcome outcome, const std::string& text, std::vector<std::string> filedAs,
-                   std::optional<std::string> data = {});
+  // With what its filing placed: the names, the job's bytes (Job::data) and
+  // why it went under another name.
+  void TellSettled(Outcome outcome, const std::string& text, const Filing& filing);
   // The job is filed: its record goes, and a printed receipt whose input is
   // still there is remembered.
   void SettleJob(bool printed);

@@ -1,5 +1,6 @@
 #include "driverlink/filing.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "text/paths.h"
@@ -32,42 +33,88 @@ void PendingFiling::Open(const std::string& dir) {
   path_ = JoinPath(dir, kFileName);
   std::string text;
   if (!fs_.ReadAll(path_, text)) return;
-  Filing f;
-  f.job.outcome = Outcome::kRefused;
+  // Each filing begins with its INPUT; a file of one filing, as earlier
+  // runs wrote it, reads the same way.
   std::string name, bytes;
   for (std::size_t at = 0; at < text.size() && Take(text, at, name, bytes);) {
-    if (name == "INPUT") f.job.input = bytes;
+    if (name == "INPUT") {
+      filings_.emplace_back().job.input = bytes;
+      filings_.back().job.outcome = Outcome::kRefused;
+    }
+    if (filings_.empty()) continue;
+    Filing& f = filings_.back();
     if (name == "CHIAVE") f.job.key = bytes;
     // Only whether it printed is kept: a failed filing files the same way
     // whatever the failure was.
     if (name == "STAMPATO") f.job.outcome = bytes == "1" ? Outcome::kPrinted : Outcome::kRefused;
     if (name == "ARCHIVIATO") f.placed = bytes == "1";
+    if (name == "LASCIATO") f.released = bytes == "1";
     if (name == "RISULTATO") f.answer = bytes;
     if (name == "LAVORO") f.data = bytes;
     if (name == "ERRORE") f.errorText = bytes;
     if (name == "NOME") f.job.filedAs.push_back(bytes);
   }
   // A file cut short names no input: there is nothing it could file.
-  if (!f.job.input.empty()) filing_ = f;
+  std::erase_if(filings_, [](const Filing& f) { return f.job.input.empty(); });
+}
+
+const Filing* PendingFiling::Find(const Filing& filing) const {
+  for (const Filing& f : filings_)
+    if (f.SameJob(filing)) return &f;
+  return nullptr;
+}
+
+bool PendingFiling::Waits(const std::string& input, const std::string& key) const {
+  return std::any_of(filings_.begin(), filings_.end(),
+                     [&](const Filing& f) { return f.job.input == input && f.job.key == key; });
+}
+
+bool PendingFiling::Released() const {
+  return std::any_of(filings_.begin(), filings_.end(), [](const Filing& f) { return f.released; });
+}
+
+bool PendingFiling::Holds() const {
+  return std::any_of(filings_.begin(), filings_.end(), [](const Filing& f) { return f.Holds(); });
 }
 
 bool PendingFiling::Keep(const Filing& filing) {
-  filing_ = filing;
+  auto it = std::find_if(filings_.begin(), filings_.end(), [&](const Filing& f) { return f.SameJob(filing); });
+  if (it == filings_.end()) {
+    filings_.push_back(filing);
+  } else {
+    *it = filing;
+  }
+  return Save();
+}
+
+void PendingFiling::ReleaseAll() {
+  for (Filing& f : filings_) f.released = true;
+  Save();
+}
+
+bool PendingFiling::Save() {
   if (path_.empty()) return false;
   std::string text;
-  Put(text, "INPUT", filing.job.input);
-  Put(text, "CHIAVE", filing.job.key);
-  Put(text, "STAMPATO", filing.Printed() ? "1" : "0");
-  Put(text, "ARCHIVIATO", filing.placed ? "1" : "0");
-  Put(text, "RISULTATO", filing.answer);
-  if (filing.data) Put(text, "LAVORO", *filing.data);
-  if (filing.errorText) Put(text, "ERRORE", *filing.errorText);
-  for (const std::string& name : filing.job.filedAs) Put(text, "NOME", name);
+  for (const Filing& filing : filings_) {
+    Put(text, "INPUT", filing.job.input);
+    Put(text, "CHIAVE", filing.job.key);
+    Put(text, "STAMPATO", filing.Printed() ? "1" : "0");
+    Put(text, "ARCHIVIATO", filing.placed ? "1" : "0");
+    if (filing.released) Put(text, "LASCIATO", "1");
+    Put(text, "RISULTATO", filing.answer);
+    if (filing.data) Put(text, "LAVORO", *filing.data);
+    if (filing.errorText) Put(text, "ERRORE", *filing.errorText);
+    for (const std::string& name : filing.job.filedAs) Put(text, "NOME", name);
+  }
   return WriteDurably(fs_, path_, text).ok();
 }
 
-void PendingFiling::Done() {
-  filing_.reset();
+void PendingFiling::Done(const Filing& filing) {
+  std::erase_if(filings_, [&](const Filing& f) { return f.SameJob(filing); });
+  if (!filings_.empty()) {
+    Save();
+    return;
+  }
   // Gone for good before anything else is filed: a record that came back
   // after a power cut would file its old result over a newer one.
   if (!path_.empty() && fs_.Exists(path_) && fs_.Remove(path_)) fs_.FlushFolder(DirName(path_));

@@ -161,8 +161,9 @@ std::optional<InputChoice> FolderSource::Oldest() {
     const auto [key, seq, name] = *it;
     const std::string path = JoinPath(dir_, name);
     // A receipt already printed in this run whose input could not be
-    // deleted stays where it is and is never handed over again.
-    if (link_.journal.WasPrinted(path, key)) {
+    // deleted stays where it is and is never handed over again; nor is one
+    // whose filing waits while the receipts after it go on.
+    if (link_.journal.WasPrinted(path, key) || link_.pending.Waits(path, key)) {
       ++printed;
       ++it;
       continue;

@@ -57,6 +57,7 @@ struct Job {
   // report; input failed: the reason shown in the result box.
   std::string text;
   std::vector<std::string> filedAs;  // full paths written in the output and error folders
+  std::string filedNote;  // why they are not named after the input, when they are not
   bool recovered = false;  // settled from what KORA1 left, after a crash or a reconnection
   // A job that did not print: the job data as handed to KORA1 (the input
   // itself when none reached it), when it could be read. Only the Settled

@@ -39,6 +39,10 @@ class JobEvents {
   // the failure), and was filed later (the names it was filed under).
   virtual void FilingFailed(const std::string& /*input*/, const std::string& /*reason*/) {}
   virtual void FiledLater(const std::string& /*input*/, const std::vector<std::string>& /*filedAs*/) {}
+  // A job's files went under a short name (path: its main file), since the
+  // folder can never hold its input's name (the port's description).
+  virtual void FiledUnderOtherName(const std::string& /*input*/, const std::string& /*path*/,
+                                   const std::string& /*reason*/) {}
   virtual void LinkRefused(const std::string& /*name*/) {}
   // KORA1 not connected or not ready (the result box's text), and back.
   virtual void Kora1Lost(const std::string& /*reason*/) {}
@@ -76,6 +80,9 @@ class JobEventsFanOut : public JobEvents {
   }
   void FiledLater(const std::string& i, const std::vector<std::string>& f) override {
     Each([&](JobEvents& o) { o.FiledLater(i, f); });
+  }
+  void FiledUnderOtherName(const std::string& i, const std::string& p, const std::string& r) override {
+    Each([&](JobEvents& o) { o.FiledUnderOtherName(i, p, r); });
   }
   void LinkRefused(const std::string& n) override { Each([&](JobEvents& o) { o.LinkRefused(n); }); }
   void Kora1Lost(const std::string& r) override { Each([&](JobEvents& o) { o.Kora1Lost(r); }); }

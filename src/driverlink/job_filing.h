@@ -23,12 +23,17 @@ class JobFiling {
   // A failed job (KORA1's error text, or message as DORVANE's own E599
   // report when KORA1 wrote none): true once filed and its input deleted.
   bool HandleKora1Error(const std::string& message, Outcome outcome = Outcome::kRefused);
-  // Places a filing that waits and deletes its input: true once nothing
-  // holds the cycle (done, or a printed receipt only waiting to delete its
-  // input).
+  // Places the filings that wait and deletes their inputs: true once none
+  // holds the cycle (each done, a printed receipt only waiting to delete its
+  // input, or let go by the operator).
   bool RetryPendingFiling();
+  // The operator lets the receipts after the filings that wait go on; they
+  // go on being retried. False when none held the cycle.
+  bool LetReceiptsGoOn();
   // Why the filing that waits failed; "" when none waits.
-  std::string PendingCause() const { return link_.pending.Get() ? pendingCause_ : ""; }
+  std::string PendingCause() const { return link_.pending.All().empty() ? "" : pendingCause_; }
+  // The line telling that the last filing went under a short name, once.
+  std::string TakeOtherNameLine();
   // Work files a crash left half-placed go, once, at the first tick.
   void SweepLeftovers();
 
@@ -37,8 +42,12 @@ class JobFiling {
   // The files are placed: the input goes, unless the records of the job are
   // not durable yet; then it waits with the filing, and the rule is told.
   Status DeleteOnceRecorded(Filing& f, bool& waits);
-  Status PlaceFiling(const Filing& filing, std::vector<std::string>& names);
-  void KeepPending(const Filing& filing, const Status& cause);
+  // Places the files under the input's name, or under a short one when
+  // that name can never be placed (the filing remembers it).
+  Status PlaceFiling(Filing& filing, std::vector<std::string>& names);
+  Status PlaceUnder(const Filing& filing, const std::string& name, std::vector<std::string>& names);
+  void KeepPending(Filing filing, const Status& cause);
+  void RetryOne(Filing filing);
   std::string JobCopyPath(const std::string& name) const;
   std::string ErrorCopyPath(const std::string& name) const;
   Status WriteSessionResult(const std::string& basePath, bool ok);
@@ -48,8 +57,8 @@ class JobFiling {
   InputSelection& selection_;
   Monitor& monitor_;
   SafetyRules& safety_;
-  bool pendingTold_ = false;
   std::string pendingCause_;
+  std::string otherNameLine_;
   bool swept_ = false;
 };
 

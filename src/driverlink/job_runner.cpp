@@ -108,8 +108,8 @@ ExecState JobRunner::StateStep() {
 
 ExecState JobRunner::ReadyStep() {
   // Results reach the management program in order: nothing new is handed
-  // over while a filing waits.
-  if (!filing_.RetryPendingFiling()) return ExecState::kReady;
+  // over while a filing waits, unless the reset marker lets the receipts go on.
+  if (!filing_.RetryPendingFiling() && !(TakeResetMarker() && filing_.LetReceiptsGoOn())) return ExecState::kReady;
   const std::optional<InputChoice> next = port_.Next();
   const std::string name = next ? BaseName(next->path) : "";
   link_.key = next ? next->key : "";
@@ -156,11 +156,17 @@ ExecState JobRunner::BlockedStep() {
   }
   link_.host.PaintResetButton(true);
   link_.host.ProcessEvents();
-  const std::string marker = JoinPath(link_.set.inputDir, "DORVRETRY.DVN");
-  if (!link_.fs.Exists(marker)) return ExecState::kBlocked;
+  if (!TakeResetMarker()) return ExecState::kBlocked;
+  filing_.LetReceiptsGoOn();
   ResetError();
-  if (link_.fs.Exists(marker)) link_.SubKillFile(marker);
   return ExecState::kReady;
+}
+
+bool JobRunner::TakeResetMarker() {
+  const std::string marker = JoinPath(link_.set.inputDir, "DORVRETRY.DVN");
+  if (!link_.fs.Exists(marker)) return false;
+  link_.SubKillFile(marker);
+  return true;
 }
 
 void JobRunner::WatchKora1Process() {
@@ -183,6 +189,7 @@ ExecState JobRunner::FailedJobHandling(Outcome outcome) {
   const bool broken = safety_.TakeBroken();
   link_.host.LogEvent(kErr, message);
   link_.SettleJob(false);
+  ShowOtherName();
   if (broken) return Halt();
   return monitor_.PaperOut() ? ExecState::kPaperOut : ExecState::kBlocked;
 }
@@ -195,14 +202,25 @@ ExecState JobRunner::OutputHandling() {
   if (safety_.TakeBroken()) return Halt();
   if (filed) {
     link_.host.LogEvent(kOk, link_.result);
+    ShowOtherName();
     return ExecState::kReady;
   }
   // The box says why, while the filing waits to be done again.
   const std::string cause = filing_.PendingCause();
   link_.ShowResult(cause.empty() ? kInputNotDeleted : kInputNotDeleted + (" - " + cause));
   link_.host.LogEvent(kErr, kInputNotDeleted);
+  ShowOtherName();
+  // The operator let the receipts go on past the filings that wait: this
+  // one waits with them.
+  if (link_.pending.Released()) return ExecState::kReady;
   link_.host.PaintResetButton(true);
   return ExecState::kBlocked;
+}
+
+void JobRunner::ShowOtherName() {
+  // Beside what the box says of the job, once the job's own lines are logged.
+  const std::string line = filing_.TakeOtherNameLine();
+  if (!line.empty()) link_.ShowResult(link_.result.empty() ? line : link_.result + " - " + line);
 }
 
 void JobRunner::ResetError() {

@@ -50,6 +50,10 @@ class JobRunner {
   // The reset button: the error state ends, KORA1's error text goes. A job
   // in flight is never dropped by it.
   void ResetError();
+  // A filing that waits holds the receipts after it; the operator may let
+  // them go on while it goes on being retried.
+  bool FilingHeld() const { return link_.pending.Holds(); }
+  void LetReceiptsGoOn() { filing_.LetReceiptsGoOn(); }
   // Asks KORA1 to close, at shutdown.
   bool CloseKora1();
 
@@ -80,6 +84,10 @@ class JobRunner {
   ExecState BlockedStep();
   ExecState PaperOutStep(ExecState r);
   ExecState OutputHandling();
+  // The reset marker DORVRETRY.DVN in the input folder, taken away: true
+  // when it was there.
+  bool TakeResetMarker();
+  void ShowOtherName();
   ExecState FailedJobHandling(Outcome outcome);
   void WatchKora1Process();
   // Making sure KORA1 runs and is ready: a recorded job settled first, the

@@ -66,6 +66,7 @@ Record ReceiptLedger::MakeRecord(const Job& job, std::vector<Copy>* copies) {
     r.reason = ledger::Cp1252ToUtf8(job.text);
   }
   for (const std::string& p : job.filedAs) r.filedAs.push_back(ledger::Cp1252ToUtf8(p));
+  r.filedNote = ledger::Cp1252ToUtf8(job.filedNote);
   r.recovered = job.recovered;
   if (copies && job.outcome != Outcome::kPrinted) {
     // Named by the job's identity; a job without one by when it was taken
@@ -160,7 +161,7 @@ Status ReceiptLedger::Open(const std::string& dir) {
     }
     ledger::ForEachLine(bytes, [&](std::string_view line) {
       Record r;
-      if (ledger::FromLine(line, r, false)) kept.push_back({std::move(r), true});
+      if (ledger::FromLine(line, r, false)) kept.push_back({std::move(r), true, {}});
     });
     pendingTorn_ = !bytes.empty() && bytes.back() != '\n';
   }

@@ -294,6 +294,7 @@ std::string ToLine(const Record& r) {
   Str(out, "risposta", r.answer);
   Num(out, "risposta_byte", r.answerBytes);
   Strings(out, "archiviato", r.filedAs);
+  if (!r.filedNote.empty()) Str(out, "archiviato_nota", r.filedNote);
   if (!r.copies.empty()) Strings(out, "copie", r.copies);
   Key(out, "ripreso");
   out += r.recovered ? "true" : "false";
@@ -345,6 +346,7 @@ bool FromLine(std::string_view line, Record& r, bool chained) {
                              : key == "scontrino"    ? &r.receipt
                              : key == "totale"       ? &r.total
                              : key == "risposta"     ? &r.answer
+                             : key == "archiviato_nota" ? &r.filedNote
                                                      : nullptr;
         ok = field ? in.String(field) : in.Skip();
       }
@@ -387,7 +389,7 @@ bool ChainFields(std::string_view line, std::uint64_t& n, std::string& previous)
         // Our other fields are strings; fields of others are skipped, as FromLine does.
         static const std::set<std::string_view> kStrings = {
             "tipo", "id", "esito", "preso", "input", "cartella", "sha256", "input_errore",
-            "tracciato", "dati_fnv1a", "motivo", "scontrino", "totale", "risposta"};
+            "tracciato", "dati_fnv1a", "motivo", "scontrino", "totale", "risposta", "archiviato_nota"};
         ok = kStrings.count(key) ? in.String(nullptr) : in.Skip();
       }
       if (!ok) return false;

@@ -73,6 +73,7 @@ struct Record {
   std::string answer;            // SR_OUT's text, at most kAnswerLimit bytes of it
   std::uint64_t answerBytes = 0; // SR_OUT's whole size
   std::vector<std::string> filedAs;  // paths written in the output and error folders
+  std::string filedNote;             // why they are not named after the input, when they are not
   // A job that did not print: the ledger's copies of its bytes, names in the
   // ledger's folder. The first is the one to print again (the input as it
   // arrived); a second holds the job as handed to KORA1 when that differs.

@@ -27,6 +27,8 @@ const std::vector<NoticeRow> kNotices = {
     {E::kFilingFailed, P::kStart, I::kWarning, "ARCHIVIAZIONE NON RIUSCITA",
      "<file> NON ARCHIVIATO[: <motivo>]. DORVANE RIPROVA DA SOLO"},
     {E::kFilingFailed, P::kEnd, I::kInfo, "ARCHIVIAZIONE COMPLETATA", "<file> ARCHIVIATO"},
+    {E::kFiledUnderOtherName, P::kStart, I::kWarning, "ARCHIVIATO CON UN ALTRO NOME",
+     "<file> ARCHIVIATO COME <nome>[: <motivo>]"},
     {E::kLinkRefused, P::kStart, I::kWarning, "COLLEGAMENTO SIMBOLICO NON LETTO",
      "<nome> NELLA CARTELLA DI INPUT: NON VIENE STAMPATO"},
     {E::kLedgerUnwritable, P::kStart, I::kWarning, "REGISTRO DEGLI SCONTRINI NON SCRIVIBILE",

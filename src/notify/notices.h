@@ -20,6 +20,7 @@ enum class Episode {
   kFolderUnreachable,  // FolderUnreachable, then no FolderBack for 10 s ... FolderBack
   kFilingFailed,       // FilingFailed ... FiledLater
   kLinkRefused,        // LinkRefused
+  kFiledUnderOtherName,  // FiledUnderOtherName
   kLedgerUnwritable,   // LedgerWritable(false) ... LedgerWritable(true)
   kJournalUnwritable,  // JournalUnwritable ... JournalWritable
 };

@@ -143,6 +143,14 @@ void Notifier::FilingFailed(const std::string& input, const std::string& reason)
 
 void Notifier::FiledLater(const std::string& input, const std::vector<std::string>&) { Finish(Episode::kFilingFailed, input); }
 
+void Notifier::FiledUnderOtherName(const std::string& input, const std::string& path, const std::string& reason) {
+  NoticeValues v;
+  v.file = BaseName(input);
+  v.name = path;
+  v.reason = FirstLine(reason);
+  Once(Episode::kFiledUnderOtherName, v);
+}
+
 void Notifier::LinkRefused(const std::string& name) {
   NoticeValues v;
   v.name = name;

@@ -42,6 +42,7 @@ class Notifier : public JobEvents {
   void PaperReleased(const std::string& input) override;
   void FilingFailed(const std::string& input, const std::string& reason) override;
   void FiledLater(const std::string& input, const std::vector<std::string>& filedAs) override;
+  void FiledUnderOtherName(const std::string& input, const std::string& path, const std::string& reason) override;
   void LinkRefused(const std::string& name) override;
   void Kora1Lost(const std::string& reason) override;
   void Kora1Found() override;

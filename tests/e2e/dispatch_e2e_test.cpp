@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <ctime>
 #include <fstream>
 #include <map>
@@ -128,6 +129,39 @@ TEST_F(Shop, AJobErrorBlocksTheCycleUntilTheRetryMarkerAndAPaperOutUntilPaperIsL
   std::strftime(today, sizeof today, "|%Y-%m-%d ", std::localtime(&now));
   EXPECT_EQ(Count(inst.Log(), "OK:  |CHIUSURA ZTK DORVANE|"), 1) << inst.Log();
   EXPECT_NE(inst.Log().find(today), std::string::npos) << inst.Log();
+}
+
+// Names the output and error folders cannot hold (255 bytes: no room for
+// ".OUT" or ".ERR"), one printed and one refused: each goes once to KORA1, is
+// filed under its job's short name with the reason logged, and the next
+// receipt goes on.
+TEST_F(Shop, NamesTheFoldersCannotHoldAreFiledUnderShortNamesAndTheNextGoesOn) {
+  const std::string printed = std::string(251, 'P') + ".001", refused = std::string(251, 'R') + ".001";
+  int cents = 101;
+  for (const std::string& name : {printed, std::string("NEXT.001"), refused, std::string("LAST.001")}) {
+    Drop(name, cents++);
+    NextSecond();
+  }
+  Start({"--fail-receipts", "3"}, false);
+  ASSERT_TRUE(Filed("out/NEXT.001.OUT")) << inst.Log();
+  // The refusal blocks the cycle as any refusal does, until the marker.
+  ASSERT_TRUE(WaitFor(30000, [&] { return !T().Exists("in/" + refused); })) << inst.Log();
+  T().Write("in/DORVRETRY.DVN", "");
+  ASSERT_TRUE(Filed("out/LAST.001.OUT"));
+  EXPECT_EQ(Field(T().Read("out/LAST.001.OUT"), "LAVORO"), "4") << "a receipt sent twice";
+  std::map<std::string, std::string> shortNames;  // name without "DORV-<id>" -> content
+  for (const char* dir : {"out", "err"})
+    for (const auto& entry : std::filesystem::directory_iterator(T().Path(dir))) {
+      const std::string name = entry.path().filename().string();
+      const std::string path = std::string(dir) + "/" + name;
+      if (name.rfind("DORV-", 0) == 0) shortNames[dir + name.substr(name.find_first_of("._"))] = T().Read(path);
+    }
+  EXPECT_EQ(Field(shortNames["out.OUT"], "TOTALE"), Total(101));
+  EXPECT_EQ(shortNames["err.ERR"], Receipt(103));
+  EXPECT_EQ(shortNames["err_ERR.ERR"].rfind("E050", 0), 0u);
+  EXPECT_FALSE(T().Exists("in/" + printed));
+  EXPECT_EQ(Count(inst.Log(), "ARCHIVIATO CON UN ALTRO NOME: "), 2) << inst.Log();
+  EXPECT_EQ(Count(inst.Log(), "Nome o numero di file non valido 52)"), 2) << inst.Log();
 }
 
 // Receipts dropped while the watch of the input folder misses changes: the

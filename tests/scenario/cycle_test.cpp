@@ -297,6 +297,37 @@ TEST_F(Cycle, AFilingThatWaitsOutlivesARestartAndIsDoneOnce) {
   EXPECT_EQ(kora1.printed.size(), 1u);
 }
 
+// A filing held by an output folder gone for long holds the receipts after
+// it, until the operator lets them go on ("Reset Errore", then "Sì"); each
+// is printed once and all are filed, in order, once the folder is back.
+TEST_F(Cycle, TheOperatorLetsTheReceiptsAfterAHeldFilingGoOn) {
+  h.fs.SetFolderFault(out, kErrPathNotFound);
+  Drop("A.001", Receipt(1));
+  h.RunFor(6000);
+  Drop("B.001", Receipt(2));
+  h.RunFor(2000);
+  Drop("C.001", Receipt(3));
+  h.RunFor(8000);
+  ASSERT_EQ(kora1.printed.size(), 1u);
+  for (bool yes : {false, true}) {
+    h.ui.answerYes = yes;
+    d().cmdResetError_Click();
+    h.RunFor(10000);
+    EXPECT_EQ(kora1.printed.size(), yes ? 3u : 1u);
+  }
+  EXPECT_EQ(h.ui.questions.size(), 2u);
+  EXPECT_EQ(Count(h.Log(), "SCONTRINI SUCCESSIVI SBLOCCATI, ARCHIVIAZIONE ANCORA IN ATTESA: " + In("A.001")), 1);
+  EXPECT_EQ(There({In("A.001"), In("B.001"), In("C.001")}), "+++");
+  h.fs.SetFolderFault(out, 0);
+  h.RunFor(6000);
+  EXPECT_EQ(There({In("A.001"), In("B.001"), In("C.001"), Out("A.001.OUT"), Out("B.001.OUT"), Out("C.001.OUT")}), "---+++");
+  const std::string log = h.Log();
+  const std::size_t a = log.find("COMPLETATA|" + In("A.001")), b = log.find("COMPLETATA|" + In("B.001")),
+                    c3 = log.find("COMPLETATA|" + In("C.001"));
+  EXPECT_TRUE(a < b && b < c3 && c3 != std::string::npos) << log;
+  EXPECT_EQ(kora1.printed, (std::vector<std::string>{Receipt(1), Receipt(2), Receipt(3)}));
+}
+
 // The window stays live inside a step's waits, and what its buttons ask is
 // done when the step ends: STOP shows at once, "Reset Errore" and close
 // act after the step, which still files or hands over what it was doing.

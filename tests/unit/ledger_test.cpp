@@ -45,6 +45,8 @@ TEST(LedgerFormat, Windows1252TextsBecomeUtf8AndComeBack) {
   r.input = ledger::Cp1252ToUtf8("PRIM\xC0\"\\.001");
   r.answer = "SCONTRINO=1\r\nTOTALE=1,00\r\n\x01";
   r.filedAs = {"/out/a", "/err/\"b\""};
+  r.copies = {"DORVREG-1-INPUT.txt"};
+  r.filedNote = "ARCHIVIATO CON UN ALTRO NOME";
   r.previous = ledger::kNoPrevious;
   r.settled = "2026-03-05 09:00:00";
   const std::string line = ledger::ToLine(r);

@@ -37,6 +37,7 @@ const N kFiled{kI, "ARCHIVIAZIONE COMPLETATA", "ABC.001 ARCHIVIATO"};
 const N kLink{kW, "COLLEGAMENTO SIMBOLICO NON LETTO", "LINK.001 NELLA CARTELLA DI INPUT: NON VIENE STAMPATO"};
 const N kLedger{kW, "REGISTRO DEGLI SCONTRINI NON SCRIVIBILE", "IL REGISTRO DEGLI SCONTRINI NON SI AGGIORNA: Disco pieno 61"};
 const N kLedgerBack{kI, "REGISTRO DEGLI SCONTRINI DI NUOVO SCRIVIBILE", "IL REGISTRO DEGLI SCONTRINI SI AGGIORNA DI NUOVO"};
+const N kOtherName{kW, "ARCHIVIATO CON UN ALTRO NOME", "ABC.001 ARCHIVIATO COME C:\\out\\DORV-1.OUT: Nome o numero di file non valido 52"};
 const N kJournal{kE, "REGISTRO DEI LAVORI NON SCRIVIBILE", "C:\\data: GLI SCONTRINI RESTANO IN ATTESA (Autorizzazione negata 70)"};
 const N kJournalBack{kI, "REGISTRO DEI LAVORI DI NUOVO SCRIVIBILE", "C:\\data: LA STAMPA DEGLI SCONTRINI RIPRENDE"};
 
@@ -72,6 +73,8 @@ TEST(Notifier, EachEpisodeIsToldOnceAtItsStartAndOnceAtItsEnd) {
       {"a link", {ON(LinkRefused("LINK.001"))}, {kLink}},
       {"the ledger", {ON(LedgerWritable(true)), ON(LedgerWritable(false, "Disco pieno 61")), ON(LedgerWritable(false, "Disco pieno 61")),
         ON(LedgerWritable(true)), ON(LedgerWritable(true))}, {kLedger, kLedgerBack}},
+      {"filed under another name", {ON(FiledUnderOtherName(kIn, "C:\\out\\DORV-1.OUT", "Nome o numero di file non valido 52"))},
+       {kOtherName}},
       {"the job journal", {ON(JournalUnwritable("C:\\data", "Autorizzazione negata 70")), ON(JournalWritable("C:\\data"))},
        {kJournal, kJournalBack}},
       {"nothing while closing, not even an end", {ON(PaperHeld(kIn, kPaper)), ON(Kora1Lost("")), ON(SetClosing()), ON(PaperReleased(kIn)),
