@@ -199,8 +199,10 @@ bool JobFiling::HandleKora1Output() {
   Status st = PlaceFiling(f, f.job.filedAs);
   link_.TellSettled(Outcome::kPrinted, f.answer, f);
   // The input is the only record of a printed receipt until its result is
-  // filed: until then the filing waits, beside the job journal.
-  f.placed = link_.Reported(st, ok);
+  // filed: until then the filing waits, beside the job journal. It is told
+  // as a filing that waits, with no box that would stop the till.
+  f.placed = st.ok();
+  ok = ok && f.placed;
   bool waits = false;
   if (f.placed) st = DeleteOnceRecorded(f, waits);
   if (waits) return false;
@@ -253,7 +255,8 @@ bool JobFiling::HandleKora1Error(const std::string& message, Outcome outcome) {
   // never finds the report gone and the job still waiting for one.
   bool deleted = false;
   if (readable) {
-    f.placed = link_.Reported(st, ok);
+    f.placed = st.ok();
+    ok = ok && f.placed;
     bool waits = false;
     if (f.placed) st = DeleteOnceRecorded(f, waits);
     deleted = st.ok() && !waits;

@@ -210,9 +210,9 @@ ExecState JobRunner::OutputHandling() {
   link_.ShowResult(cause.empty() ? kInputNotDeleted : kInputNotDeleted + (" - " + cause));
   link_.host.LogEvent(kErr, kInputNotDeleted);
   ShowOtherName();
-  // The operator let the receipts go on past the filings that wait: this
-  // one waits with them.
-  if (link_.pending.Released()) return ExecState::kReady;
+  // A filing that waits is no job error, the receipt printed: it is retried
+  // at each tick, and the cycle goes on by itself once it is done.
+  if (link_.pending.Waits(link_.input, link_.key)) return ExecState::kReady;
   link_.host.PaintResetButton(true);
   return ExecState::kBlocked;
 }

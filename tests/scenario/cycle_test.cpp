@@ -176,17 +176,16 @@ TEST_F(Cycle, AJobFileKora1HoldsIsCopiedAgainUntilItIsFree) {
 }
 
 TEST_F(Cycle, APrintedReceiptWhoseInputCannotBeDeletedIsNeverSentAgain) {
-  c().chkErrorReset.Set(1);
   Drop("STUCK.001", Receipt(1));
   h.RunFor(4000);
   ASSERT_EQ(jobs().State(), ExecState::kRunning);
   h.fs.FailPath(In("STUCK.001"), 1000);  // read-only from now on
   h.RunFor(2000 + 9500);
-  EXPECT_EQ(jobs().State(), ExecState::kBlocked);
+  EXPECT_EQ(jobs().State(), ExecState::kReady) << "it printed: no job error";
   EXPECT_EQ(c().txtKora1Result.Text, "ERRORE: FILE DI INPUT NON CANCELLATO - Autorizzazione negata 70");
   EXPECT_TRUE(Logged("ERR: |ERRORE: FILE DI INPUT NON CANCELLATO|" + In("STUCK.001")));
   EXPECT_TRUE(h.mem.Has(Out("STUCK.001.OUT")));
-  // Reset automatically; the undeletable receipt stays, the next one goes.
+  // No reset: the undeletable receipt stays, the next one goes.
   Drop("NEXT.001", Receipt(2));
   h.RunFor(30000);
   EXPECT_EQ(kora1.printed, (std::vector<std::string>{Receipt(1), Receipt(2)}));
@@ -281,6 +280,12 @@ TEST_F(Cycle, AFilingThatWaitsOutlivesARestartAndIsDoneOnce) {
   h.RunFor(8000);
   ASSERT_EQ(kora1.printed.size(), 1u);
   EXPECT_EQ(There({pending, In("A.001"), Out("A.001.OUT")}), "++-");
+  // Told at once, with no box to stop the till; no job error.
+  EXPECT_TRUE(h.ui.messages.empty()) << h.ui.messages[0];
+  ASSERT_FALSE(h.ui.notices.empty());
+  EXPECT_EQ(h.ui.notices.back().title, "ARCHIVIAZIONE NON RIUSCITA");
+  EXPECT_NE(h.observers->StatusNow().find("\"titolo\": \"ARCHIVIAZIONE NON RIUSCITA\""), std::string::npos);
+  EXPECT_EQ(jobs().State(), ExecState::kReady);
   for (int run = 1; run <= 2; ++run) {
     h.Restart();
     Open();
@@ -288,13 +293,19 @@ TEST_F(Cycle, AFilingThatWaitsOutlivesARestartAndIsDoneOnce) {
     h.RunFor(6000);
     EXPECT_EQ(There({pending, In("A.001"), Out("A.001.OUT")}), "--+") << "run " << run;
   }
-  const std::string log = h.Log();
-  std::size_t done = 0;
-  for (std::size_t at = log.find("ARCHIVIAZIONE COMPLETATA"); at != std::string::npos;
-       at = log.find("ARCHIVIAZIONE COMPLETATA", at + 1))
-    ++done;
-  EXPECT_EQ(done, 1u);
+  EXPECT_EQ(Count(h.Log(), "ARCHIVIAZIONE COMPLETATA"), 1);
   EXPECT_EQ(kora1.printed.size(), 1u);
+  // Within one run: the receipt after a filing that waits goes once it is
+  // done, with no reset.
+  h.fs.SetFolderFault(out, kErrPathNotFound);
+  Drop("B.001", Receipt(2));
+  h.RunFor(4000);
+  Drop("C.001", Receipt(3));
+  h.RunFor(4000);
+  h.fs.SetFolderFault(out, 0);
+  h.RunFor(6000);
+  EXPECT_EQ(There({Out("B.001.OUT"), Out("C.001.OUT"), In("C.001")}), "++-");
+  EXPECT_EQ(kora1.printed.size(), 3u);
 }
 
 // A filing held by an output folder gone for long holds the receipts after
