@@ -68,7 +68,7 @@ bool FolderSource::List(std::vector<std::string>& names) {
   std::vector<std::string> links;
   const Status listed = link_.fs.ListFilesAndLinks(dir_, names, links);
   selection_.TellLinks(links);
-  selection_.TellFolder(dir_, listed);
+  reach_.Tell(FolderReach::Role::kInput, dir_, listed);
   sweptMs_ = link_.clock.MonotonicMs();
   return listed.ok();
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driverlink/driver_link.h"
+#include "driverlink/folder_reach.h"
 #include "driverlink/input_port.h"
 #include "driverlink/input_selection.h"
 #include "platform/folder_watcher.h"
@@ -27,7 +28,8 @@ class FolderSource : public InputSource {
   static constexpr std::int64_t kSafetyNetMs = 30000;
   static constexpr std::size_t kMaxChanges = 100000;
 
-  FolderSource(DriverLink& link, InputSelection& selection) : link_(link), selection_(selection) {}
+  FolderSource(DriverLink& link, InputSelection& selection, FolderReach& reach)
+      : link_(link), selection_(selection), reach_(reach) {}
 
   std::optional<InputChoice> Oldest() override;
   bool Owns(const std::string& path) const override;
@@ -63,6 +65,7 @@ class FolderSource : public InputSource {
 
   DriverLink& link_;
   InputSelection& selection_;
+  FolderReach& reach_;
   std::string dir_;      // the folder indexed
   std::string filters_;  // the settings the names were classified by
   int year_ = 0;

@@ -71,18 +71,6 @@ void InputSelection::TellWaiting(int receipts) {
   link_.events.Waiting(receipts);
 }
 
-void InputSelection::TellFolder(const std::string& dir, const Status& listed) {
-  if (listed.ok() != inputFolderDown_) return;
-  inputFolderDown_ = !listed.ok();
-  if (inputFolderDown_) {
-    link_.host.LogEvent(kErr, "CARTELLA NON ACCESSIBILE: " + dir + " " + listed.Message());
-    link_.events.FolderUnreachable(dir, listed.Message());
-  } else {
-    link_.host.LogEvent(kOk, "CARTELLA DI NUOVO ACCESSIBILE: " + dir);
-    link_.events.FolderBack(dir);
-  }
-}
-
 void InputSelection::TellLinks(const std::vector<std::string>& links) {
   // A link is never a receipt, whatever it points at: it stays where it is,
   // is told once, and the receipts after it go on.

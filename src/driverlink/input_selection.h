@@ -1,6 +1,6 @@
 // What makes a file of the input folder a receipt to choose: its name, its
 // creation key, and never a link; and what the choice tells the operator
-// (links refused, reserved names, the folder unreachable, receipts waiting).
+// (links refused, reserved names, receipts waiting).
 // The folder source chooses the OLDEST by key, so that receipts print in
 // the order they arrived.
 #pragma once
@@ -31,14 +31,11 @@ class InputSelection {
   // A name gone: a link coming back under it is told again.
   void LinkGone(const std::string& name) { links_.Forget(name); }
   void TellWaiting(int receipts);
-  // The folder's listing failed or succeeded: told when that changes.
-  void TellFolder(const std::string& dir, const Status& listed);
 
  private:
 
   DriverLink& link_;
   LinkReport links_;  // links in the input folder already told
-  bool inputFolderDown_ = false;
   int waiting_ = -1;
 };
 

@@ -71,6 +71,7 @@ void JobRunner::Tick() {
   } stepEnd{link_.inStep};
   if (link_.set.port.empty()) return;
   filing_.SweepLeftovers();
+  reach_.CheckOutputAndError();
   if (Kora1Present() && connected_) {
     if (!connectionShown_) ShowConnected(" (a)");
     SetState(StateStep());

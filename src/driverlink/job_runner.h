@@ -100,7 +100,8 @@ class JobRunner {
 
   DriverLink link_;
   InputSelection selection_{link_};
-  FolderSource folder_{link_, selection_};
+  FolderReach reach_{link_};
+  FolderSource folder_{link_, selection_, reach_};
   InputPort port_;
   Kora1Process process_{link_};
   SafetyRules safety_{link_};

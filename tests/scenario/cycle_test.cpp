@@ -271,6 +271,23 @@ TEST_F(Cycle, StopPressedDuringATickIsObeyedWhenTheTickEnds) {
   EXPECT_EQ(kora1.printed.size(), 1u);
 }
 
+// Each of the three folders gone while idle, then back: told once each way,
+// in the log at once and by the notification and the status file after 10 s.
+TEST_F(Cycle, EachFolderGoneWhileIdleIsToldOnceAndAgainWhenBack) {
+  for (const std::string& dir : {in, out, err}) {
+    h.mem.RemoveDir(dir);
+    h.RunFor(15000);
+    EXPECT_NE(h.observers->StatusNow().find("NON RAGGIUNGIBILE DA PIU' DI 10 SECONDI"), std::string::npos) << dir;
+    h.mem.AddDir(dir);
+    h.RunFor(3000);
+    EXPECT_EQ(Count(h.Log(), "ERR: |CARTELLA NON ACCESSIBILE: " + dir + " "), 1) << dir;
+    EXPECT_EQ(Count(h.Log(), "OK:  |CARTELLA DI NUOVO ACCESSIBILE: " + dir + "|"), 1) << dir;
+    ASSERT_GE(h.ui.notices.size(), 2u);
+    EXPECT_EQ(h.ui.notices.back().text, dir) << "back";
+    EXPECT_EQ(h.ui.notices[h.ui.notices.size() - 2].title, "CARTELLA NON RAGGIUNGIBILE");
+  }
+}
+
 // A filing that waits outlives a restart: the next run places it once the
 // folder is back, and a run after that never places it again.
 TEST_F(Cycle, AFilingThatWaitsOutlivesARestartAndIsDoneOnce) {

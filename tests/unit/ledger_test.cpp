@@ -56,6 +56,9 @@ TEST(LedgerFormat, Windows1252TextsBecomeUtf8AndComeBack) {
   EXPECT_EQ(ledger::ToLine(back), line);
   EXPECT_FALSE(ledger::FromLine(line.substr(0, line.size() - 3), back));
   EXPECT_FALSE(ledger::FromLine("{\"n\":1,\"input\":\"\xC8\"}", back, false)) << "not UTF-8";
+  // Escaped pairs, and fields of others (a number) skipped.
+  ASSERT_TRUE(ledger::FromLine("{\"altro\":-1.5e3,\"input\":\"\\ud800\\udc00\"}", back, false));
+  EXPECT_EQ(back.input, "\xF0\x90\x80\x80");
   // The chain check's quick reading agrees with the whole one on every cut and change of the line.
   for (std::size_t i = 0; i < line.size(); ++i) {
     std::string changed = line;
@@ -279,6 +282,7 @@ TEST_F(Ledger, AnUnwritableLedgerKeepsItsRecordsAndWritesThemInOrderOnceItCan) {
   ledger->Poll();
   ASSERT_EQ(notices.size(), 2u) << "told again at the start, once";
   EXPECT_EQ(notices[1].rfind("!REGISTRO SCONTRINI NON SCRIVIBILE: " + Month("2026-03") + " ", 0), 0u) << notices[1];
+  Restart();  // and the next run finds it writable: it tells that it is over
   fs.FailPath(Month("2026-03"), 0);
   ledger->Poll();
   EXPECT_EQ(ledger->Waiting(), 0u);

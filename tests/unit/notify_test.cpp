@@ -175,9 +175,9 @@ TEST_F(StatusFileOnFakes, WrittenWhenItChangesAtMostFourTimesASecondAndAtLeastOn
 }
 
 TEST_F(StatusFileOnFakes, TodaysCountsGoOnFromTheLastRunOfTheDayAndStartAgainAtMidnight) {
-  const std::string today = "\"oggi\": {\"data\": \"2026-03-05\", \"stampati\": 5, \"rifiutati\": 1, \"sconosciuti\": 0, \"non_consegnati\": 2}";
+  const std::string today = "\"oggi\": {\"data\": \"2026-03-05\", \"stampati\": 9, \"rifiutati\": 1, \"sconosciuti\": 0, \"non_consegnati\": 2}";
   const std::pair<std::string, std::string> runs[] = {
-      {"{\r\n  " + today + "\r\n}\r\n", "\"stampati\": 6, \"rifiutati\": 1, \"sconosciuti\": 0, \"non_consegnati\": 2"},
+      {"{\r\n  " + today + "\r\n}\r\n", "\"stampati\": 10, \"rifiutati\": 1, \"sconosciuti\": 0, \"non_consegnati\": 2"},
       {"{\"oggi\": {\"data\": \"2026-03-04\", \"stampati\": 5", "\"stampati\": 1, \"rifiutati\": 0"},  // yesterday's
       {std::string(today).replace(today.find("1, \"sco"), 1, "-"), "\"stampati\": 1, \"rifiutati\": 0"}};  // garbled: not read
   for (const auto& [left, counts] : runs) {

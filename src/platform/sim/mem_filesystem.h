@@ -35,6 +35,8 @@ class MemFileSystem : public FileSystem {
 
   // Test set-up and inspection.
   void AddDir(const std::string& path);
+  // The folder is gone (its files stay, out of reach, until it comes back).
+  void RemoveDir(const std::string& path) { dirs_.erase(path); }
   void Put(const std::string& path, const std::string& bytes);
   void Erase(const std::string& path);
   // A symbolic link: listed by ListLinks only, never read.
