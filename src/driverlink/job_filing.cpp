@@ -250,6 +250,7 @@ bool JobFiling::HandleKora1Error(const std::string& message, Outcome outcome) {
   bool paperOut = false;
   link_.Reported(monitor_.IsPaperOut(paperOut), ok);
   monitor_.SetPaperOut(paperOut, message);
+  monitor_.FiledAsFailed();
   link_.TellSettled(outcome, outcome == Outcome::kUnknown ? "E599: " + message : message, f);
   // The input goes before KORA1's report of it, so that a crash in between
   // never finds the report gone and the job still waiting for one.

@@ -15,8 +15,8 @@ std::string Monitor::PaperOutCopyPath() {
 }
 
 void Monitor::RemovePaperOutCopy() {
-  const std::string copy = PaperOutCopyPath();
-  if (link_.fs.Exists(copy)) link_.fs.Remove(copy);
+  if (!paperCopy_.empty() && link_.fs.Exists(paperCopy_)) link_.fs.Remove(paperCopy_);
+  paperCopy_.clear();
 }
 
 Status Monitor::IsPaperOut(bool& paperOut) {
@@ -54,7 +54,8 @@ ExecState Monitor::MonitorKora1(std::string& message) {
         if (IsPaperOutLine(line)) {
           if (!paperOut_) {
             std::string report;
-            if (link_.fs.ReadAll(link_.x.Err, report)) PlaceDurably(link_.fs, PaperOutCopyPath(), report);
+            if (link_.fs.ReadAll(link_.x.Err, report) && PlaceDurably(link_.fs, PaperOutCopyPath(), report))
+              paperCopy_ = PaperOutCopyPath();
           }
           SetPaperOut(true, line);
           code = ExecState::kPaperOut;
@@ -70,7 +71,7 @@ ExecState Monitor::MonitorKora1(std::string& message) {
   }
   if (link_.Present(link_.x.End)) {
     link_.host.SleepDelay(300);
-    if (paperOut_) RemovePaperOutCopy();
+    RemovePaperOutCopy();
     link_.host.SetTrayTip(kTipConnected);
     return ExecState::kReady;
   }

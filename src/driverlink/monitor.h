@@ -22,6 +22,9 @@ class Monitor {
   void ForgetPaperOut() { paperOut_ = false; }
   // Whether SR_ERR reports a paper-out.
   Status IsPaperOut(bool& paperOut);
+  // The job is filed as failed: its error file stays, unless a paper-out
+  // holds the job, when it is the paper-out copy, which goes if it prints.
+  void FiledAsFailed() { paperCopy_ = paperOut_ ? PaperOutCopyPath() : ""; }
 
  private:
   std::string PaperOutCopyPath();
@@ -29,6 +32,9 @@ class Monitor {
 
   DriverLink& link_;
   bool paperOut_ = false;  // the job is held by a paper-out or an open cover
+  // The copy of this job's paper-out report placed in the error folder: it
+  // goes when the job prints, whatever polls came between.
+  std::string paperCopy_;
 };
 
 }  // namespace dorvane
