@@ -277,7 +277,9 @@ bool JobRunner::CheckKora1Dump() {
     link_.host.LogEvent(kErr, link_.result);
     link_.host.EndNow(1);
   }
-  link_.ShowResult("");
+  // An error not yet reset keeps its reason in view (a job KORA1 left
+  // settled above, say).
+  if (state_ != ExecState::kBlocked) link_.ShowResult("");
   link_.host.SleepDelay(5000);
   return true;
 }

@@ -524,7 +524,9 @@ TEST_P(UnknownOutcome, SaysWhoWasInterrupted) {
       h.mem.Put(journal, lines);
       break;
     }
-    case Interruption::kKora1:
+    case Interruption::kKora1:  // and DORVANE starts it again, as the shell would
+      h.processes.programs.insert(JoinPath(h.d->State().CurrentKora1AppPathDir, "kkora1.exe"));
+      h.processes.onOpen = [this](const std::string&) { h.clock.After(1000, [this] { kora1.Start(500); }); };
       kora1.Stop(true);
       break;
     case Interruption::kBoth:
@@ -545,6 +547,8 @@ TEST_P(UnknownOutcome, SaysWhoWasInterrupted) {
                            ". CONTROLLARE IL GIORNALE FISCALE DELLA STAMPANTE PRIMA DI STAMPARLO DI NUOVO";
   EXPECT_EQ(h.mem.Content(Err("A.001_ERR.ERR")), "E599: " + text + "\r\n");
   EXPECT_TRUE(Logged("ERR: |" + text + "|" + In("A.001"))) << h.Log();
+  h.RunFor(10000);
+  EXPECT_EQ(c().txtKora1Result.Text, text) << "in view until the reset";
   EXPECT_EQ(kora1.printed.size(), 0u);
 }
 
