@@ -1,5 +1,7 @@
 #include "driverlink/folder_source.h"
 
+#include <algorithm>
+
 #include "text/paths.h"
 #include "text/text.h"
 
@@ -184,6 +186,11 @@ std::optional<InputChoice> FolderSource::Oldest() {
 }
 
 bool FolderSource::Owns(const std::string& path) const { return DirName(path) == link_.set.inputDir; }
+
+void FolderSource::Took(const Job&) {
+  // The receipt taken is no longer waiting.
+  selection_.TellWaiting(std::max(0, selection_.Waiting() - 1));
+}
 
 void FolderSource::Settled(const Job& job) {
   // The input deleted or filed away leaves the index now, not at its event.

@@ -33,6 +33,7 @@ class FolderSource : public InputSource {
 
   std::optional<InputChoice> Oldest() override;
   bool Owns(const std::string& path) const override;
+  void Took(const Job& job) override;
   void Settled(const Job& job) override;
   // What the watcher saw; watched: the input folder is watched from now on.
   void Changed(const std::vector<FolderChange>& changes, bool watched);

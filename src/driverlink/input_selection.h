@@ -31,6 +31,7 @@ class InputSelection {
   // A name gone: a link coming back under it is told again.
   void LinkGone(const std::string& name) { links_.Forget(name); }
   void TellWaiting(int receipts);
+  int Waiting() const { return waiting_; }
 
  private:
 

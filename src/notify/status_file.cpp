@@ -57,7 +57,7 @@ void StatusFile::RollDay() {
 void StatusFile::Taken(const Job& job) { printing_ = job.input; }
 
 void StatusFile::Settled(const Job& s) {
-  if (s.input == printing_) printing_.clear();
+  // The receipt stays "in stampa" while it is filed: the state says so too.
   RollDay();
   ++counts_[static_cast<int>(s.outcome)];
   last_ = Last{s.outcome, s.input, clock_.Now().Stamp(), FirstLine(s.text)};
@@ -67,7 +67,8 @@ void StatusFile::Kora1Lost(const std::string&) { connected_ = false; }
 void StatusFile::Kora1Found() { connected_ = true; }
 void StatusFile::StateChanged(ExecState, ExecState to) {
   state_ = to;
-  if (to == ExecState::kReady) printing_.clear();  // no job in flight
+  // No job in flight: ready, or blocked by an error.
+  if (to != ExecState::kRunning && to != ExecState::kPaperOut) printing_.clear();
 }
 void StatusFile::Waiting(int receipts) { waiting_ = receipts; }
 void StatusFile::JournalUnwritable(const std::string& folder, const std::string& reason) {

@@ -142,6 +142,7 @@ TEST_F(StatusFileOnFakes, TheWholeFileAsAReaderFindsIt) {
     EXPECT_TRUE(Says(part)) << part << "\n" << Read();
   for (Outcome o : {Outcome::kPrinted, Outcome::kPrinted, Outcome::kRefused, Outcome::kUnknown, Outcome::kInputFailed})
     file.Settled(Settle(o, "E599: ESITO SCONOSCIUTO\r\nresto", job.input));
+  file.StateChanged(ExecState::kPaperOut, ExecState::kReady);
   RunTo(2000);
   EXPECT_TRUE(Says("\"in_stampa\": null,")) << Read();
   EXPECT_TRUE(Says("\"ultimo_esito\": {\"esito\": \"non consegnato\", \"file\": \"" + json +
