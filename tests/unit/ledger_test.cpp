@@ -166,23 +166,12 @@ TEST_F(Ledger, EachOutcomeIsOneDurableRecordChainedToTheOneBefore) {
   std::vector<std::string> lines;
   const std::vector<Record> r = Records("2026-03", &lines);
   ASSERT_EQ(r.size(), 4u);
-  EXPECT_EQ(r[0].input, "CAFF\xC3\x88.001");
-  EXPECT_EQ(r[0].inputSha256, Sha256Hex("receipt 1"));
-  EXPECT_EQ(r[0].inputBytes, 9u);
-  EXPECT_EQ(r[0].layout, "fasyvola");
-  EXPECT_EQ(r[0].dataBytes, 42u);
-  EXPECT_EQ(r[0].dataFnv1a, "abcdef01");
-  EXPECT_EQ(r[0].receipt, "1");
-  EXPECT_EQ(r[0].total, "12,50");
-  EXPECT_EQ(r[0].answer, printed.text);
-  EXPECT_EQ(r[0].settled, "2026-03-05 09:00:00");
-  EXPECT_EQ(r[1].settled, "2026-03-05 09:00:05");
-  EXPECT_EQ(r[1].outcome, "rifiutato");
-  EXPECT_EQ(r[1].reason, "E012: CARTA");
-  EXPECT_EQ(r[2].outcome, "fallito");
-  EXPECT_EQ(r[2].dataFnv1a, "");
-  EXPECT_EQ(r[2].layout, "");
-  EXPECT_EQ(r[3].outcome, "sconosciuto");
+  EXPECT_EQ(std::tie(r[0].input, r[0].inputSha256, r[0].layout, r[0].dataFnv1a, r[0].receipt, r[0].total, r[0].answer),
+            std::make_tuple("CAFF\xC3\x88.001", Sha256Hex("receipt 1"), "fasyvola", "abcdef01", "1", "12,50", printed.text));
+  EXPECT_EQ(std::tie(r[0].inputBytes, r[0].dataBytes, r[0].settled, r[1].settled),
+            std::make_tuple(9u, 42u, "2026-03-05 09:00:00", "2026-03-05 09:00:05"));
+  EXPECT_EQ(std::tie(r[1].outcome, r[1].reason, r[2].outcome, r[2].dataFnv1a, r[2].layout, r[3].outcome),
+            std::make_tuple("rifiutato", "E012: CARTA", "fallito", "", "", "sconosciuto"));
   // Each job that did not print keeps its bytes under its own name.
   using Names = std::vector<std::string>;
   EXPECT_EQ(r[0].copies, Names{});
