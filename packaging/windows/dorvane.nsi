@@ -41,23 +41,27 @@ VIAddVersionKey /LANG=1040 "LegalCopyright" "ZTK Engineering"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Italian"
 
-; A running DORVANE holds dorvane.exe: ask it to close as TASKKILL without
-; /F does (its normal shutdown), and wait until the file can go.
-!macro CLOSE_DORVANE un
-Function ${un}CloseDorvane
-  nsExec::Exec 'taskkill /IM dorvane.exe'
+; A running program holds its file: ask it to close as TASKKILL without /F
+; does (its normal shutdown, as DORVANE asks KORA1), and wait until the
+; file can go.
+!macro CLOSE_PROGRAM EXE
+  nsExec::Exec 'taskkill /IM ${EXE}'
   Pop $0
   ${If} $0 == 0
     StrCpy $1 0
     ${Do}
-      Delete "$INSTDIR\dorvane.exe"
-      ${IfNot} ${FileExists} "$INSTDIR\dorvane.exe"
+      Delete "$INSTDIR\${EXE}"
+      ${IfNot} ${FileExists} "$INSTDIR\${EXE}"
         ${Break}
       ${EndIf}
       Sleep 500
       IntOp $1 $1 + 1
     ${LoopUntil} $1 >= 60
   ${EndIf}
+!macroend
+!macro CLOSE_DORVANE un
+Function ${un}CloseDorvane
+  !insertmacro CLOSE_PROGRAM dorvane.exe
 FunctionEnd
 !macroend
 !insertmacro CLOSE_DORVANE ""
@@ -157,6 +161,7 @@ FunctionEnd
 Section "Uninstall"
   SetShellVarContext all
   Call un.CloseDorvane
+  !insertmacro CLOSE_PROGRAM kkora1.exe
   Delete "$INSTDIR\dorvane.exe"
   Delete "$INSTDIR\kkora1.exe"
   Delete "$INSTDIR\dorvane-convert.exe"

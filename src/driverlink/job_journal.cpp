@@ -41,7 +41,13 @@ void JobJournal::Open(const std::string& dir) {
     if (std::string v = Field(line, "FORMATO"); v == "1" || v == "2") job.layout = static_cast<InputLayout>(v[0] - '0');
     std::string printed = Field(line, "STAMPATO");
     const std::size_t bar = printed.rfind('|');
-    if (bar != std::string::npos && fs_.Exists(printed.substr(0, bar))) printed_.insert(printed);
+    if (bar == std::string::npos) continue;
+    // An entry whose input is gone is forgotten; the file follows at the next tick.
+    if (fs_.Exists(printed.substr(0, bar))) {
+      printed_.insert(printed);
+    } else {
+      forgotten_ = true;
+    }
   }
   if (!job.input.empty()) job_ = job;
 }
@@ -49,7 +55,11 @@ void JobJournal::Open(const std::string& dir) {
 Status JobJournal::Save() {
   // A cleared record need not reach the disk: one that comes back after a
   // power cut finds its input filed, and the next job's record replaces it.
-  if (!job_ && printed_.empty()) return fs_.Exists(path_) ? fs_.Remove(path_) : Status::Ok();
+  if (!job_ && printed_.empty()) {
+    Status st = fs_.Exists(path_) ? fs_.Remove(path_) : Status::Ok();
+    if (st) forgotten_ = false;
+    return st;
+  }
   std::string text;
   if (job_) {
     text += std::string("FASE=") + (job_->started ? "2" : "1") + "\r\n";
@@ -64,7 +74,9 @@ Status JobJournal::Save() {
     text += "FORMATO=" + std::to_string(static_cast<int>(job_->layout)) + "\r\n";
   }
   for (const std::string& p : printed_) text += "STAMPATO=" + p + "\r\n";
-  return WriteDurably(fs_, path_, text);
+  Status st = WriteDurably(fs_, path_, text);
+  if (st) forgotten_ = false;
+  return st;
 }
 
 Status JobJournal::Record(const dorvane::Job& job) {
@@ -87,10 +99,22 @@ Status JobJournal::Settle(bool printedInputStillThere) {
   if (!job_) return Status::Ok();
   if (printedInputStillThere) printed_.insert(job_->input + "|" + job_->key);
   job_.reset();
-  // Entries whose input has gone need no guard any more.
-  for (auto it = printed_.begin(); it != printed_.end();)
-    it = fs_.Exists(it->substr(0, it->rfind('|'))) ? std::next(it) : printed_.erase(it);
+  DropGone();
   return Save();
+}
+
+void JobJournal::DropGone() {
+  for (auto it = printed_.begin(); it != printed_.end();) {
+    const bool gone = !fs_.Exists(it->substr(0, it->rfind('|')));
+    forgotten_ = forgotten_ || gone;
+    it = gone ? printed_.erase(it) : std::next(it);
+  }
+}
+
+void JobJournal::ForgetGone() {
+  if (!IsOpen() || job_) return;
+  DropGone();
+  if (forgotten_) Save();
 }
 
 }  // namespace dorvane

@@ -37,17 +37,23 @@ class JobJournal {
   // remembered, so that it is never handed over again.
   Status Settle(bool printedInputStillThere);
 
+  // Printed receipts whose input has gone (a filing done later deleted it)
+  // need no guard any more: forgotten, in memory and on disk. Each tick.
+  void ForgetGone();
+
   bool WasPrinted(const std::string& input, const std::string& key) const {
     return printed_.count(input + "|" + key) != 0;
   }
 
  private:
   Status Save();
+  void DropGone();
 
   FileSystem& fs_;
   std::string path_;
   std::optional<dorvane::Job> job_;
   std::set<std::string> printed_;  // input path "|" selection key
+  bool forgotten_ = false;         // entries forgotten that the file still holds
 };
 
 }  // namespace dorvane

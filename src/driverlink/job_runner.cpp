@@ -110,7 +110,9 @@ ExecState JobRunner::StateStep() {
 ExecState JobRunner::ReadyStep() {
   // Results reach the management program in order: nothing new is handed
   // over while a filing waits, unless the reset marker lets the receipts go on.
-  if (!filing_.RetryPendingFiling() && !(TakeResetMarker() && filing_.LetReceiptsGoOn())) return ExecState::kReady;
+  const bool held = !filing_.RetryPendingFiling();
+  link_.journal.ForgetGone();
+  if (held && !(TakeResetMarker() && filing_.LetReceiptsGoOn())) return ExecState::kReady;
   const std::optional<InputChoice> next = port_.Next();
   const std::string name = next ? BaseName(next->path) : "";
   link_.key = next ? next->key : "";

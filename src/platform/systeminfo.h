@@ -32,6 +32,10 @@ class SystemInfo {
   // of this machine (another user), which the second start tells before it
   // ends; one in this session ends it silently.
   virtual bool OtherInstanceInAnotherSession() { return false; }
+  // A second start in this session asks the running instance to show its
+  // window; the running instance takes that request (true once a request).
+  virtual void AskRunningInstanceToShow() {}
+  virtual bool TakeShowRequest() { return false; }
   // The running program's process id, as the system's process list shows it.
   virtual std::int64_t ProcessId() = 0;
 };

@@ -62,7 +62,7 @@ done
 
 # The man pages speak Italian, headings included (pandoc writes AUTHORS for
 # a title block's author line).
-for page in dorvane kkora1 dorvane-convert; do
+for page in dorvane kkora1 dorvane-convert dorvane-ledger; do
   headings=$(zcat "$root/usr/share/man/man1/$page.1.gz" | sed -n 's/^\.S[HS] *//p' | tr -d '"')
   english=$(grep -xE 'NAME|SYNOPSIS|DESCRIPTION|OPTIONS|EXIT STATUS|RETURN VALUE|ENVIRONMENT|FILES|SEE ALSO|AUTHORS?|BUGS|EXAMPLES?|NOTES|COPYRIGHT|HISTORY|REPORTING BUGS' <<<"$headings" || true)
   [[ -z $english ]] || fail "$page.1 has English headings: $(echo $english)"

@@ -81,11 +81,17 @@ run "$setup" /S
 # The uninstaller copies itself away and returns at once: wait for it to
 # remove its uninstall entry, its last step after the files and the menu.
 # It takes a logon entry with it, an older version's too.
+# A running kkora1.exe is asked to close and goes with the rest.
 for key in "$runkey" "$userrunkey"; do
   run reg add "$key" /v "ZTK DORVANE" /d '"C:\Program Files\ZTK DORVANE\dorvane.exe"' /f >/dev/null
 done
+run "$dir/kkora1.exe" 0 >/dev/null 2>&1 &
+kkora1=$!
+for _ in $(seq 60); do [[ -e $prefix/drive_c/ProgramData/ZTKKORA1/SR_MATR.001 ]] && break; sleep 0.5; done
 run "$dir/uninstall.exe" /S
 for _ in $(seq 120); do regvalue "$uninst" UninstallString >/dev/null || break; sleep 0.5; done
+for _ in $(seq 20); do kill -0 $kkora1 2>/dev/null || break; sleep 0.5; done
+! kill -0 $kkora1 2>/dev/null || fail "the uninstall left kkora1.exe running"
 for f in dorvane.exe kkora1.exe dorvane-convert.exe dorvane-ledger.exe ManDorvane.pdf LEGGIMI.txt uninstall.exe; do
   [[ ! -e $dir/$f ]] || fail "$f is still there after the uninstall"
 done

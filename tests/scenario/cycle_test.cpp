@@ -192,6 +192,11 @@ TEST_F(Cycle, APrintedReceiptWhoseInputCannotBeDeletedIsNeverSentAgain) {
   EXPECT_EQ(kora1.printed, (std::vector<std::string>{Receipt(1), Receipt(2)}));
   EXPECT_TRUE(h.mem.Has(In("STUCK.001")));
   EXPECT_EQ(h.Log().find("REGOLA DI SICUREZZA"), std::string::npos) << "the selection never offers it";
+  // Deleted at last (by hand): the journal forgets it at the next tick.
+  h.fs.FailPath(In("STUCK.001"), 0);
+  h.mem.Erase(In("STUCK.001"));
+  h.RunFor(4000);
+  EXPECT_EQ(h.mem.Content(JoinPath(JoinPath(h.commonDir, "ZTKDORVANE"), "DORVJOB.DVN")).find("STAMPATO="), std::string::npos);
 }
 
 TEST_F(Cycle, AReceiptTheConverterRefusesIsFiledWithItsOwnReport) {

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -206,6 +207,29 @@ TEST(Win32Window, TrayIconFollowsTheConnectionAndTheCycleRunsUnderAMessageBox) {
   EXPECT_TRUE(f.d->Ended());
   EXPECT_EQ(f.tray.back().first, static_cast<DWORD>(NIM_DELETE));
   EXPECT_EQ(Text(GetDlgItem(f.ui.ClosingNotice(), 1)), kClosingNotice);
+}
+
+// A second start of the program, another process, asks this window to show itself.
+TEST(Win32Window, ASecondStartAsksTheRunningWindowToShowItself) {
+  if (std::getenv("DORVANE_SECOND_START")) ExitProcess(AskRunningWindowToShow() ? 0 : 1);
+  MainWindow w;
+  bool asked = false;
+  w.onShowAsked = [&] { asked = true; };
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string cmd = "\"" + std::string(exe) + "\" --gtest_filter=Win32Window.ASecondStart*";
+  SetEnvironmentVariableA("DORVANE_SECOND_START", "1");
+  STARTUPINFOA si{sizeof si};
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  SetEnvironmentVariableA("DORVANE_SECOND_START", nullptr);
+  for (int i = 0; i < 400 && !asked; ++i)
+    for (MSG m; PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE) || (Sleep(50), false);) DispatchMessageA(&m);
+  DWORD code = STILL_ACTIVE;
+  WaitForSingleObject(pi.hProcess, 10000), GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(asked);
 }
 
 // A notification is a balloon of the tray icon: NIF_INFO only, so the tip

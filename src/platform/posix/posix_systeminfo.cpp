@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -29,6 +31,21 @@ std::string StripTrailingSep(std::string path) {
   return path;
 }
 
+// The single-instance guard's lock file: one instance per user.
+std::string LockPath() {
+  const std::string dir = Env("XDG_RUNTIME_DIR");
+  return dir.empty() ? "/tmp/dorvane-" + std::to_string(::getuid()) + ".lock" : StripTrailingSep(dir) + "/dorvane.lock";
+}
+
+// Where a second start asks the running instance to show its window.
+bool ShowAddress(sockaddr_un& addr) {
+  const std::string path = LockPath() + ".show";
+  if (path.size() >= sizeof addr.sun_path) return false;
+  addr.sun_family = AF_UNIX;
+  path.copy(addr.sun_path, path.size());
+  return true;
+}
+
 std::string ExecutableDirectory() {
   char buf[4096];
   ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -42,6 +59,7 @@ std::string ExecutableDirectory() {
 PosixSystemInfo::PosixSystemInfo(std::vector<std::string> args) : args_(std::move(args)) {}
 
 PosixSystemInfo::~PosixSystemInfo() {
+  if (showFd_ >= 0) ::close(showFd_);
   if (lockFd_ >= 0) ::close(lockFd_);
 }
 
@@ -101,9 +119,7 @@ std::string PosixSystemInfo::CommandLine() {
 bool PosixSystemInfo::AcquireSingleInstance() {
   if (lockFd_ >= 0) return true;
   // One instance per user, as the Windows session-wide mutex gives.
-  std::string dir = Env("XDG_RUNTIME_DIR");
-  std::string path = dir.empty() ? "/tmp/dorvane-" + std::to_string(::getuid()) + ".lock"
-                                 : StripTrailingSep(dir) + "/dorvane.lock";
+  const std::string path = LockPath();
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return true;  // no place for a lock: better to run than to refuse
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -111,7 +127,34 @@ bool PosixSystemInfo::AcquireSingleInstance() {
     return false;
   }
   lockFd_ = fd;
+  // The guard is ours: so is the socket beside it, whatever an earlier run left.
+  sockaddr_un addr{};
+  if (ShowAddress(addr)) {
+    ::unlink(addr.sun_path);
+    showFd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (showFd_ >= 0 && ::bind(showFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+      ::close(showFd_);
+      showFd_ = -1;
+    }
+  }
   return true;
+}
+
+void PosixSystemInfo::AskRunningInstanceToShow() {
+  sockaddr_un addr{};
+  if (!ShowAddress(addr)) return;
+  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return;
+  ::sendto(fd, "SHOW", 4, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  ::close(fd);
+}
+
+bool PosixSystemInfo::TakeShowRequest() {
+  if (showFd_ < 0) return false;
+  bool asked = false;
+  char buf[16];
+  while (::recv(showFd_, buf, sizeof buf, MSG_DONTWAIT) >= 0) asked = true;
+  return asked;
 }
 
 std::int64_t PosixSystemInfo::ProcessId() { return ::getpid(); }

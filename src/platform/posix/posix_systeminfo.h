@@ -24,6 +24,10 @@ class PosixSystemInfo : public SystemInfo {
   std::string InstalledDocDirectory() override;
   std::string CommandLine() override;
   bool AcquireSingleInstance() override;
+  // Through a datagram socket beside the lock file, which the running
+  // instance binds when it takes the guard.
+  void AskRunningInstanceToShow() override;
+  bool TakeShowRequest() override;
   std::int64_t ProcessId() override;
 
   static std::string Kora1ConfPath();
@@ -31,6 +35,7 @@ class PosixSystemInfo : public SystemInfo {
  private:
   std::vector<std::string> args_;
   int lockFd_ = -1;
+  int showFd_ = -1;  // the running instance's end of the show requests
 };
 
 }  // namespace dorvane

@@ -60,6 +60,8 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
       g_closeSignal = 0;
       dispatcher.RequestClose();
     }
+    // A second start of the program asks to see this one's window.
+    if (system.TakeShowRequest()) ui.RestoreFromTray();
     observers.Poll();
     if (earlyTick) earlyTick->Poll();
     dispatcher.RunPending();
@@ -69,8 +71,12 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
   QObject::connect(&pump, &QTimer::timeout, pumpOnce);
   std::signal(SIGINT, OnQtCloseSignal);
   std::signal(SIGTERM, OnQtCloseSignal);
-  if (!dispatcher.Form_Load()) {  // another instance runs
-    if (system.OtherInstanceInAnotherSession()) ui.ShowMessage(kOtherSessionInstance);
+  if (!dispatcher.Form_Load()) {  // another instance runs: it shows its window
+    if (system.OtherInstanceInAnotherSession()) {
+      ui.ShowMessage(kOtherSessionInstance);
+    } else {
+      system.AskRunningInstanceToShow();
+    }
     return 0;
   }
   binding.Refresh();

@@ -547,6 +547,9 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case kWakeMessage:
       if (onPump) onPump();
       return 0;
+    case kShowMessage:
+      if (onShowAsked) onShowAsked();
+      return 0;
     case kTrayMessage:
       if (onTray) onTray(static_cast<UINT>(LOWORD(lp)));
       return 0;
@@ -561,6 +564,18 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       break;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+bool AskRunningWindowToShow() {
+  for (HWND h = nullptr; (h = FindWindowExA(nullptr, h, kClassName, nullptr)) != nullptr;) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid == GetCurrentProcessId()) continue;
+    // The user started us: the running instance may take the foreground.
+    AllowSetForegroundWindow(pid);
+    return PostMessageA(h, kShowMessage, 0, 0) != 0;
+  }
+  return false;
 }
 
 }  // namespace dorvane

@@ -19,6 +19,12 @@ namespace dorvane {
 inline constexpr UINT kTrayMessage = WM_APP + 1;
 // Posted from any thread: the pump runs at once.
 inline constexpr UINT kWakeMessage = WM_APP + 2;
+// Posted by a second start of the program: the window shows itself.
+inline constexpr UINT kShowMessage = WM_APP + 3;
+
+// Asks the main window of another running instance to show itself; false
+// when there is none.
+bool AskRunningWindowToShow();
 
 class MainWindow {
  public:
@@ -63,6 +69,7 @@ class MainWindow {
   std::function<void(UINT mouseMessage)> onTray;
   std::function<void()> onTaskbarCreated;
   std::function<void()> onPump;
+  std::function<void()> onShowAsked;
 
  private:
   struct Item {

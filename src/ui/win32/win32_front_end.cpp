@@ -35,8 +35,14 @@ int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemI
     dispatcher.RunPending();
     binding.Refresh();
   };
-  if (!dispatcher.Form_Load()) {  // another instance runs
-    if (system.OtherInstanceInAnotherSession()) ui.ShowMessage(kOtherSessionInstance);
+  // A second start of the program asks to see this one's window.
+  window.onShowAsked = [&] { ui.RestoreFromTray(); };
+  if (!dispatcher.Form_Load()) {  // another instance runs: it shows its window
+    if (system.OtherInstanceInAnotherSession()) {
+      ui.ShowMessage(kOtherSessionInstance);
+    } else {
+      AskRunningWindowToShow();
+    }
     return 0;
   }
   binding.Refresh();
