@@ -1,7 +1,6 @@
 // The dispatch cycle on the virtual clock: every row of its state table, the
 // paper-out hold, the retry marker, writers and links in the input folder.
 #include "ledger/receipt_ledger.h"
-#include "ledger/reports.h"
 #include "scenario/scenario.h"
 
 namespace dorvane::test {
@@ -304,8 +303,7 @@ TEST_F(Cycle, AFilingThatWaitsOutlivesARestartAndIsDoneOnce) {
   EXPECT_EQ(There({pending, In("A.001"), Out("A.001.OUT")}), "++-");
   // Told at once, with no box to stop the till; no job error.
   EXPECT_TRUE(h.ui.messages.empty()) << h.ui.messages[0];
-  ASSERT_FALSE(h.ui.notices.empty());
-  EXPECT_EQ(h.ui.notices.back().title, "ARCHIVIAZIONE NON RIUSCITA");
+  EXPECT_TRUE(!h.ui.notices.empty() && h.ui.notices.back().title == "ARCHIVIAZIONE NON RIUSCITA");
   EXPECT_NE(h.observers->StatusNow().find("\"titolo\": \"ARCHIVIAZIONE NON RIUSCITA\""), std::string::npos);
   EXPECT_EQ(jobs().State(), ExecState::kReady);
   for (int run = 1; run <= 2; ++run) {
@@ -565,7 +563,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // One name used again for a refusal, an unknown outcome and a print: the
 // error folder keeps only the last failed job of that name, the ledger keeps
-// each one's bytes under its own, and the day's advice points to them.
+// each one's bytes under its own, and the log points to them.
 TEST_F(Cycle, ANameUsedAgainKeepsEachUnprintedJobUnderItsOwnName) {
   c().chkErrorReset.Set(1);
   kora1.plan = {Outcome::kFail};
@@ -597,12 +595,6 @@ TEST_F(Cycle, ANameUsedAgainKeepsEachUnprintedJobUnderItsOwnName) {
     EXPECT_EQ(h.mem.Content(copy), Receipt(i + 1));
     EXPECT_TRUE(Logged("OK:  |" + std::string(kLedgerCopyKept) + copy + "|" + In("S.001"))) << h.Log();
   }
-  std::string path;
-  ASSERT_TRUE(ledger::WriteDaySummary(h.mem, data, "2026-03-05", path));
-  const std::string summary = h.mem.Content(path);
-  const std::size_t advice = summary.find("copia conservata: " + JoinPath(data, records[1].copies[0]));
-  EXPECT_TRUE(summary.find("ESITI SCONOSCIUTI DA CONTROLLARE: 1") < advice && advice < summary.find("LAVORI: 3")) << summary;
-  EXPECT_NE(summary.find("copia conservata: " + JoinPath(data, records[0].copies[0])), std::string::npos) << summary;
 }
 
 // Symbolic links in the input folder are never read, whatever they point at

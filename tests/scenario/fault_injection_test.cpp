@@ -166,8 +166,7 @@ TEST(FaultInjection, AReadOnlyDataFolderHoldsTheHandOffsToldOnce) {
   EXPECT_TRUE(day.kora1.taken.empty());
   EXPECT_EQ(Count(day.h.Log(), "REGISTRO DEI LAVORI NON SCRIVIBILE: " + data + " "), 1) << day.h.Log();
   EXPECT_EQ(Count(day.h.Log(), "ERR"), 1) << day.h.Log();
-  ASSERT_FALSE(day.h.ui.notices.empty());
-  EXPECT_EQ(day.h.ui.notices.back().title, "REGISTRO DEI LAVORI NON SCRIVIBILE");
+  EXPECT_TRUE(!day.h.ui.notices.empty() && day.h.ui.notices.back().title == "REGISTRO DEI LAVORI NON SCRIVIBILE");
   EXPECT_NE(day.h.observers->StatusNow().find("\"registro_lavori_non_scrivibile\": {\"cartella\""), std::string::npos);
   day.h.fs.SetFolderFault(data, 0);
   day.Run(0);

@@ -196,6 +196,23 @@ TEST_F(DriverLink, SubKillFileRetriesForAboutNineAndAHalfSeconds) {
   EXPECT_TRUE(Probe::Link(d()).SubKillFile("") && Probe::Link(d()).SubKillFile(In("none")) && h.ui.messages.empty());
 }
 
+// The filings that wait come back in the next run as they were kept, in order.
+TEST(PendingFiling, EachFilingComesBackInTheNextRunAsKept) {
+  MemFileSystem mem;
+  mem.AddDir("/d");
+  Filing printed, refused;
+  printed.job.input = "/in/A", printed.job.key = "1", printed.answer = "ESITO=OK\r\n", printed.placed = printed.released = true;
+  refused.job.input = "/in/B", refused.job.key = "2", refused.job.outcome = Outcome::kRefused, refused.data = "VEND";
+  refused.errorText = "E050", refused.job.filedAs = {"/err/B.ERR"};
+  PendingFiling before(mem), after(mem);
+  before.Open("/d"), before.Keep(printed), before.Keep(refused), after.Open("/d");
+  ASSERT_EQ(after.All().size(), 2u);
+  const Filing &a = after.All()[0], &b = after.All()[1];
+  EXPECT_EQ(std::make_tuple(a.job.input, a.answer, a.placed, a.released, a.Printed(), b.job.key, b.data.value_or(""),
+                            b.errorText.value_or(""), b.job.filedAs.at(0), b.Printed() || b.placed || b.released),
+            std::make_tuple("/in/A", "ESITO=OK\r\n", true, true, true, "2", "VEND", "E050", "/err/B.ERR", false));
+}
+
 // The port offers the oldest input of all its sources, the source added
 // first on equal keys, and tells each source only about its own inputs.
 TEST(InputPort, OffersTheOldestOfAllSourcesAndTellsEachItsOwn) {

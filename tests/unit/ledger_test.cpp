@@ -179,10 +179,8 @@ TEST_F(Ledger, EachOutcomeIsOneDurableRecordChainedToTheOneBefore) {
   EXPECT_EQ(r[2].copies, Names{"DORVREG-20260305090005-" + Sha256Hex("receipt ").substr(0, 16) + "-INPUT.txt"});
   EXPECT_EQ(r[3].copies, Names{"DORVREG-3-INPUT.txt"});
   for (const auto& [name, bytes] : {std::pair{r[1].copies[0], "receipt 2"}, {r[1].copies[1], "VEND,1;"},
-                                    {r[2].copies[0], "receipt "}, {r[3].copies[0], "receipt 3"}}) {
-    EXPECT_EQ(mem.Content(JoinPath(dir, name)), bytes) << name;
-    EXPECT_TRUE(IsLedgerFile(name)) << name;
-  }
+                                    {r[2].copies[0], "receipt "}, {r[3].copies[0], "receipt 3"}})
+    EXPECT_TRUE(mem.Content(JoinPath(dir, name)) == bytes && IsLedgerFile(name)) << name;
   EXPECT_EQ(r[0].previous, ledger::kNoPrevious);
   for (std::size_t i = 1; i < r.size(); ++i) {
     EXPECT_EQ(r[i].n, i + 1);
@@ -437,7 +435,7 @@ TEST_F(Ledger, TheDaySummaryListsUnknownOutcomesFirstAndSumsTheTotals) {
   EXPECT_NE(text.find("ESITI SCONOSCIUTI DA CONTROLLARE: 1\r\n  n. 3  preso 09:00:00  chiuso 09:00:00  DUBBIO.001"),
             std::string::npos)
       << text;
-  EXPECT_LT(text.find("DUBBIO.001"), text.find("LAVORI: 4"));
+  EXPECT_LT(text.find("copia conservata: " + JoinPath(dir, "DORVREG-3-INPUT.txt")), text.find("LAVORI: 4")) << text;
   EXPECT_NE(text.find("TOTALE DEGLI SCONTRINI STAMPATI: 25,00 (2 con TOTALE, 0 senza)"), std::string::npos) << text;
   EXPECT_NE(text.find("\xE8 stato stampato"), std::string::npos) << "Windows-1252";
   ASSERT_TRUE(ledger::WriteDaySummary(fs, dir, "2026-03-06", path));

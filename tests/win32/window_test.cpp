@@ -216,11 +216,10 @@ TEST(Win32Window, ASecondStartAsksTheRunningWindowToShowItself) {
   bool asked = false;
   w.onShowAsked = [&] { asked = true; };
   char exe[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string cmd = "\"" + std::string(exe) + "\" --gtest_filter=Win32Window.ASecondStart*";
-  SetEnvironmentVariableA("DORVANE_SECOND_START", "1");
+  std::string cmd = std::string("\"") + (GetModuleFileNameA(nullptr, exe, MAX_PATH), exe) + "\" --gtest_filter=*ASecondStart*";
   STARTUPINFOA si{sizeof si};
   PROCESS_INFORMATION pi{};
+  SetEnvironmentVariableA("DORVANE_SECOND_START", "1");
   ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   SetEnvironmentVariableA("DORVANE_SECOND_START", nullptr);
   for (int i = 0; i < 400 && !asked; ++i)
