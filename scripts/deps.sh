@@ -6,7 +6,7 @@
 # package-windows.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest)
+packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libboost-dev nlohmann-json3-dev)
 for set in "${@:-build}"; do
   case "$set" in
     build) ;;

@@ -159,5 +159,8 @@ int main(int argc, char** argv) {
     if (system.OtherInstanceInAnotherSession()) ui.ShowMessage(dorvane::kOtherSessionInstance);
     return 0;
   }
-  return ui.Run(exitWhenDone);
+  observers.OpenDoor(&waker);
+  const int code = ui.Run(exitWhenDone);
+  observers.CloseDoor();
+  return code;
 }

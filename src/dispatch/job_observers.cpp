@@ -1,5 +1,9 @@
 #include "dispatch/job_observers.h"
 
+#include <algorithm>
+
+#include "text/paths.h"
+
 namespace dorvane {
 
 JobObservers::JobObservers(Dispatcher& dispatcher, FileSystem& fs, Clock& clock, SystemInfo& system, Ui& ui)
@@ -16,18 +20,65 @@ JobObservers::JobObservers(Dispatcher& dispatcher, FileSystem& fs, Clock& clock,
                 d_.Ctl().txtKora1Result.Set(line);
                 notifier_.LedgerWritable(what == LedgerNotice::kWritableAgain, line);
               }),
-      status_(fs, clock, system, [this] { return d_.Jobs().JournalFolder(); }, &notifier_) {
+      status_(fs, clock, system, [this] { return d_.Jobs().JournalFolder(); }, &notifier_),
+      fs_(fs) {
   for (JobEvents* observer : std::initializer_list<JobEvents*>{&notifier_, &ledger_, &status_})
     d_.AddObserver(observer);
 }
 
+JobObservers::~JobObservers() { CloseDoor(); }
+
+void JobObservers::OpenDoor(Waker* waker, const GivenDoor* given) {
+  const std::string dir = d_.Jobs().JournalFolder();
+  door_ = std::make_unique<web::WebDoor>(fs_, dir, given ? given->tokenFile : "");
+  std::string message;
+  // The ledger's keyed records the key book may lack: the newest month files
+  // (all of them when it has no key file), then the records kept pending.
+  auto ledgerLines = [this, dir](bool all, const std::function<void(const std::string&, std::string_view)>& line) {
+    std::vector<std::string> names, months;
+    fs_.ListFiles(dir, names);
+    for (const std::string& name : names)
+      if (!ledger::MonthOfFileName(name).empty()) months.push_back(name);
+    std::sort(months.begin(), months.end());
+    if (!all && months.size() > 2) months.erase(months.begin(), months.end() - 2);
+    months.push_back("");
+    for (const std::string& month : months) {
+      std::string bytes;
+      if (!fs_.ReadAll(JoinPath(dir, month.empty() ? ledger::kPendingFileName : month), bytes)) continue;
+      ledger::ForEachLine(bytes, [&](std::string_view l) { line(month, l); });
+    }
+  };
+  if (!(given ? door_->Load(given->settings, ledgerLines, message) : door_->Open(ledgerLines, waker, message))) {
+    if (!message.empty()) d_.LogEvent(kErr, message);
+    door_.reset();
+    return;
+  }
+  if (!message.empty()) d_.LogEvent(kOk, message);
+  d_.Jobs().AddSource(&door_->Source());
+  d_.AddObserver(&door_->Keys());
+  ledger_.OnKeyedRecord([this](const std::string& file, const std::string& line) { door_->Keys().Recorded(file, line); });
+  door_->PublishStatus(StatusNow());
+}
+
+void JobObservers::CloseDoor() {
+  if (door_) door_->Close();
+}
+
 void JobObservers::Poll() {
+  if (door_) {
+    door_->PublishStatus(StatusNow());
+    for (const std::string& line : door_->TakeLogLines()) d_.LogEvent(kErr, line);
+  }
   // Inside a step's waits only what is already known is written out: the
   // ledger's kept records and the status file's refresh.
   if (d_.InTick()) {
     ledger_.Poll();
     status_.Poll();
     return;
+  }
+  if (door_) {
+    if (d_.State().InChiusura) door_->SetClosing();
+    if (door_->TakeResetRequest()) d_.cmdResetError_Click();
   }
   // Nothing is told while the program closes.
   if (d_.State().InChiusura) notifier_.SetClosing();

@@ -105,7 +105,7 @@ void Dispatcher::cmdResetError_Click() {
 void Dispatcher::ResetAsked() {
   // A filing that cannot be done holds the receipts after it, so that
   // results arrive in order; only the operator may let them go on.
-  if (jobs_.FilingHeld() && ui_.AskYesNo(kLetReceiptsGoOn)) jobs_.LetReceiptsGoOn();
+  if (jobs_.Snapshot().filingHeld && ui_.AskYesNo(kLetReceiptsGoOn)) jobs_.LetReceiptsGoOn();
   jobs_.ResetError();
 }
 

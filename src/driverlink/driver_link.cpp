@@ -49,7 +49,8 @@ Job DriverLink::JobInFlight() {
   Job job;
   job.input = input;
   job.key = key;
-  job.layout = set.Layout();
+  job.requestKey = requestKey;
+  job.layout = Layout();
   job.time = clock.Now().Stamp();
   return job;
 }

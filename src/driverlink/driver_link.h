@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,11 @@ struct DriverLink {
   PendingFiling pending{fs};     // a filing that failed, until it is done
   std::string input;             // full path of the input in flight (or last filed)
   std::string key;               // selection key of the input the selection chose
+  // How that input is read: its own layout (the HTTP door's inputs), else
+  // the window's choice.
+  std::optional<InputLayout> inputLayout;
+  InputLayout Layout() const { return inputLayout.value_or(set.Layout()); }
+  std::string requestKey;        // its caller's key, when it came by the HTTP door
   std::string result;            // what the result box shows
   bool recovering = false;       // settling a job from what KORA1 left
 };

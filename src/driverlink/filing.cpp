@@ -44,6 +44,7 @@ void PendingFiling::Open(const std::string& dir) {
     if (filings_.empty()) continue;
     Filing& f = filings_.back();
     if (name == "CHIAVE") f.job.key = bytes;
+    if (name == "RICHIESTA") f.job.requestKey = bytes;
     // Only whether it printed is kept: a failed filing files the same way
     // whatever the failure was.
     if (name == "STAMPATO") f.job.outcome = bytes == "1" ? Outcome::kPrinted : Outcome::kRefused;
@@ -98,6 +99,7 @@ bool PendingFiling::Save() {
   for (const Filing& filing : filings_) {
     Put(text, "INPUT", filing.job.input);
     Put(text, "CHIAVE", filing.job.key);
+    if (!filing.job.requestKey.empty()) Put(text, "RICHIESTA", filing.job.requestKey);
     Put(text, "STAMPATO", filing.Printed() ? "1" : "0");
     Put(text, "ARCHIVIATO", filing.placed ? "1" : "0");
     if (filing.released) Put(text, "LASCIATO", "1");

@@ -179,7 +179,7 @@ std::optional<InputChoice> FolderSource::Oldest() {
       continue;
     }
     selection_.TellWaiting(inYear_ - printed);
-    return InputChoice{path, key};
+    return InputChoice{path, key, std::nullopt, ""};
   }
   selection_.TellWaiting(inYear_ - printed);
   return std::nullopt;

@@ -28,14 +28,16 @@ Status HandOff::CopyJob(const std::string& source, bool& refused, std::string& d
   if (link_.fs.HeldByWriter(source)) return Status::Of(kErrPermissionDenied);
   std::string job = source;
   bool converted = true;
-  switch (link_.set.Layout()) {
+  // The conversions work beside the input: the input folder, or the door's spool.
+  const std::string dir = link_.requestKey.empty() ? link_.set.inputDir : DirName(source);
+  switch (link_.Layout()) {
     case InputLayout::kFasyVola:
       converted = PrepareFasyVolaJob(
-          link_.fs, [this](const std::string& m) { link_.host.ShowMessage(m); }, link_.set.inputDir, source,
+          link_.fs, [this](const std::string& m) { link_.host.ShowMessage(m); }, dir, source,
           link_.set.invertDiscounts != 0, job);
       break;
     case InputLayout::kItineris:
-      converted = PrepareItinerisJob(link_.fs, link_.clock, link_.set.inputDir, source, job);
+      converted = PrepareItinerisJob(link_.fs, link_.clock, dir, source, job);
       break;
     case InputLayout::kSarema:
       break;
@@ -73,12 +75,13 @@ Status HandOff::RecordJob(const std::string& source, const std::string& data) {
   job.id = JobId(now, source, link_.key, link_.clock.MonotonicMs());
   job.input = source;
   job.key = link_.key;
+  job.requestKey = link_.requestKey;
   job.inputSize = data.size();
-  if (link_.set.Layout() != InputLayout::kSarema) {
+  if (link_.Layout() != InputLayout::kSarema) {
     std::string bytes;
     if (link_.fs.ReadAll(source, bytes)) job.inputSize = bytes.size();
   }
-  job.layout = link_.set.Layout();
+  job.layout = link_.Layout();
   job.port = link_.set.port;
   job.dataSize = data.size();
   job.dataChecksum = JobChecksum(data);

@@ -16,6 +16,10 @@ namespace dorvane {
 struct InputChoice {
   std::string path;  // full path of the input
   std::string key;   // its selection key, "YYYYMMDD_HHMMSS": the older the smaller
+  // An input that brings its own layout (the HTTP door's) is converted by
+  // it; the others follow the window's choice.
+  std::optional<InputLayout> layout;
+  std::string requestKey;  // the caller's key of an input that came by the HTTP door
 };
 
 class InputSource {

@@ -42,6 +42,9 @@ struct Job {
   std::string id;     // when it was taken and a hash; kept in the journal across a crash
   std::string input;  // full path of the input file
   std::string key;    // the input's selection key ("YYYYMMDD_HHMMSS")
+  // The caller's key of a receipt put through the HTTP door; such a job is
+  // never filed into the output and error folders: its result is its record.
+  std::string requestKey;
   std::uint64_t inputSize = 0;
   InputLayout layout = InputLayout::kSarema;
   std::string port;

@@ -82,6 +82,10 @@ std::string JobFiling::ErrorCopyPath(const std::string& name) const {
 }
 
 Status JobFiling::PlaceFiling(Filing& f, std::vector<std::string>& names) {
+  // A receipt put through the HTTP door is answered from its record: a
+  // result in the output folder (SR_OUT.TXT in AdHoc mode) would be taken
+  // as another program's.
+  if (!f.job.requestKey.empty()) return Status::Ok();
   Status st = PlaceUnder(f, f.otherName.empty() ? BaseName(f.job.input) : f.otherName, names);
   if (st || !NeverPasses(st) || !f.otherName.empty()) return st;
   // Waiting would hold the till for ever: the same files go under a short

@@ -36,6 +36,7 @@ void JobJournal::Open(const std::string& dir) {
     if (std::string v = Field(line, "CHECKSUM"); !v.empty()) job.dataChecksum = static_cast<std::uint32_t>(std::strtoul(v.c_str(), nullptr, 10));
     if (std::string v = Field(line, "ORA"); !v.empty()) job.time = v;
     if (std::string v = Field(line, "ID"); !v.empty()) job.id = v;
+    if (std::string v = Field(line, "RICHIESTA"); !v.empty()) job.requestKey = v;
     if (std::string v = Field(line, "DIMENSIONE_INPUT"); !v.empty()) job.inputSize = std::strtoull(v.c_str(), nullptr, 10);
     // A layout this program does not know is read as Sarema Language.
     if (std::string v = Field(line, "FORMATO"); v == "1" || v == "2") job.layout = static_cast<InputLayout>(v[0] - '0');
@@ -72,6 +73,7 @@ Status JobJournal::Save() {
     text += "ID=" + job_->id + "\r\n";
     text += "DIMENSIONE_INPUT=" + std::to_string(job_->inputSize) + "\r\n";
     text += "FORMATO=" + std::to_string(static_cast<int>(job_->layout)) + "\r\n";
+    if (!job_->requestKey.empty()) text += "RICHIESTA=" + job_->requestKey + "\r\n";
   }
   for (const std::string& p : printed_) text += "STAMPATO=" + p + "\r\n";
   Status st = WriteDurably(fs_, path_, text);

@@ -27,6 +27,7 @@ EngineSnapshot JobRunner::Snapshot() const {
   s.files = link_.x;
   s.input = link_.input;
   s.idleTicks = idleTicks_;
+  s.filingHeld = link_.pending.Holds();
   return s;
 }
 
@@ -113,9 +114,13 @@ ExecState JobRunner::ReadyStep() {
   const bool held = !filing_.RetryPendingFiling();
   link_.journal.ForgetGone();
   if (held && !(TakeResetMarker() && filing_.LetReceiptsGoOn())) return ExecState::kReady;
-  const std::optional<InputChoice> next = port_.Next();
+  std::optional<InputChoice> next = port_.Next();
+  // A settled receipt whose filing waits is never taken again, from any source.
+  if (next && link_.pending.Waits(next->path, next->key)) next.reset();
   const std::string name = next ? BaseName(next->path) : "";
   link_.key = next ? next->key : "";
+  link_.requestKey = next ? next->requestKey : "";
+  link_.inputLayout = next ? next->layout : std::nullopt;
   link_.host.ShowSelectedFile(name);
   if (!next) {
     ++idleTicks_;

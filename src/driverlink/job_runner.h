@@ -32,6 +32,7 @@ struct EngineSnapshot {
   ExchangeFiles files;         // of the active port
   std::string input;           // the input in flight (or last filed)
   int idleTicks = 0;           // ticks in a row that found no input with no job in flight
+  bool filingHeld = false;     // a filing that waits holds the receipts after it
 };
 
 namespace test {
@@ -50,10 +51,12 @@ class JobRunner {
   // The reset button: the error state ends, KORA1's error text goes. A job
   // in flight is never dropped by it.
   void ResetError();
-  // A filing that waits holds the receipts after it; the operator may let
-  // them go on while it goes on being retried.
-  bool FilingHeld() const { return link_.pending.Holds(); }
+  // A filing that waits holds the receipts after it (the snapshot says so);
+  // the operator may let them go on while it goes on being retried.
   void LetReceiptsGoOn() { filing_.LetReceiptsGoOn(); }
+  // Another source of inputs beside the input folder (the HTTP door's
+  // spool); on equal keys the folder goes first.
+  void AddSource(InputSource* source) { port_.Add(source); }
   // Asks KORA1 to close, at shutdown.
   bool CloseKora1();
 

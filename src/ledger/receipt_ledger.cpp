@@ -38,6 +38,7 @@ Record ReceiptLedger::MakeRecord(const Job& job, std::vector<Copy>* copies) {
   r.taken = job.time;
   r.settled = clock_.Now().Stamp();
   r.input = ledger::Cp1252ToUtf8(BaseName(job.input));
+  r.requestKey = job.requestKey;
   r.folder = ledger::Cp1252ToUtf8(DirName(job.input));
   std::string bytes;
   const Status read = fs_.ReadAll(job.input, bytes);
@@ -265,6 +266,7 @@ Status ReceiptLedger::AppendOne(Record& r) {
   lastMonth_ = month;
   tornFile_.clear();
   Remember(r.Key());
+  if (keyed_ && !r.requestKey.empty()) keyed_(BaseName(path), line);
   return st;
 }
 

@@ -56,6 +56,11 @@ class ReceiptLedger : public JobEvents {
   // Every record is in a month file or in the pending file.
   bool Recorded() const override;
 
+  // Hears each record that carries a request key (a receipt put through the
+  // HTTP door) once its line is durable in a month file (the file's name).
+  using Heard = std::function<void(const std::string& file, const std::string& line)>;
+  void OnKeyedRecord(Heard heard) { keyed_ = std::move(heard); }
+
   // Records waiting to be written.
   std::size_t Waiting() const { return queue_.size(); }
   bool Writable() const { return writable_; }
@@ -89,6 +94,7 @@ class ReceiptLedger : public JobEvents {
   Clock& clock_;
   Folder folder_;
   Notice notice_;
+  Heard keyed_;
 
   std::string dir_;        // the folder opened; empty until opened
   bool stale_ = true;      // the end of the files must be read again

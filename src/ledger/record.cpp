@@ -282,6 +282,7 @@ std::string ToLine(const Record& r) {
   Str(out, "chiuso", r.settled);
   Str(out, "input", r.input);
   Str(out, "cartella", r.folder);
+  if (!r.requestKey.empty()) Str(out, "chiave", r.requestKey);
   Num(out, "byte", r.inputBytes);
   Str(out, "sha256", r.inputSha256);
   if (!r.inputError.empty()) Str(out, "input_errore", r.inputError);
@@ -338,6 +339,7 @@ bool FromLine(std::string_view line, Record& r, bool chained) {
                              : key == "chiuso"       ? &r.settled
                              : key == "input"        ? &r.input
                              : key == "cartella"     ? &r.folder
+                             : key == "chiave"       ? &r.requestKey
                              : key == "sha256"       ? &r.inputSha256
                              : key == "input_errore" ? &r.inputError
                              : key == "tracciato"    ? &r.layout

@@ -61,6 +61,7 @@ struct Record {
   std::string settled;           // the job settled (the record made)
   std::string input;             // the input's name, without folder
   std::string folder;            // the input's folder
+  std::string requestKey;        // the caller's key of a receipt put through the HTTP door
   std::uint64_t inputBytes = 0;
   std::string inputSha256;       // empty when the input could not be read
   std::string inputError;        // why it could not

@@ -35,6 +35,9 @@ class FileSystem {
   // Replaces `to` with `from` in one step (both in the same directory).
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
 
+  // Creates the folder (its parent exists); ok when it already is one.
+  virtual Status MakeDir(const std::string& path) = 0;
+
   // Makes the file's bytes durable: on disk, whatever happens to the power.
   virtual Status Flush(const std::string& /*path*/) { return Status::Ok(); }
   // Makes the folder's entries durable: files created, renamed or removed in it.

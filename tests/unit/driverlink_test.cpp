@@ -226,7 +226,7 @@ TEST(InputPort, OffersTheOldestOfAllSourcesAndTellsEachItsOwn) {
     std::optional<InputChoice> next;
     std::string heard;
   };
-  Source folder("in/", InputChoice{"in/A", "20260305_090001"}), spool("spool/", InputChoice{"spool/B", "20260305_090000"});
+  Source folder("in/", InputChoice{"in/A", "20260305_090001", {}, ""}), spool("spool/", InputChoice{"spool/B", "20260305_090000", {}, ""});
   InputPort port;
   port.Add(&folder);
   port.Add(&spool);

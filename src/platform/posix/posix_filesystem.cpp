@@ -125,6 +125,11 @@ bool PosixFileSystem::IsDirectory(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+Status PosixFileSystem::MakeDir(const std::string& path) {
+  if (::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && IsDirectory(path))) return Status::Ok();
+  return StatusFromErrno(errno);
+}
+
 Status PosixFileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
   // The entry's type spares a stat per file where the file system gives it.
   return ListEntries(dir, names, [&](const dirent& e, const std::string& path) {

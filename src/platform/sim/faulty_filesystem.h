@@ -37,6 +37,7 @@ class FaultyFileSystem : public FileSystem {
 
   bool Exists(const std::string& path) override { return inner_.Exists(path); }
   bool IsDirectory(const std::string& path) override { return inner_.IsDirectory(path); }
+  Status MakeDir(const std::string& path) override { return inner_.MakeDir(path); }
   Status ListFiles(const std::string& dir, std::vector<std::string>& names) override;
   Status CreationTime(const std::string& path, LocalDateTime& when) override;
   Status ReadAll(const std::string& path, std::string& bytes) override;

@@ -139,6 +139,12 @@ Status MemFileSystem::Rename(const std::string& from, const std::string& to) {
 
 void MemFileSystem::AddDir(const std::string& path) { dirs_.insert(path); }
 
+Status MemFileSystem::MakeDir(const std::string& path) {
+  if (!dirs_.count(DirName(path))) return Status::Of(kErrPathNotFound);
+  dirs_.insert(path);
+  return Status::Ok();
+}
+
 void MemFileSystem::Put(const std::string& path, const std::string& bytes) {
   File f;
   f.bytes = f.flushed = bytes;

@@ -117,6 +117,11 @@ bool Win32FileSystem::IsDirectory(const std::string& path) {
   return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+Status Win32FileSystem::MakeDir(const std::string& path) {
+  if (::CreateDirectoryA(path.c_str(), nullptr) || IsDirectory(path)) return Status::Ok();
+  return LastError();
+}
+
 Status Win32FileSystem::ListFiles(const std::string& dir, std::vector<std::string>& names) {
   return ListEntries(dir, names, [](DWORD attrs) { return (attrs & kNotFound) == 0; });
 }

@@ -11,6 +11,7 @@ class Win32FileSystem : public FileSystem {
  public:
   bool Exists(const std::string& path) override;
   bool IsDirectory(const std::string& path) override;
+  Status MakeDir(const std::string& path) override;
   Status ListFiles(const std::string& dir, std::vector<std::string>& names) override;
   Status CreationTime(const std::string& path, LocalDateTime& when) override;
   Status ReadAll(const std::string& path, std::string& bytes) override;

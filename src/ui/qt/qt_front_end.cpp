@@ -79,9 +79,12 @@ int RunQtFrontEnd(int argc, char** argv, FileSystem& fs, Clock& clock, Processes
     }
     return 0;
   }
+  observers.OpenDoor(&waker);
   binding.Refresh();
   pump.start(25);
-  return app.exec();
+  const int code = app.exec();
+  observers.CloseDoor();
+  return code;
 }
 
 }  // namespace dorvane

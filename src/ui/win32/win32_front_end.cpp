@@ -45,10 +45,12 @@ int RunWin32FrontEnd(FileSystem& fs, Clock& clock, Processes& processes, SystemI
     }
     return 0;
   }
+  observers.OpenDoor(&waker);
   binding.Refresh();
   window.StartPump(25);
   MSG m;
   while (!dispatcher.Ended() && GetMessageA(&m, nullptr, 0, 0) > 0) Dispatch(m);
+  observers.CloseDoor();
   return 0;
 }
 

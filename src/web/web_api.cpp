@@ -1,0 +1,232 @@
+#include "web/web_api.h"
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "text/sha256.h"
+#include "text/text.h"
+
+namespace dorvane::web {
+
+namespace {
+using nlohmann::json;
+
+constexpr std::string_view kReceipts = "/v1/receipts/";
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// The host of a Host header, without its port: "[::1]:8080" -> "[::1]".
+std::string HostName(const std::string& host) {
+  if (!host.empty() && host[0] == '[') {
+    const std::size_t end = host.find(']');
+    return end == std::string::npos ? host : host.substr(0, end + 1);
+  }
+  const std::size_t colon = host.find(':');
+  return Lower(colon == std::string::npos ? host : host.substr(0, colon));
+}
+
+// The value of name=... in a query; empty when absent.
+std::string QueryValue(const std::string& query, const std::string& name) {
+  std::size_t at = 0;
+  while (at <= query.size()) {
+    std::size_t end = query.find('&', at);
+    if (end == std::string::npos) end = query.size();
+    const std::string pair = query.substr(at, end - at);
+    if (StartsWith(pair, name + "=")) return pair.substr(name.size() + 1);
+    at = end + 1;
+  }
+  return "";
+}
+
+// The record as JSON, or null when it is not known (yet).
+json RecordJson(const std::string& line) {
+  if (line.empty()) return nullptr;
+  json r = json::parse(line, nullptr, false);
+  return r.is_discarded() ? json(nullptr) : r;
+}
+}  // namespace
+
+bool ValidKey(const std::string& key) {
+  if (key.empty() || key.size() > 64) return false;
+  for (char c : key) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+                    c == '_' || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool ToReceiptBytes(const std::string& utf8, std::string& bytes) {
+  bytes.clear();
+  bytes.reserve(utf8.size() + utf8.size() / 32);
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t c;
+    char b;
+    if (!NextUtf8(utf8, i, c) || !UnicodeToAnsi(c, b)) return false;
+    if (b == '\n' && (bytes.empty() || bytes.back() != '\r')) bytes += '\r';
+    bytes += b;
+  }
+  return true;
+}
+
+WebApi::WebApi(const WebSettings& settings, TokenStore& tokens, KeyBook& keys, Spool& spool, EngineLink engine)
+    : settings_(settings), tokens_(tokens), keys_(keys), spool_(spool), engine_(std::move(engine)) {}
+
+WebResponse WebApi::Error(int status, const std::string& code, const std::string& message) {
+  WebResponse r;
+  r.status = status;
+  r.body = json{{"error", {{"code", code}, {"message", message}}}}.dump();
+  return r;
+}
+
+void WebApi::LogOnce(const std::string& episode, const std::string& line) {
+  if (episode == lastEpisode_) return;
+  lastEpisode_ = episode;
+  if (engine_.log) engine_.log(line);
+}
+
+bool WebApi::HostAllowed(const std::string& host) const {
+  // Only names that cannot be made to point elsewhere (DNS rebinding), and
+  // those the shop configured.
+  const std::string name = HostName(host);
+  if (name == "localhost" || name == "127.0.0.1" || name == "[::1]") return true;
+  for (const std::string& h : settings_.hosts)
+    if (Lower(h) == name) return true;
+  return false;
+}
+
+bool WebApi::WithinRate(const std::string& tokenHash) {
+  const auto now = std::chrono::steady_clock::now();
+  Window& w = rates_[tokenHash];
+  if (now - w.start >= std::chrono::minutes(1)) w = Window{now, 0};
+  return ++w.count <= settings_.ratePerMinute;
+}
+
+WebResponse WebApi::Handle(const WebRequest& request) {
+  if (!HostAllowed(request.host)) {
+    LogOnce("host", "PORTA HTTP: RICHIESTA RIFIUTATA PER IL NOME HOST: " + HostName(request.host).substr(0, 100));
+    return Error(403, "host-non-permesso", "Il nome host della richiesta non è permesso");
+  }
+  const std::string path = request.target.substr(0, request.target.find('?'));
+  const std::string query =
+      request.target.find('?') == std::string::npos ? "" : request.target.substr(request.target.find('?') + 1);
+  // The route first, so that a wrong path is 404 whatever the token.
+  unsigned scope = 0;
+  std::string key;
+  if (StartsWith(path, kReceipts)) {
+    key = path.substr(kReceipts.size());
+    if (request.method == "PUT") scope = kScopePrint;
+    if (request.method == "GET") scope = kScopeRead;
+  } else if (path == "/v1/status") {
+    if (request.method == "GET") scope = kScopeRead;
+  } else if (path == "/v1/reset") {
+    if (request.method == "POST") scope = kScopeAdmin;
+  } else {
+    return Error(404, "non-trovato", "Percorso sconosciuto");
+  }
+  if (scope == 0) return Error(405, "metodo-non-permesso", "Metodo non permesso su questo percorso");
+
+  const std::string bearer = "Bearer ";
+  tokens_.Refresh();
+  std::optional<TokenEntry> token;
+  if (StartsWith(request.authorization, bearer)) token = tokens_.Find(request.authorization.substr(bearer.size()));
+  if (!token) {
+    LogOnce("token", "PORTA HTTP: RICHIESTA SENZA UN TOKEN VALIDO");
+    return Error(401, "token-non-valido", "Token mancante o non valido");
+  }
+  if ((token->scopes & scope) == 0) return Error(403, "permesso-mancante", "Il token non ha il permesso richiesto");
+  if (!WithinRate(token->sha256)) {
+    LogOnce("rate:" + token->name, "PORTA HTTP: TROPPE RICHIESTE DAL TOKEN " + token->name);
+    WebResponse r = Error(429, "troppe-richieste", "Troppe richieste: riprovare tra poco");
+    r.headers.emplace_back("Retry-After", "60");
+    return r;
+  }
+  lastEpisode_.clear();
+
+  if (scope == kScopePrint) return PutReceipt(key, request);
+  if (scope == kScopeRead && !key.empty()) return GetReceipt(key, query);
+  if (scope == kScopeRead) {
+    WebResponse r;
+    r.body = engine_.status ? engine_.status() : "{}";
+    return r;
+  }
+  if (engine_.reset) engine_.reset();
+  WebResponse r;
+  r.status = 202;
+  r.body = json{{"reset", "richiesto"}}.dump();
+  return r;
+}
+
+WebResponse WebApi::Answer(int status, const std::string& key, const KeyState& k) {
+  json out{{"key", key}, {"state", k.state}, {"layout", LayoutWord(k.layout)}};
+  json record = RecordJson(keys_.ReadRecord(k));
+  if (record.is_object()) {
+    for (const char* field : {"scontrino", "totale"})
+      if (record.contains(field) && record[field].is_string() && !record[field].get<std::string>().empty())
+        out[field == std::string("scontrino") ? "receipt" : "total"] = record[field];
+    if (k.state != "printed" && record.contains("motivo")) out["reason"] = record["motivo"];
+  }
+  if (!out.contains("reason") && !k.reason.empty()) out["reason"] = Cp1252ToUtf8(k.reason);
+  out["record"] = record;
+  WebResponse r;
+  r.status = status;
+  r.body = out.dump();
+  r.headers.emplace_back("Location", std::string(kReceipts) + key);
+  return r;
+}
+
+WebResponse WebApi::PutReceipt(const std::string& key, const WebRequest& request) {
+  if (!ValidKey(key)) return Error(400, "chiave-non-valida", "La chiave ammette 1-64 caratteri A-Z a-z 0-9 . _ -");
+  if (engine_.closing && engine_.closing()) return Error(503, "in-chiusura", "DORVANE si sta chiudendo");
+  if (request.body.size() > kMaxBody) return Error(413, "troppo-grande", "Il corpo supera 1 MiB");
+  const json body = json::parse(request.body, nullptr, false);
+  if (!body.is_object() || !body.contains("text") || !body["text"].is_string())
+    return Error(400, "corpo-non-valido", "Il corpo deve essere JSON con \"layout\" e \"text\"");
+  const std::optional<InputLayout> layout =
+      body.contains("layout") && body["layout"].is_string() ? LayoutOfWord(body["layout"].get<std::string>())
+                                                             : std::nullopt;
+  if (!layout) return Error(400, "tracciato-sconosciuto", "Tracciato sconosciuto: sarema, fasyvola o itineris");
+  std::string bytes;
+  if (!ToReceiptBytes(body["text"].get<std::string>(), bytes))
+    return Error(400, "testo-non-convertibile", "Il testo contiene caratteri che la stampante non può stampare");
+  const std::string sha = Sha256Hex(bytes);
+
+  if (std::optional<KeyState> k = keys_.Find(key)) {
+    // The same request again answers what became of it; another one under
+    // the same key is a mistake of the caller's.
+    if (k->layout != *layout || (!k->sha256.empty() && k->sha256 != sha))
+      return Error(409, "chiave-gia-usata", "La chiave è già stata usata per un altro scontrino");
+    return Answer(200, key, *k);
+  }
+  keys_.Queue(key, *layout, sha);
+  if (Status st = spool_.Put(key, *layout, bytes); !st) {
+    keys_.Forget(key);
+    LogOnce("spool", "PORTA HTTP: CODA NON SCRIVIBILE: " + spool_.Folder() + " " + st.Message());
+    return Error(503, "coda-non-scrivibile", "La coda degli scontrini non è scrivibile: " + st.Message());
+  }
+  if (engine_.wake) engine_.wake();
+  return Answer(202, key, *keys_.Find(key));
+}
+
+WebResponse WebApi::GetReceipt(const std::string& key, const std::string& query) {
+  if (!ValidKey(key)) return Error(400, "chiave-non-valida", "La chiave ammette 1-64 caratteri A-Z a-z 0-9 . _ -");
+  std::optional<KeyState> k = keys_.Find(key);
+  if (!k) return Error(404, "chiave-sconosciuta", "Nessuno scontrino con questa chiave");
+  WebResponse r = Answer(200, key, *k);
+  if (!k->Final()) {
+    const int wait = std::atoi(QueryValue(query, "wait").c_str());
+    r.waitSeconds = wait < 0 ? 0 : wait > kMaxWaitSeconds ? kMaxWaitSeconds : wait;
+  }
+  return r;
+}
+
+bool WebApi::Settled(const std::string& key) {
+  std::optional<KeyState> k = keys_.Find(key);
+  return !k || k->Final();
+}
+
+}  // namespace dorvane::web

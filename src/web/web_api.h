@@ -1,0 +1,99 @@
+// The HTTP door's answers: one request in, one answer out, with no socket
+// in sight, so that tests and the fuzz target drive it as the server does.
+// The server parses HTTP (Boost.Beast) and hands over what it read.
+//
+//   PUT  /v1/receipts/{key}   print   {"layout": "sarema"|"fasyvola"|"itineris", "text": "..."}
+//   GET  /v1/receipts/{key}   read    ?wait=N (seconds, at most 30): answer once settled
+//   GET  /v1/status           read    what DORVSTAT.json says
+//   POST /v1/reset            admin   the reset button
+//
+// Errors are JSON, {"error": {"code": "...", "message": "..."}}, with a
+// stable code and an Italian message.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "web/key_book.h"
+#include "web/spool.h"
+#include "web/tokens.h"
+#include "web/web_settings.h"
+
+namespace dorvane::web {
+
+inline constexpr std::size_t kMaxBody = 1 << 20;
+inline constexpr int kMaxWaitSeconds = 30;
+
+struct WebRequest {
+  std::string method;  // "GET", "PUT", ...
+  std::string target;  // path and query, as sent
+  std::string host;
+  std::string authorization;
+  std::string origin;
+  std::string body;
+};
+
+struct WebResponse {
+  int status = 200;
+  std::string body;  // JSON
+  std::vector<std::pair<std::string, std::string>> headers;
+  // A GET with ?wait= on a key not settled yet: ask again until then.
+  int waitSeconds = 0;
+};
+
+// The engine's side, as the door sees it: set by the front end's pump.
+struct EngineLink {
+  std::function<std::string()> status;  // DORVSTAT.json's content now
+  std::function<void()> reset;          // the reset button, from any thread
+  std::function<void()> wake;           // an input has come
+  std::function<bool()> closing;
+  // A failure worth the event log, once per episode (never a token).
+  std::function<void(const std::string&)> log;
+};
+
+class WebApi {
+ public:
+  WebApi(const WebSettings& settings, TokenStore& tokens, KeyBook& keys, Spool& spool, EngineLink engine);
+
+  WebResponse Handle(const WebRequest& request);
+  // The state of a key waited for has settled (or was never known).
+  bool Settled(const std::string& key);
+
+  // For the limits the server enforces, and tests: an error answer.
+  static WebResponse Error(int status, const std::string& code, const std::string& message);
+
+ private:
+  bool HostAllowed(const std::string& host) const;
+  // True when within the token's rate (requests per minute).
+  bool WithinRate(const std::string& tokenHash);
+  WebResponse PutReceipt(const std::string& key, const WebRequest& request);
+  WebResponse GetReceipt(const std::string& key, const std::string& query);
+  WebResponse Answer(int status, const std::string& key, const KeyState& k);
+  void LogOnce(const std::string& episode, const std::string& line);
+
+  const WebSettings settings_;
+  TokenStore& tokens_;
+  KeyBook& keys_;
+  Spool& spool_;
+  EngineLink engine_;
+  struct Window {
+    std::chrono::steady_clock::time_point start;
+    int count = 0;
+  };
+  std::map<std::string, Window> rates_;
+  std::string lastEpisode_;
+};
+
+// The text of a put, UTF-8, as DORVANE's files hold it: Windows-1252 with
+// CR LF. False when a character has no Windows-1252 byte.
+bool ToReceiptBytes(const std::string& utf8, std::string& bytes);
+// [A-Za-z0-9._-], 1 to 64.
+bool ValidKey(const std::string& key);
+
+}  // namespace dorvane::web

@@ -1,0 +1,216 @@
+#include "web/web_server.h"
+
+#include <atomic>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ip/v6_only.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace dorvane::web {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+
+namespace {
+
+// One connection: requests read and answered one after the other.
+class Session : public std::enable_shared_from_this<Session> {
+ public:
+  Session(tcp::socket socket, WebApi& api, std::atomic<int>& open)
+      : stream_(std::move(socket)), timer_(stream_.get_executor()), api_(api), open_(open) {
+    ++open_;
+  }
+  ~Session() { --open_; }
+
+  void Start() { Read(); }
+
+  // Too many connections: the answer, then the connection closes.
+  void Refuse() {
+    Send(WebApi::Error(503, "troppe-connessioni", "Troppe connessioni aperte: riprovare tra poco"), false);
+  }
+
+ private:
+  void Read() {
+    parser_.emplace();
+    parser_->header_limit(kMaxHeader);
+    parser_->body_limit(kMaxBody);
+    // The whole request within the limit, whatever pace it comes at.
+    stream_.expires_after(std::chrono::seconds(kRequestSeconds));
+    http::async_read(stream_, buffer_, *parser_,
+                     [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnRead(ec); });
+  }
+
+  void OnRead(beast::error_code ec) {
+    if (ec == http::error::end_of_stream || ec == beast::error::timeout || ec == asio::error::operation_aborted ||
+        ec == asio::error::connection_reset || ec == asio::error::eof) {
+      Close();
+      return;
+    }
+    if (ec == http::error::header_limit) return Send(WebApi::Error(431, "intestazioni-troppo-grandi", "Intestazioni oltre 8 KB"), false);
+    if (ec == http::error::body_limit) return Send(WebApi::Error(413, "troppo-grande", "Il corpo supera 1 MiB"), false);
+    if (ec) return Send(WebApi::Error(400, "richiesta-non-valida", "Richiesta HTTP non valida"), false);
+    stream_.expires_never();
+    const http::request<http::string_body>& req = parser_->get();
+    request_.method = std::string(req.method_string());
+    request_.target = std::string(req.target());
+    request_.host = std::string(req[http::field::host]);
+    request_.authorization = std::string(req[http::field::authorization]);
+    request_.origin = std::string(req[http::field::origin]);
+    request_.body = req.body();
+    keepAlive_ = req.keep_alive();
+    version_ = req.version();
+    Answer(api_.Handle(request_));
+  }
+
+  void Answer(WebResponse r) {
+    if (r.waitSeconds <= 0) return Send(std::move(r), keepAlive_);
+    // Asked again as soon as the job settles, or when the wait is over.
+    const std::string key = request_.target.substr(0, request_.target.find('?'));
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(r.waitSeconds);
+    waitKey_ = key.substr(key.rfind('/') + 1);
+    Poll();
+  }
+
+  void Poll() {
+    if (api_.Settled(waitKey_) || std::chrono::steady_clock::now() >= deadline_) {
+      WebResponse r = api_.Handle(request_);
+      r.waitSeconds = 0;
+      return Send(std::move(r), keepAlive_);
+    }
+    timer_.expires_after(std::chrono::milliseconds(20));
+    timer_.async_wait([self = shared_from_this()](beast::error_code ec) {
+      if (!ec) self->Poll();
+    });
+  }
+
+  void Send(WebResponse r, bool keepAlive) {
+    auto res = std::make_shared<http::response<http::string_body>>(static_cast<http::status>(r.status), version_);
+    res->set(http::field::content_type, "application/json; charset=utf-8");
+    res->set(http::field::cache_control, "no-store");
+    for (const auto& [name, value] : r.headers) res->set(name, value);
+    res->body() = std::move(r.body);
+    res->keep_alive(keepAlive);
+    res->prepare_payload();
+    stream_.expires_after(std::chrono::seconds(kRequestSeconds));
+    http::async_write(stream_, *res, [self = shared_from_this(), res, keepAlive](beast::error_code ec, std::size_t) {
+      if (ec || !keepAlive) return self->Close();
+      self->Read();
+    });
+  }
+
+  void Close() {
+    beast::error_code ec;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+    stream_.close();
+  }
+
+  beast::tcp_stream stream_;
+  asio::steady_timer timer_;
+  beast::flat_buffer buffer_;
+  std::optional<http::request_parser<http::string_body>> parser_;
+  WebApi& api_;
+  std::atomic<int>& open_;
+  WebRequest request_;
+  bool keepAlive_ = false;
+  unsigned version_ = 11;
+  std::string waitKey_;
+  std::chrono::steady_clock::time_point deadline_;
+};
+
+}  // namespace
+
+struct WebServer::Impl {
+  Impl(WebApi& api, const WebSettings& settings, std::function<void(const std::string&)> log)
+      : api(api), settings(settings), log(std::move(log)) {}
+
+  void Accept(tcp::acceptor& acceptor) {
+    acceptor.async_accept(asio::make_strand(io), [this, &acceptor](beast::error_code ec, tcp::socket socket) {
+      if (ec == asio::error::operation_aborted) return;
+      if (!ec) {
+        auto session = std::make_shared<Session>(std::move(socket), api, open);
+        if (open > kMaxConnections) {
+          session->Refuse();
+        } else {
+          session->Start();
+        }
+      }
+      Accept(acceptor);
+    });
+  }
+
+  WebApi& api;
+  const WebSettings settings;
+  std::function<void(const std::string&)> log;
+  std::atomic<int> open{0};  // before io: its sessions count down as it goes
+  asio::io_context io{1};
+  std::vector<std::unique_ptr<tcp::acceptor>> acceptors;
+  std::thread thread;
+  int port = 0;
+};
+
+WebServer::WebServer(WebApi& api, const WebSettings& settings, std::function<void(const std::string&)> log)
+    : impl_(std::make_unique<Impl>(api, settings, std::move(log))) {}
+
+WebServer::~WebServer() { Stop(); }
+
+bool WebServer::Start(std::string& error) {
+  Impl& m = *impl_;
+  const bool any = m.settings.network;
+  std::vector<tcp::endpoint> endpoints{
+      tcp::endpoint(any ? asio::ip::address(asio::ip::address_v4::any()) : asio::ip::address_v4::loopback(),
+                    static_cast<unsigned short>(m.settings.port)),
+      tcp::endpoint(any ? asio::ip::address(asio::ip::address_v6::any()) : asio::ip::address_v6::loopback(),
+                    static_cast<unsigned short>(m.settings.port))};
+  for (tcp::endpoint& ep : endpoints) {
+    // The second address listens on the port the first one got.
+    if (m.port != 0) ep.port(static_cast<unsigned short>(m.port));
+    auto acceptor = std::make_unique<tcp::acceptor>(m.io);
+    beast::error_code ec;
+    acceptor->open(ep.protocol(), ec);
+    if (!ec && ep.address().is_v6()) acceptor->set_option(asio::ip::v6_only(true), ec);
+    if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
+    if (!ec) acceptor->bind(ep, ec);
+    if (!ec) acceptor->listen(asio::socket_base::max_listen_connections, ec);
+    if (ec) {
+      // A system without IPv6 still has the door on IPv4.
+      if (ep.address().is_v6() && !m.acceptors.empty()) continue;
+      error = ep.address().to_string() + ":" + std::to_string(ep.port()) + " " + ec.message();
+      m.acceptors.clear();
+      return false;
+    }
+    m.port = acceptor->local_endpoint().port();
+    m.acceptors.push_back(std::move(acceptor));
+  }
+  for (auto& a : m.acceptors) m.Accept(*a);
+  m.thread = std::thread([&m] {
+    for (;;) {
+      try {
+        m.io.run();
+        return;
+      } catch (const std::exception& e) {
+        // A fault in one answer must not take the door down.
+        if (m.log) m.log(std::string("PORTA HTTP: ERRORE INTERNO: ") + e.what());
+      }
+    }
+  });
+  return true;
+}
+
+void WebServer::Stop() {
+  Impl& m = *impl_;
+  if (!m.thread.joinable()) return;
+  m.io.stop();
+  m.thread.join();
+  m.acceptors.clear();
+}
+
+int WebServer::Port() const { return impl_->port; }
+
+}  // namespace dorvane::web

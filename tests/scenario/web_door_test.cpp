@@ -1,0 +1,133 @@
+// The HTTP door's answers on the virtual shop, asked on the engine's thread:
+// one print per request key across retries and restarts.
+#include <nlohmann/json.hpp>
+
+#include "scenario.h"
+#include "support/files.h"
+#include "web/tokens.h"
+
+namespace dorvane::test {
+namespace {
+
+using nlohmann::json;
+
+class Door : public Shop {
+ protected:
+  void SetUp() override {
+    Shop::SetUp();
+    std::string error;
+    ASSERT_TRUE(web::CreateToken(tokenFile, "cassa", web::kScopePrint | web::kScopeRead, {}, "2026-03-05 08:00:00",
+                                 token, error));
+    ASSERT_TRUE(web::CreateToken(tokenFile, "lettore", web::kScopeRead, {}, "2026-03-05 08:00:00", reader, error));
+    kora1.Start();
+    OpenAll();
+  }
+  void OpenAll() {
+    Open();
+    JobObservers::GivenDoor given;
+    given.settings.port = 8377;
+    given.settings.ratePerMinute = 30;
+    given.tokenFile = tokenFile;
+    h.observers->OpenDoor(nullptr, &given);
+  }
+  web::WebResponse Ask(const std::string& method, const std::string& target, const std::string& body = "",
+                       const std::string& with = "", const std::string& host = "127.0.0.1:8377") {
+    web::WebRequest r{method, target, host, "Bearer " + (with.empty() ? token : with), "", body};
+    return h.observers->Door()->Api()->Handle(r);
+  }
+  web::WebResponse Put(const std::string& key, const std::string& text, const std::string& layout = "sarema") {
+    return Ask("PUT", "/v1/receipts/" + key, json{{"layout", layout}, {"text", text}}.dump());
+  }
+  json State(const std::string& key) { return json::parse(Ask("GET", "/v1/receipts/" + key).body); }
+  std::string Spool() { return JoinPath(JoinPath(h.commonDir, "ZTKDORVANE"), web::kSpoolFolderName); }
+
+  TempDir temp;
+  std::string tokenFile = temp.Path("DORVWEB-TOKEN.txt");
+  std::string token, reader;
+};
+
+TEST_F(Door, AKeyPrintsOnceWhateverIsAskedAgain) {
+  const web::WebResponse put = Put("vendita-1", "VEND,1,\"CAFFÈ\",100;\nCHIU,1;\n");
+  EXPECT_EQ(put.status, 202);
+  EXPECT_EQ(json::parse(put.body)["state"], "queued");
+  h.RunFor(8000);
+  // Windows-1252 with CR LF, as the folder's receipts are.
+  EXPECT_EQ(kora1.printed, std::vector<std::string>{"VEND,1,\"CAFF\xC8\",100;\r\nCHIU,1;\r\n"});
+  json s = State("vendita-1");
+  EXPECT_EQ(s["state"], "printed");
+  EXPECT_EQ(s["record"]["chiave"], "vendita-1");
+  EXPECT_EQ(s["record"]["esito"], "stampato");
+
+  // Asked again, before and after a restart: the same answer, no print.
+  EXPECT_EQ(Put("vendita-1", "VEND,1,\"CAFFÈ\",100;\r\nCHIU,1;\r\n").status, 200);
+  EXPECT_EQ(Put("vendita-1", "VEND,1,\"TÈ\",100;\nCHIU,1;\n").status, 409);
+  EXPECT_EQ(Put("vendita-1", "VEND,1,\"CAFFÈ\",100;\nCHIU,1;\n", "itineris").status, 409);
+  h.Restart();
+  OpenAll();
+  EXPECT_EQ(State("vendita-1"), s);
+  EXPECT_EQ(Put("vendita-1", "VEND,1,\"CAFFÈ\",100;\nCHIU,1;\n").status, 200);
+  h.RunFor(8000);
+  EXPECT_EQ(kora1.printed.size(), 1u);
+  // Nothing in the shop's folders: the answer is the record.
+  EXPECT_TRUE(h.mem.FilesIn(out).empty());
+  EXPECT_TRUE(h.mem.FilesIn(err).empty());
+  EXPECT_TRUE(h.mem.FilesIn(Spool()).empty());
+}
+
+TEST_F(Door, ACrashWhileKora1PrintsSettlesTheKeyOnce) {
+  kora1.printMs = 5000;
+  EXPECT_EQ(Put("k1", "VEND,1,\"PANE\",100;\r\nCHIU,1;\r\n").status, 202);
+  h.RunFor(4500);
+  EXPECT_EQ(State("k1")["state"], "printing");
+  h.Restart();  // DORVANE dies; KORA1 goes on
+  OpenAll();
+  EXPECT_EQ(State("k1")["state"], "queued");  // the spool still holds it
+  h.RunFor(12000);
+  EXPECT_EQ(State("k1")["state"], "printed");
+  EXPECT_EQ(Put("k1", "VEND,1,\"PANE\",100;\r\nCHIU,1;\r\n").status, 200);
+  h.RunFor(8000);
+  EXPECT_EQ(kora1.printed.size(), 1u);
+  EXPECT_TRUE(h.mem.FilesIn(Spool()).empty());
+}
+
+TEST_F(Door, RefusalsAndTheirCodes) {
+  h.fs.SetFolderFault(Spool(), kErrDiskFull);
+  const struct {
+    std::string method, target, body, with, host;
+    int status;
+    std::string code;
+  } rows[] = {
+      {"PUT", "/v1/receipts/a", R"({"layout":"sarema","text":"x"})", "", "evil.example", 403, "host-non-permesso"},
+      {"PUT", "/v1/receipts/a", R"({"layout":"sarema","text":"x"})", "dvw_nope", "", 401, "token-non-valido"},
+      {"PUT", "/v1/receipts/a", R"({"layout":"sarema","text":"x"})", "reader", "", 403, "permesso-mancante"},
+      {"POST", "/v1/reset", "", "", "", 403, "permesso-mancante"},
+      {"GET", "/v2/x", "", "", "", 404, "non-trovato"},
+      {"GET", "/v1/receipts/nessuna", "", "", "[::1]:8377", 404, "chiave-sconosciuta"},
+      {"PUT", "/v1/receipts/a%2Fb", R"({"layout":"sarema","text":"x"})", "", "", 400, "chiave-non-valida"},
+      {"PUT", "/v1/receipts/" + std::string(65, 'k'), R"({"layout":"sarema","text":"x"})", "", "", 400, "chiave-non-valida"},
+      {"PUT", "/v1/receipts/a", R"({"layout":"csv","text":"x"})", "", "", 400, "tracciato-sconosciuto"},
+      {"PUT", "/v1/receipts/a", R"({"layout":"sarema"})", "", "", 400, "corpo-non-valido"},
+      {"PUT", "/v1/receipts/a", "{", "", "", 400, "corpo-non-valido"},
+      {"PUT", "/v1/receipts/a", R"({"layout":"sarema","text":"\u0101"})", "", "", 400, "testo-non-convertibile"},
+      {"PUT", "/v1/receipts/a", R"({"layout":"sarema","text":"x"})", "", "localhost", 503, "coda-non-scrivibile"},
+  };
+  for (const auto& r : rows) {
+    const web::WebResponse a = Ask(r.method, r.target, r.body, r.with == "reader" ? reader : r.with,
+                                   r.host.empty() ? "127.0.0.1:8377" : r.host);
+    EXPECT_EQ(a.status, r.status) << r.target << " " << r.body;
+    EXPECT_EQ(json::parse(a.body)["error"]["code"], r.code) << r.target << " " << r.body;
+  }
+  // Nothing was queued, and a key refused for the spool can be put again.
+  h.fs.SetFolderFault(Spool(), 0);
+  EXPECT_EQ(Put("a", "x").status, 202);
+  // The token's rate: 30 a minute here, the rows included.
+  int limited = 0;
+  for (int i = 0; i < 30; ++i) limited += Ask("GET", "/v1/receipts/a").status == 429;
+  EXPECT_EQ(limited, 9);  // 8 rows and one put counted before
+  h.RunFor(100);
+  EXPECT_NE(h.Log().find("PORTA HTTP: TROPPE RICHIESTE DAL TOKEN cassa"), std::string::npos);
+  EXPECT_EQ(h.Log().find(token), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dorvane::test

@@ -1,0 +1,126 @@
+// The HTTP door's tokens (found by their hash only, gone once revoked, seen by
+// a running door) and its settings file, read back as written.
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "support/files.h"
+#include "text/sha256.h"
+#include "web/owner_only_file.h"
+#include "web/tokens.h"
+#include "web/web_settings.h"
+
+namespace dorvane::test {
+namespace {
+
+using namespace dorvane::web;
+
+std::string New(const std::string& path, const std::string& name, unsigned scopes,
+                const std::vector<std::string>& origins = {}) {
+  std::string token, error;
+  EXPECT_TRUE(CreateToken(path, name, scopes, origins, "2026-03-05 10:15:00", token, error)) << error;
+  return token;
+}
+
+TEST(WebTokens, FoundByHashOnlyRevokedAndSeenByARunningDoor) {
+  TempDir dir;
+  const std::string path = dir.Path(kTokenFileName);
+  // A file from before, readable by all, with a line nobody can read.
+  dir.Write(kTokenFileName, "old\t" + std::string(64, 'a') + "\tread\t\t2025-01-01 00:00:00\r\nbroken line\r\n");
+  TokenStore door(path);
+  door.Refresh();
+  ASSERT_EQ(door.All().size(), 1u);
+
+  const std::string till = New(path, "cassa1", kScopePrint | kScopeRead, {"HTTPS://Till.Example:8443/"});
+  const std::string admin = New(path, "shop", kScopeAdmin);
+  ASSERT_TRUE(till.size() == 47 && till.rfind("dvw_", 0) == 0) << till;
+  std::string token, error;
+  for (const char* taken : {"CASSA1", "", "a b", "x/y", "0123456789012345678901234567890123456789X"})
+    EXPECT_FALSE(CreateToken(path, taken, kScopeRead, {}, "", token, error)) << taken;
+  EXPECT_FALSE(CreateToken(path, "n", 0, {}, "", token, error) ||
+               CreateToken(path, "n", kScopeRead, {"https://a/b"}, "", token, error));
+
+  const std::string file = dir.Read(kTokenFileName);
+  EXPECT_EQ(file.find(till.substr(4)), std::string::npos);
+  EXPECT_NE(file.find(Sha256Hex(till)), std::string::npos);
+  EXPECT_TRUE(OwnerOnly(path));
+
+  door.Refresh();
+  const std::optional<TokenEntry> found = door.Find(till);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(std::tie(found->name, found->scopes, found->origins),
+            std::tuple("cassa1", kScopePrint | kScopeRead, std::vector<std::string>{"https://till.example:8443"}));
+  const std::string cut = till.substr(0, 46);
+  for (const std::string& wrong :
+       {cut, till + "A", cut + (till.back() == 'A' ? "B" : "A"), Sha256Hex(till), cut.substr(46)})
+    EXPECT_FALSE(door.Find(wrong)) << wrong;
+  EXPECT_TRUE(door.OriginListed("https://till.example:8443") && !door.OriginListed("https://till.example"));
+
+  // Revoked and made again at once: the same size, maybe the same time.
+  ASSERT_TRUE(RevokeToken(path, "cassa1", error)) << error;
+  EXPECT_FALSE(RevokeToken(path, "cassa1", error));
+  const std::string again = New(path, "cassa1", kScopePrint | kScopeRead, {"https://till.example:8443"});
+  door.Refresh();
+  EXPECT_FALSE(door.Find(till));
+  EXPECT_EQ(door.Find(again)->name, "cassa1");
+  EXPECT_TRUE(door.Find(admin));
+}
+
+TEST(WebTokens, OriginsAndScopesAsWritten) {
+  // "as typed  as kept"; a row without the two blanks is no origin.
+  const char* rows[] = {
+      "https://till.example/app", "https://user@till.example", "ftp://till.example", "null", "https://",
+      "https://till.example:", "https://till.example:70000", "https://till.example//", "https://till.example:84a3",
+      "https://till example", "http://127.0.0.1  http://127.0.0.1", "http://[::1]:8080  http://[::1]:8080",
+      "https://till.example:443  https://till.example", "http://till.example:80  http://till.example",
+      "http://till.example:443  http://till.example:443", "HTTPS://Till.Example:8443/  https://till.example:8443"};
+  for (const std::string row : rows) {
+    const std::size_t gap = row.find("  ");
+    std::string origin;
+    EXPECT_EQ(NormalizeOrigin(row.substr(0, gap), origin), gap != std::string::npos) << row;
+    EXPECT_TRUE(gap == std::string::npos || origin == row.substr(gap + 2)) << row << " -> " << origin;
+  }
+  unsigned scopes = 0;
+  EXPECT_TRUE(ParseScopes("Admin, print", scopes));
+  EXPECT_EQ(ScopesText(scopes), "print,admin");
+  for (const char* bad : {"", "print,", "print,write"}) EXPECT_FALSE(ParseScopes(bad, scopes)) << bad;
+}
+
+TEST(WebSettings, ReadBackAsWrittenKeepingNamesOfLaterVersions) {
+  TempDir dir;
+  WebSettings s;
+  std::string error;
+  ASSERT_TRUE(ReadWebSettings(dir.Root(), s, error));
+  EXPECT_EQ(std::tie(s.port, s.network, s.ratePerMinute), std::tuple(0, false, 600));
+  dir.Write(kWebSettingsFileName, "Futuro=x\r\n\tporta = 8080 \r\nNomiHost=a, B,\r\n");
+  ASSERT_TRUE(ReadWebSettings(dir.Root(), s, error)) << error;
+  EXPECT_EQ(std::tie(s.port, s.hosts), std::tuple(8080, std::vector<std::string>{"a", "b"}));
+  s = {8443, true, {"Till.Local", "[::1]"}, 1200};
+  ASSERT_TRUE(WriteWebSettings(dir.Root(), s, error)) << error;
+  EXPECT_EQ(dir.Read(kWebSettingsFileName),
+            "Porta=8443\r\nRete=1\r\nNomiHost=till.local,[::1]\r\nRichiesteAlMinuto=1200\r\nFuturo=x\r\n");
+  WebSettings back;
+  ASSERT_TRUE(ReadWebSettings(dir.Root(), back, error)) << error;
+  EXPECT_EQ(std::tie(back.port, back.network, back.hosts, back.ratePerMinute),
+            std::tuple(8443, true, std::vector<std::string>{"till.local", "[::1]"}, 1200));
+  EXPECT_FALSE(WriteWebSettings(dir.Root(), {8443, false, {}, 0}, error));
+}
+
+TEST(WebSettings, ABadLineIsNamed) {
+  // The last line of each is the bad one.
+  const char* rows[] = {"Porta=0", "Rete=0\r\n\r\nPorta=abc", "Porta=65536", "Porta=-1", "Rete=2", "Porta",
+                        "RichiesteAlMinuto=100001", "RichiesteAlMinuto=0", "NomiHost=till.local:8080",
+                        "Porta=1\nporta=2"};
+  TempDir dir;
+  WebSettings s;
+  std::string error;
+  for (const std::string content : rows) {
+    dir.Write(kWebSettingsFileName, content);
+    EXPECT_FALSE(ReadWebSettings(dir.Root(), s, error)) << content;
+    const std::string where = "riga " + std::to_string(1 + Count(content, "\n"));
+    EXPECT_NE(error.find(where), std::string::npos) << content << ": " << error;
+  }
+}
+
+}  // namespace
+}  // namespace dorvane::test
