@@ -33,9 +33,12 @@ fuzz:
 	@scripts/fuzz.sh
 
 # The real dorvane killed 200 times and kkora1 50 times in the middle of
-# jobs; prints the receipts printed twice, lost and filed as unknown.
+# jobs; prints the receipts printed twice, lost and filed as unknown. Then
+# 300 receipts put by key through the HTTP door, each put 3 times or more,
+# while dorvane is killed 100 times: keys printed twice and lost.
 crash-test: build
-	@DORVANE_CRASH_KILLS=200 DORVANE_CRASH_KORA1_KILLS=50 $(BUILD)/tests/e2e_tests --gtest_filter='RealShop.Kills*'
+	@DORVANE_CRASH_KILLS=200 DORVANE_CRASH_KORA1_KILLS=50 DORVANE_CRASH_KEYS=300 DORVANE_CRASH_KEY_KILLS=100 \
+	  $(BUILD)/tests/e2e_tests --gtest_filter='RealShop.Kills*'
 
 # What other programs read (event log, result files, exchange files, status
 # file, ledger), recorded from the real programs on fixed scenarios, here and

@@ -11,7 +11,7 @@ version=$(sed -n 's/^project(dorvane VERSION \([0-9.]*\).*/\1/p' "$top/CMakeList
 arch=$(dpkg --print-architecture)
 manual=$build/docs/ManDorvane.pdf
 for f in "$build/src/dorvane" "$build/tools/kkora1/kkora1" "$build/tools/dorvane-convert/dorvane-convert" \
-  "$build/tools/dorvane-ledger/dorvane-ledger" "$manual"; do
+  "$build/tools/dorvane-ledger/dorvane-ledger" "$build/tools/dorvane-web/dorvane-web" "$manual"; do
   [[ -f $f ]] || { echo "package-deb: $f is not built" >&2; exit 1; }
 done
 
@@ -26,11 +26,11 @@ mkdir -p "$root/DEBIAN" "$root/usr/bin" "$root/usr/libexec" "$root/usr/share/man
 install -m 755 -s "$build/src/dorvane" "$root/usr/libexec/dorvane"
 install -m 755 "$top/packaging/linux/dorvane.sh" "$root/usr/bin/dorvane"
 install -m 755 -s "$build/tools/kkora1/kkora1" "$build/tools/dorvane-convert/dorvane-convert" \
-  "$build/tools/dorvane-ledger/dorvane-ledger" "$root/usr/bin/"
+  "$build/tools/dorvane-ledger/dorvane-ledger" "$build/tools/dorvane-web/dorvane-web" "$root/usr/bin/"
 strip --remove-section=.comment --remove-section=.note "$root/usr/libexec/dorvane" "$root/usr/bin/kkora1" \
-  "$root/usr/bin/dorvane-convert" "$root/usr/bin/dorvane-ledger"
+  "$root/usr/bin/dorvane-convert" "$root/usr/bin/dorvane-ledger" "$root/usr/bin/dorvane-web"
 
-for page in dorvane kkora1 dorvane-convert dorvane-ledger; do
+for page in dorvane kkora1 dorvane-convert dorvane-ledger dorvane-web; do
   pandoc -s -f markdown -t man "$top/docs/man/$page.1.md" | gzip -9n > "$root/usr/share/man/man1/$page.1.gz"
 done
 doc=$root/usr/share/doc/dorvane
@@ -56,7 +56,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/debian"
 printf 'Source: dorvane\n\nPackage: dorvane\nArchitecture: any\n' > "$work/debian/control"
 depends=$(cd "$work" && dpkg-shlibdeps -O "$root/usr/libexec/dorvane" "$root/usr/bin/kkora1" \
-  "$root/usr/bin/dorvane-convert" "$root/usr/bin/dorvane-ledger" | sed -n 's/^shlibs:Depends=//p')
+  "$root/usr/bin/dorvane-convert" "$root/usr/bin/dorvane-ledger" "$root/usr/bin/dorvane-web" | sed -n 's/^shlibs:Depends=//p')
 size=$(du -sk --exclude=DEBIAN "$root" | cut -f1)
 sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@SIZE@/$size/" -e "s/@DEPENDS@/$depends/" \
   "$top/packaging/linux/control.in" > "$root/DEBIAN/control"

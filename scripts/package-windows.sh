@@ -10,7 +10,7 @@ if [[ $# -eq 0 ]]; then
   cd "$top"
   scripts/deps.sh build windows package-windows >&2
   cmake --preset windows >/dev/null
-  cmake --build build/windows -j "${JOBS:-2}" --target dorvane kkora1 dorvane-convert dorvane-ledger manual >&2
+  cmake --build build/windows -j "${JOBS:-2}" --target dorvane kkora1 dorvane-convert dorvane-ledger dorvane-web manual >&2
   set -- "$top/build/windows" "$top/build/windows/package"
 fi
 build=$(cd "$1" && pwd)
@@ -22,7 +22,7 @@ stage=$out/dorvane-$version-win64
 rm -rf "$stage"
 mkdir -p "$stage"
 for f in src/dorvane.exe tools/kkora1/kkora1.exe tools/dorvane-convert/dorvane-convert.exe \
-  tools/dorvane-ledger/dorvane-ledger.exe docs/ManDorvane.pdf; do
+  tools/dorvane-ledger/dorvane-ledger.exe tools/dorvane-web/dorvane-web.exe docs/ManDorvane.pdf; do
   [[ -f $build/$f ]] || { echo "package-windows: $build/$f is not built" >&2; exit 1; }
   cp "$build/$f" "$stage/"
 done

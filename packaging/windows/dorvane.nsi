@@ -78,6 +78,7 @@ Section "${PRODUCT}" SecProgram
   File "${BINDIR}\kkora1.exe"
   File "${BINDIR}\dorvane-convert.exe"
   File "${BINDIR}\dorvane-ledger.exe"
+  File "${BINDIR}\dorvane-web.exe"
   File "${BINDIR}\ManDorvane.pdf"
   File "${BINDIR}\LEGGIMI.txt"
   ; DORVANE saves DORVCONF.txt beside its program: the shop's users may write there.
@@ -127,7 +128,7 @@ Section "-Autostart off"
   DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
 SectionEnd
 
-LangString DESC_PROGRAM ${LANG_ITALIAN} "DORVANE, il simulatore kkora1, dorvane-convert, dorvane-ledger e il manuale."
+LangString DESC_PROGRAM ${LANG_ITALIAN} "DORVANE, il simulatore kkora1, dorvane-convert, dorvane-ledger, dorvane-web e il manuale."
 LangString DESC_AUTOSTART ${LANG_ITALIAN} "Avvia DORVANE nell'area di notifica quando un utente accede a Windows (per tutti gli utenti del PC)."
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} $(DESC_PROGRAM)
@@ -166,6 +167,7 @@ Section "Uninstall"
   Delete "$INSTDIR\kkora1.exe"
   Delete "$INSTDIR\dorvane-convert.exe"
   Delete "$INSTDIR\dorvane-ledger.exe"
+  Delete "$INSTDIR\dorvane-web.exe"
   Delete "$INSTDIR\ManDorvane.pdf"
   Delete "$INSTDIR\LEGGIMI.txt"
   Delete "$INSTDIR\uninstall.exe"

@@ -44,7 +44,7 @@ std::string ParseKey(std::string_view line) {
 
 const char* StateOf(Outcome outcome) { return kStates[static_cast<int>(outcome)]; }
 
-bool KeyState::Final() const { return state != kQueued && state != kPrinting && state != kPaperOut; }
+bool KeyState::Final() const { return state != kStateQueued && state != kStatePrinting && state != kStatePaperOut; }
 
 KeyBook::KeyBook(FileSystem& fs, std::string dataDir, Spool& spool)
     : fs_(fs), dir_(std::move(dataDir)), path_(JoinPath(dir_, kKeyFileName)), spool_(spool) {}
@@ -175,7 +175,7 @@ void KeyBook::Taken(const Job& job) {
   inFlight_ = job.requestKey;
   if (job.requestKey.empty()) return;
   KeyState& k = keys_[job.requestKey];
-  if (!k.Final()) k.state = kPrinting;
+  if (!k.Final()) k.state = kStatePrinting;
 }
 
 void KeyBook::SetState(const std::string& /*input*/, const char* state) {
@@ -185,8 +185,8 @@ void KeyBook::SetState(const std::string& /*input*/, const char* state) {
   if (!k.Final()) k.state = state;
 }
 
-void KeyBook::PaperHeld(const std::string& input, const std::string&) { SetState(input, kPaperOut); }
-void KeyBook::PaperReleased(const std::string& input) { SetState(input, kPrinting); }
+void KeyBook::PaperHeld(const std::string& input, const std::string&) { SetState(input, kStatePaperOut); }
+void KeyBook::PaperReleased(const std::string& input) { SetState(input, kStatePrinting); }
 
 void KeyBook::Settled(const Job& job) {
   if (job.requestKey.empty()) return;

@@ -30,13 +30,13 @@ namespace dorvane::web {
 inline constexpr const char* kKeyFileName = "DORVWEB-CHIAVI.txt";
 
 // The states a key goes through, as the API names them.
-inline constexpr const char* kQueued = "queued";
-inline constexpr const char* kPrinting = "printing";
-inline constexpr const char* kPaperOut = "paper-out";
+inline constexpr const char* kStateQueued = "queued";
+inline constexpr const char* kStatePrinting = "printing";
+inline constexpr const char* kStatePaperOut = "paper-out";
 const char* StateOf(Outcome outcome);
 
 struct KeyState {
-  std::string state = kQueued;
+  std::string state = kStateQueued;
   InputLayout layout = InputLayout::kSarema;
   std::string sha256;     // of the receipt's bytes as spooled (converted)
   std::string reason;     // a refusal's or an unknown outcome's text, this run

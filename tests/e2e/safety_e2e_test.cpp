@@ -7,11 +7,15 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <random>
+#include <thread>
 
+#include "support/http_client.h"
 #include "support/process.h"
 
 namespace dorvane::test {
@@ -133,6 +137,91 @@ TEST_F(RealShop, KillsNeverPrintAReceiptTwiceNorLoseOne) {
   EXPECT_GT(status.reads, 0);
   EXPECT_EQ(status.partial, 0) << "of " << status.reads << " reads of the status file while DORVANE was killed";
 }
+
+#ifdef DORVANE_WEB_EXE
+// A till that puts receipts by key through the HTTP door and, not trusting
+// any answer, puts each key again at random moments, while DORVANE is
+// killed over and over: each key prints once at most, and none is lost.
+TEST_F(RealShop, KillsNeverPrintAKeyTwiceNorLoseOne) {
+  auto knob = [](const char* name, int fallback) { return std::getenv(name) ? std::atoi(std::getenv(name)) : fallback; };
+  const int keys = knob("DORVANE_CRASH_KEYS", 12), kills = knob("DORVANE_CRASH_KEY_KILLS", 3);
+  const int port = 20000 + static_cast<int>(::getpid() % 20000);
+  const std::string data = tree.Path("data/ZTKKORA1");
+  auto tool = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), DORVANE_WEB_EXE);
+    return Child(args, inst.Env(), tree.Path("tool.txt")).Wait(10000);
+  };
+  ASSERT_EQ(tool({"config", "--port", std::to_string(port), "--dir", data}), 0);
+  ASSERT_EQ(tool({"token", "new", "cassa", "--scopes", "print,read", "--dir", data}), 0);
+  const std::string said = tree.Read("tool.txt"), token = said.substr(said.find("dvw_"), 47);
+  auto call = [&](const std::string& method, const std::string& target, const std::string& body = "") {
+    return Http(port, {method, target, body, "localhost", {{"Authorization", "Bearer " + token}}});
+  };
+  auto text = [](int n) {
+    return nlohmann::json{{"layout", "sarema"},
+                          {"text", "PLUD,C1,N1,P" + std::to_string(100 + n) + ",:CHIAVE" + std::to_string(n) +
+                                       "Z;\nCASH,V" + std::to_string(100 + n) + ",:CONTANTI;\n"}}
+        .dump();
+  };
+  Child kora1({tree.Path("app/kkcrash"), "0"}, Env(), tree.Path("kkora1.txt"));
+  ASSERT_TRUE(WaitFor(10000, [&] { return tree.Exists("data/ZTKKORA1/SR_MATR.001"); }));
+
+  std::atomic<bool> clientDone{false};
+  std::thread till([&] {
+    std::mt19937 random(7);
+    for (int n = 0; n < keys; ++n) {
+      // Three times each, and until one answer says it is queued or settled.
+      for (int put = 0, accepted = 0; put < 3 || accepted == 0; ++put) {
+        ::usleep(std::uniform_int_distribution<int>(0, 300)(random) * 1000);
+        const int status = call("PUT", "/v1/receipts/k" + std::to_string(n), text(n)).status;
+        EXPECT_TRUE(status == 0 || status == 200 || status == 202 || status == 503) << status;
+        accepted += status == 200 || status == 202;
+      }
+    }
+    clientDone = true;
+  });
+  std::mt19937 random(20261208);
+  for (int killed = 0; killed < kills || !clientDone; ++killed) {
+    StartDorvane(false);
+    ::usleep(std::uniform_int_distribution<int>(200, 1500)(random) * 1000);
+    dorvane->Signal(SIGKILL);
+    dorvane->Wait(5000);
+  }
+  till.join();
+  StartDorvane(false);
+  std::map<std::string, int> states;
+  int twice = 0, lost = 0, unknownPrinted = 0;
+  const auto settle = [&](int n) {
+    for (int tries = 0; tries < 20; ++tries) {
+      const HttpAnswer a = call("GET", "/v1/receipts/k" + std::to_string(n) + "?wait=30");
+      if (a.status == 404) return std::string("lost");
+      if (a.status == 200 && nlohmann::json::parse(a.body)["state"] != "queued" &&
+          nlohmann::json::parse(a.body)["state"] != "printing")
+        return nlohmann::json::parse(a.body)["state"].get<std::string>();
+      ::usleep(200 * 1000);
+    }
+    return std::string("lost");
+  };
+  std::vector<std::string> final(keys);
+  for (int n = 0; n < keys; ++n) final[n] = settle(n);
+  dorvane->Signal(SIGTERM);
+  dorvane->Wait(15000);
+  const std::string journal = tree.Read("data/ZTKKORA1/KKORA1_GIORNALE.TXT");
+  for (int n = 0; n < keys; ++n) {
+    const int printed = Count(journal, "CHIAVE" + std::to_string(n) + "Z");
+    ++states[final[n]];
+    twice += printed > 1;
+    lost += final[n] == "lost" || (final[n] == "printed" && printed != 1);
+    unknownPrinted += final[n] == "unknown" && printed > 0;
+  }
+  std::printf("keys %d, each put 3 times or more, dorvane killed %d times: printed twice %d, lost %d; "
+              "printed %d, unknown %d (of which printed %d), refused %d\n",
+              keys, kills, twice, lost, states["printed"], states["unknown"], unknownPrinted, states["refused"]);
+  EXPECT_EQ(twice, 0);
+  EXPECT_EQ(lost, 0);
+  EXPECT_TRUE(std::filesystem::is_empty(tree.Path("out")));
+}
+#endif  // DORVANE_WEB_EXE
 
 #endif  // KKORA1_EXE
 

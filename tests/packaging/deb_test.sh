@@ -27,12 +27,12 @@ for p in xdg-utils qt6-translations-l10n; do
   dpkg-deb -f "$deb" Recommends | grep -qw "$p" || fail "$p is not recommended"
 done
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' > "$work/contents.txt"
-for f in /usr/bin/dorvane /usr/libexec/dorvane /usr/bin/kkora1 /usr/bin/dorvane-convert /usr/bin/dorvane-ledger \
+for f in /usr/bin/dorvane /usr/libexec/dorvane /usr/bin/kkora1 /usr/bin/dorvane-convert /usr/bin/dorvane-ledger /usr/bin/dorvane-web \
   /usr/share/applications/dorvane.desktop /usr/share/icons/hicolor/scalable/apps/dorvane.svg \
   /etc/xdg/autostart/dorvane.desktop /usr/lib/systemd/user/dorvane.service \
   /usr/share/doc/dorvane/ManDorvane.pdf /usr/share/doc/dorvane/README.md /usr/share/doc/dorvane/copyright \
   /usr/share/man/man1/dorvane.1.gz /usr/share/man/man1/kkora1.1.gz /usr/share/man/man1/dorvane-convert.1.gz \
-  /usr/share/man/man1/dorvane-ledger.1.gz; do
+  /usr/share/man/man1/dorvane-ledger.1.gz /usr/share/man/man1/dorvane-web.1.gz; do
   grep -qx "$f" "$work/contents.txt" || fail "$f is not in the package"
 done
 
@@ -62,7 +62,7 @@ done
 
 # The man pages speak Italian, headings included (pandoc writes AUTHORS for
 # a title block's author line).
-for page in dorvane kkora1 dorvane-convert dorvane-ledger; do
+for page in dorvane kkora1 dorvane-convert dorvane-ledger dorvane-web; do
   headings=$(zcat "$root/usr/share/man/man1/$page.1.gz" | sed -n 's/^\.S[HS] *//p' | tr -d '"')
   english=$(grep -xE 'NAME|SYNOPSIS|DESCRIPTION|OPTIONS|EXIT STATUS|RETURN VALUE|ENVIRONMENT|FILES|SEE ALSO|AUTHORS?|BUGS|EXAMPLES?|NOTES|COPYRIGHT|HISTORY|REPORTING BUGS' <<<"$headings" || true)
   [[ -z $english ]] || fail "$page.1 has English headings: $(echo $english)"

@@ -17,7 +17,7 @@ setup=${made[0]}
 zip=${made[1]}
 echo "installer: $(du -k "$setup" | cut -f1) KB, zip: $(du -k "$zip" | cut -f1) KB"
 listing=$(unzip -Z1 "$zip")
-for f in dorvane.exe kkora1.exe dorvane-convert.exe dorvane-ledger.exe ManDorvane.pdf LEGGIMI.txt; do
+for f in dorvane.exe kkora1.exe dorvane-convert.exe dorvane-ledger.exe dorvane-web.exe ManDorvane.pdf LEGGIMI.txt; do
   grep -q "/$f\$" <<<"$listing" || fail "$f is not in the zip"
 done
 
@@ -39,7 +39,7 @@ dir="$prefix/drive_c/Program Files/ZTK DORVANE"
 menu="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZTK DORVANE"
 
 run "$setup" /S
-for f in dorvane.exe kkora1.exe dorvane-convert.exe dorvane-ledger.exe ManDorvane.pdf LEGGIMI.txt uninstall.exe; do
+for f in dorvane.exe kkora1.exe dorvane-convert.exe dorvane-ledger.exe dorvane-web.exe ManDorvane.pdf LEGGIMI.txt uninstall.exe; do
   [[ -f $dir/$f ]] || fail "$f is not installed"
 done
 [[ -f $prefix/drive_c/ProgramData/ZTKDORVANE/ManDorvane.pdf ]] || fail "the manual is not in DORVANE's data folder"
@@ -92,7 +92,7 @@ run "$dir/uninstall.exe" /S
 for _ in $(seq 120); do regvalue "$uninst" UninstallString >/dev/null || break; sleep 0.5; done
 for _ in $(seq 20); do kill -0 $kkora1 2>/dev/null || break; sleep 0.5; done
 ! kill -0 $kkora1 2>/dev/null || fail "the uninstall left kkora1.exe running"
-for f in dorvane.exe kkora1.exe dorvane-convert.exe dorvane-ledger.exe ManDorvane.pdf LEGGIMI.txt uninstall.exe; do
+for f in dorvane.exe kkora1.exe dorvane-convert.exe dorvane-ledger.exe dorvane-web.exe ManDorvane.pdf LEGGIMI.txt uninstall.exe; do
   [[ ! -e $dir/$f ]] || fail "$f is still there after the uninstall"
 done
 [[ -f $dir/DORVCONF.txt && -f $dir/ztk_log.txt ]] || fail "the uninstall removed the configuration"

@@ -10,13 +10,22 @@
 #include "web/tokens.h"
 #include "web/web_settings.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace dorvane::test {
 namespace {
 
 using namespace dorvane::web;
 
-std::string New(const std::string& path, const std::string& name, unsigned scopes,
-                const std::vector<std::string>& origins = {}) {
+#ifdef _WIN32  // wine, which runs the Windows tests here, keeps no access lists on files
+const bool kAccessListsKept = !::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version");
+#else
+const bool kAccessListsKept = true;
+#endif
+
+std::string New(const std::string& path, const char* name, unsigned scopes, std::vector<std::string> origins = {}) {
   std::string token, error;
   EXPECT_TRUE(CreateToken(path, name, scopes, origins, "2026-03-05 10:15:00", token, error)) << error;
   return token;
@@ -41,14 +50,12 @@ TEST(WebTokens, FoundByHashOnlyRevokedAndSeenByARunningDoor) {
                CreateToken(path, "n", kScopeRead, {"https://a/b"}, "", token, error));
 
   const std::string file = dir.Read(kTokenFileName);
-  EXPECT_EQ(file.find(till.substr(4)), std::string::npos);
-  EXPECT_NE(file.find(Sha256Hex(till)), std::string::npos);
-  EXPECT_TRUE(OwnerOnly(path));
+  EXPECT_EQ(std::tuple(Count(file, till.substr(4)), Count(file, Sha256Hex(till))), std::tuple(0, 1));
+  EXPECT_TRUE(OwnerOnly(path) || !kAccessListsKept);
 
   door.Refresh();
-  const std::optional<TokenEntry> found = door.Find(till);
-  ASSERT_TRUE(found);
-  EXPECT_EQ(std::tie(found->name, found->scopes, found->origins),
+  const TokenEntry found = door.Find(till).value_or(TokenEntry{});
+  EXPECT_EQ(std::tie(found.name, found.scopes, found.origins),
             std::tuple("cassa1", kScopePrint | kScopeRead, std::vector<std::string>{"https://till.example:8443"}));
   const std::string cut = till.substr(0, 46);
   for (const std::string& wrong :
@@ -61,9 +68,7 @@ TEST(WebTokens, FoundByHashOnlyRevokedAndSeenByARunningDoor) {
   EXPECT_FALSE(RevokeToken(path, "cassa1", error));
   const std::string again = New(path, "cassa1", kScopePrint | kScopeRead, {"https://till.example:8443"});
   door.Refresh();
-  EXPECT_FALSE(door.Find(till));
-  EXPECT_EQ(door.Find(again)->name, "cassa1");
-  EXPECT_TRUE(door.Find(admin));
+  EXPECT_TRUE(!door.Find(till) && door.Find(again) && door.Find(admin));
 }
 
 TEST(WebTokens, OriginsAndScopesAsWritten) {
@@ -81,8 +86,7 @@ TEST(WebTokens, OriginsAndScopesAsWritten) {
     EXPECT_TRUE(gap == std::string::npos || origin == row.substr(gap + 2)) << row << " -> " << origin;
   }
   unsigned scopes = 0;
-  EXPECT_TRUE(ParseScopes("Admin, print", scopes));
-  EXPECT_EQ(ScopesText(scopes), "print,admin");
+  EXPECT_TRUE(ParseScopes("Admin, print", scopes) && ScopesText(scopes) == "print,admin");
   for (const char* bad : {"", "print,", "print,write"}) EXPECT_FALSE(ParseScopes(bad, scopes)) << bad;
 }
 
@@ -117,8 +121,7 @@ TEST(WebSettings, ABadLineIsNamed) {
   for (const std::string content : rows) {
     dir.Write(kWebSettingsFileName, content);
     EXPECT_FALSE(ReadWebSettings(dir.Root(), s, error)) << content;
-    const std::string where = "riga " + std::to_string(1 + Count(content, "\n"));
-    EXPECT_NE(error.find(where), std::string::npos) << content << ": " << error;
+    EXPECT_EQ(Count(error, "riga " + std::to_string(1 + Count(content, "\n"))), 1) << content << ": " << error;
   }
 }
 
