@@ -243,13 +243,11 @@ bool AddGoal(std::string label, std::string name, std::string counter, double go
 
 const std::vector<Goal>& Goals() { return GoalList(); }
 
-namespace {
 double Percentile(std::vector<double> values, double p) {
   std::sort(values.begin(), values.end());
   const auto rank = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size())));
   return values[rank == 0 ? 0 : rank - 1];
 }
-}  // namespace
 
 void ReportLatencies(benchmark::State& state, const std::vector<double>& ms) {
   state.SetIterationTime(Percentile(ms, 0.95) / 1000);

@@ -47,6 +47,8 @@ class TempDir {
 // benchmark without its input measures nothing.
 void WriteFile(const std::string& path, std::string_view bytes);
 
+// The value at rank p (0.95: the p95) of values.
+double Percentile(std::vector<double> values, double p);
 // Latencies in ms: the p95 as the iteration's time, p50 and p95 as counters.
 void ReportLatencies(benchmark::State& state, const std::vector<double>& ms);
 

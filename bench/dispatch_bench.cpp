@@ -65,7 +65,8 @@ void Select(benchmark::State& state) {
   DriverLink link(fs, clock, processes, [&] { return settings; }, host);
   link.TakeSettings();
   InputSelection selection(link);
-  FolderSource folder(link, selection);
+  FolderReach reach(link);
+  FolderSource folder(link, selection, reach);
   // Watched: the index is made once, and each choice reads one key again.
   folder.Changed({}, state.range(1) != 0);
   for (auto _ : state) {

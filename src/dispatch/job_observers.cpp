@@ -1,8 +1,5 @@
 #include "dispatch/job_observers.h"
 
-#include <algorithm>
-
-#include "text/paths.h"
 
 namespace dorvane {
 
@@ -32,21 +29,9 @@ void JobObservers::OpenDoor(Waker* waker, const GivenDoor* given) {
   const std::string dir = d_.Jobs().JournalFolder();
   door_ = std::make_unique<web::WebDoor>(fs_, dir, given ? given->tokenFile : "");
   std::string message;
-  // The ledger's keyed records the key book may lack: the newest month files
-  // (all of them when it has no key file), then the records kept pending.
+  // The ledger's keyed records the key book may lack.
   auto ledgerLines = [this, dir](bool all, const std::function<void(const std::string&, std::string_view)>& line) {
-    std::vector<std::string> names, months;
-    fs_.ListFiles(dir, names);
-    for (const std::string& name : names)
-      if (!ledger::MonthOfFileName(name).empty()) months.push_back(name);
-    std::sort(months.begin(), months.end());
-    if (!all && months.size() > 2) months.erase(months.begin(), months.end() - 2);
-    months.push_back("");
-    for (const std::string& month : months) {
-      std::string bytes;
-      if (!fs_.ReadAll(JoinPath(dir, month.empty() ? ledger::kPendingFileName : month), bytes)) continue;
-      ledger::ForEachLine(bytes, [&](std::string_view l) { line(month, l); });
-    }
+    ForEachLedgerLine(fs_, dir, all, line);
   };
   if (!(given ? door_->Load(given->settings, ledgerLines, message) : door_->Open(ledgerLines, waker, message))) {
     if (!message.empty()) d_.LogEvent(kErr, message);

@@ -129,7 +129,7 @@ ExecState JobRunner::ReadyStep() {
     return ExecState::kReady;
   }
   idleTicks_ = 0;
-  if (link_.set.AdHoc() && selection_.IsReservedFileName(name)) return ExecState::kReady;
+  if (link_.set.AdHoc() && next->requestKey.empty() && selection_.IsReservedFileName(name)) return ExecState::kReady;
   if (handOff_.SendFileToKora1(next->path)) return ExecState::kRunning;
   if (safety_.TakeBroken()) return Halt();
   if (handOff_.FailedOnDriverSide()) {

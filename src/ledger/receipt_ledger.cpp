@@ -10,6 +10,22 @@
 
 namespace dorvane {
 
+void ForEachLedgerLine(FileSystem& fs, const std::string& dir, bool all,
+                       const std::function<void(const std::string& file, std::string_view line)>& f) {
+  std::vector<std::string> names, months;
+  fs.ListFiles(dir, names);
+  for (const std::string& name : names)
+    if (!ledger::MonthOfFileName(name).empty()) months.push_back(name);
+  std::sort(months.begin(), months.end());
+  if (!all && months.size() > 2) months.erase(months.begin(), months.end() - 2);
+  months.push_back("");
+  for (const std::string& month : months) {
+    std::string bytes;
+    if (!fs.ReadAll(JoinPath(dir, month.empty() ? ledger::kPendingFileName : month), bytes)) continue;
+    ledger::ForEachLine(bytes, [&](std::string_view line) { f(month, line); });
+  }
+}
+
 using ledger::Record;
 
 namespace {

@@ -39,6 +39,12 @@ inline constexpr const char* kLedgerNotWritable = "REGISTRO SCONTRINI NON SCRIVI
 inline constexpr const char* kLedgerWritableAgain = "REGISTRO SCONTRINI DI NUOVO SCRIVIBILE: ";
 inline constexpr const char* kLedgerCopyKept = "COPIA DEL LAVORO CONSERVATA: ";
 
+// Each line of the month files in dir (of the newest two unless all), then
+// of the pending file (its file name given as ""): for readers that need
+// only the newest records, such as the HTTP door's keys at start.
+void ForEachLedgerLine(FileSystem& fs, const std::string& dir, bool all,
+                       const std::function<void(const std::string& file, std::string_view line)>& f);
+
 class ReceiptLedger : public JobEvents {
  public:
   // folder: where the ledger lives now (DORVANE's data folder, else KORA1's),

@@ -6,6 +6,7 @@
 #include "text/sha256.h"
 #include "text/text.h"
 #include "web/owner_only_file.h"
+#include "web/web_settings.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -141,8 +142,8 @@ std::string Base64Url(const unsigned char* p, std::size_t n) {
 
 bool ParseScopes(const std::string& text, unsigned& scopes) {
   unsigned bits = 0;
-  for (const std::string& part : Split(text, ',')) {
-    const std::string word = Lower(Trim(part));
+  for (const std::string& item : Split(text, ',')) {
+    const std::string word = Lower(Trim(item));
     unsigned bit = 0;
     for (const auto& s : kScopeWords)
       if (word == s.word) bit = s.bit;
@@ -168,27 +169,13 @@ bool NormalizeOrigin(const std::string& text, std::string& origin) {
   if (scheme != "http" && scheme != "https") return false;
   std::string rest = t.substr(sep + 3);
   if (!rest.empty() && rest.back() == '/') rest.pop_back();  // as typed from an address bar
-  std::string host = rest, port;
-  const std::size_t close = rest.rfind(']');
-  const std::size_t colon = rest.rfind(':');
-  if (colon != std::string::npos && (close == std::string::npos || colon > close)) {
-    host = rest.substr(0, colon);
-    port = rest.substr(colon + 1);
-  }
-  if (host.empty()) return false;
-  if (host.front() == '[') {
-    if (host.size() < 4 || host.back() != ']' || host.find(':') == std::string::npos) return false;
-    for (std::size_t i = 1; i + 1 < host.size(); ++i) {
-      const char c = host[i];
-      if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == ':' || c == '.')) return false;
-    }
-  } else {
-    if (host.front() == '.' || host.front() == '-') return false;
-    for (char c : host)
-      if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_')) return false;
-  }
+  const std::size_t close = rest.rfind(']'), colon = rest.rfind(':');
+  const bool hasPort = colon != std::string::npos && (close == std::string::npos || colon > close);
+  std::string host;
+  if (!NormalizeHostName(hasPort ? rest.substr(0, colon) : rest, host)) return false;
   origin = scheme + "://" + host;
-  if (colon != std::string::npos && (close == std::string::npos || colon > close)) {
+  if (hasPort) {
+    const std::string port = rest.substr(colon + 1);
     if (port.empty() || port.size() > 5) return false;
     unsigned number = 0;
     for (char c : port) {

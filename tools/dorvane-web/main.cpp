@@ -88,8 +88,15 @@ constexpr const char* kHelp =
     "Exit status: 0 done, 1 no token of that name, 2 wrong arguments or a file\n"
     "that cannot be read or written.\n";
 
-// Messages of the library are Windows-1252, like the rest of the program's.
-void Say(std::FILE* to, const std::string& text) { std::fputs(Cp1252ToUtf8(text).c_str(), to); }
+// Out in UTF-8. The library's messages are Windows-1252, like the rest of the
+// program's, and so are arguments on Windows; a Linux path is UTF-8 already.
+void Say(std::FILE* to, const std::string& text) {
+#ifdef _WIN32
+  std::fputs(Cp1252ToUtf8(text).c_str(), to);
+#else
+  std::fputs((IsValidUtf8(text) ? text : Cp1252ToUtf8(text)).c_str(), to);
+#endif
+}
 
 int Usage(const std::string& problem) {
   Say(stderr, "dorvane-web: " + problem + "\n");
