@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <vector>
 
 #include "text/paths.h"
@@ -29,16 +28,25 @@ std::string_view WithoutCr(std::string_view line) {
   return line;
 }
 
-// The key of a ledger line, read without parsing the whole record; empty
-// when the field is not a plain string (Learn then reads the line whole).
-std::string ParseKey(std::string_view line) {
-  const std::string_view field = "\"chiave\":\"";
+// A string field of a ledger line, read without parsing the whole record:
+// false when absent or not a plain string (escapes), and the line is then
+// read whole. A field's name with its quotes cannot occur inside a value,
+// where every quote is escaped.
+bool PlainField(std::string_view line, std::string_view name, std::string& value) {
+  const std::string field = "\"" + std::string(name) + "\":\"";
   const std::size_t at = line.find(field);
-  if (at == std::string_view::npos) return "";
+  if (at == std::string_view::npos) return false;
   const std::size_t start = at + field.size(), end = line.find('"', start);
-  if (end == std::string_view::npos) return "";
-  const std::string_view key = line.substr(start, end - start);
-  return key.find('\\') == std::string_view::npos ? std::string(key) : "";
+  if (end == std::string_view::npos || line.substr(start, end - start).find('\\') != std::string_view::npos)
+    return false;
+  value = line.substr(start, end - start);
+  return true;
+}
+
+std::string ParseKey(std::string_view line) {
+  std::string key;
+  PlainField(line, "chiave", key);
+  return key;
 }
 }  // namespace
 
@@ -50,29 +58,43 @@ KeyBook::KeyBook(FileSystem& fs, std::string dataDir, Spool& spool)
     : fs_(fs), dir_(std::move(dataDir)), path_(JoinPath(dir_, kKeyFileName)), spool_(spool) {}
 
 bool KeyBook::Learn(const std::string& monthFile, std::string_view line, bool keepLine, std::string* keyOut) {
-  nlohmann::json r = nlohmann::json::parse(WithoutCr(line), nullptr, false);
-  if (!r.is_object() || !r.contains("chiave") || !r["chiave"].is_string()) return false;
-  const std::string key = r["chiave"].get<std::string>();
+  line = WithoutCr(line);
+  std::string key, layout, sha, outcome;
+  std::uint64_t n = 0;
+  // A year of lines is read when the key file is made again: the plain
+  // fields first, the JSON parser only for a line they cannot read.
+  const std::string_view head = "{\"n\":";
+  bool plain = StartsWith(line, head) && PlainField(line, "chiave", key) && PlainField(line, "tracciato", layout) &&
+               PlainField(line, "esito", outcome);
+  if (plain) {
+    PlainField(line, "sha256", sha);
+    for (std::size_t i = head.size(); i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) n = n * 10 + (line[i] - '0');
+  } else {
+    nlohmann::json r = nlohmann::json::parse(line, nullptr, false);
+    if (!r.is_object() || !r.contains("chiave") || !r["chiave"].is_string()) return false;
+    key = r["chiave"].get<std::string>();
+    layout = r.value("tracciato", "");
+    sha = r.value("sha256", "");
+    outcome = r.value("esito", "");
+    n = r.value("n", std::uint64_t{0});
+  }
   KeyState k;
-  k.layout = LayoutOfWord(r.value("tracciato", "")).value_or(InputLayout::kSarema);
-  k.sha256 = r.value("sha256", "");
+  k.layout = LayoutOfWord(layout).value_or(InputLayout::kSarema);
+  k.sha256 = sha;
   k.state = "unknown";
-  const std::string outcome = r.value("esito", "");
   for (int i = 0; i < kOutcomeCount; ++i)
     if (outcome == kOutcomeWords[i].ledger) k.state = kStates[i];
   k.monthFile = monthFile;
-  k.n = r.value("n", std::uint64_t{0});
-  if (keepLine || monthFile.empty()) k.record = std::string(WithoutCr(line));
-  keys_[key] = k;
+  k.n = n;
+  if (keepLine || monthFile.empty()) k.record = std::string(line);
+  keys_[key] = std::move(k);
   if (keyOut) *keyOut = key;
   return true;
 }
 
-Status KeyBook::AppendKeyLine(const std::string& key, const KeyState& k) {
-  const std::string line = key + "\t" + LayoutWord(k.layout) + "\t" + k.sha256 + "\t" + k.state + "\t" + k.monthFile +
-                           "\t" + std::to_string(k.n) + "\r\n";
-  Status st = fs_.Append(path_, line);
-  return st ? fs_.Flush(path_) : st;
+std::string KeyBook::KeyLine(const std::string& key, const KeyState& k) {
+  return key + "\t" + LayoutWord(k.layout) + "\t" + k.sha256 + "\t" + k.state + "\t" + k.monthFile + "\t" +
+         std::to_string(k.n) + "\r\n";
 }
 
 Status KeyBook::Load(const LedgerLines& ledger) {
@@ -97,16 +119,18 @@ Status KeyBook::Load(const LedgerLines& ledger) {
   // appends, or no key file at all) are added to it.
   Status st;
   if (ledger) {
-    std::set<std::string> inFile;
-    for (const auto& entry : keys_) inFile.insert(entry.first);
+    std::string lacking;
     ledger(!haveFile, [&](const std::string& monthFile, std::string_view line) {
-      // Cheap test first: most lines of a month hold no key.
-      if (line.find("\"chiave\":") == std::string_view::npos) return;
+      // Cheap tests first: most lines hold no key, or one the file has.
+      if (line.find("\"chiave\":") == std::string_view::npos || keys_.count(ParseKey(line))) return;
       std::string key;
-      if (inFile.count(ParseKey(line))) return;
-      if (!Learn(monthFile, line, false, &key) || monthFile.empty()) return;
-      if (Status a = AppendKeyLine(key, keys_[key]); !a) st = a;
+      if (Learn(monthFile, line, false, &key) && !monthFile.empty()) lacking += KeyLine(key, keys_[key]);
     });
+    // Made even when empty, so that the next start reads only the newest months.
+    if (!lacking.empty() || !haveFile) {
+      st = fs_.Append(path_, lacking);
+      if (st) st = fs_.Flush(path_);
+    }
   }
   // Waiting receipts: queued, unless their key is settled (never offered again).
   if (Status s = spool_.Load(); !s) return s;
@@ -155,7 +179,7 @@ void KeyBook::Recorded(const std::string& monthFile, const std::string& line) {
   std::string key;
   if (!Learn(monthFile, line, true, &key)) return;
   // A failed append is mended at the next start, from the ledger.
-  AppendKeyLine(key, keys_[key]);
+  if (fs_.Append(path_, KeyLine(key, keys_[key]))) fs_.Flush(path_);
 }
 
 std::string KeyBook::ReadRecord(const KeyState& k) {

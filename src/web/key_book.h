@@ -79,7 +79,7 @@ class KeyBook : public JobEvents {
   // false when it has no key. Locked by the caller.
   bool Learn(const std::string& monthFile, std::string_view line, bool keepLine, std::string* keyOut = nullptr);
   void SetState(const std::string& path, const char* state);
-  Status AppendKeyLine(const std::string& key, const KeyState& k);
+  static std::string KeyLine(const std::string& key, const KeyState& k);
 
   FileSystem& fs_;
   const std::string dir_;

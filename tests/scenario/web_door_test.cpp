@@ -68,6 +68,16 @@ TEST_F(Door, AKeyPrintsOnceWhateverIsAskedAgain) {
   EXPECT_EQ(Put("vendita-1", "VEND,1,\"CAFFÈ\",100;\nCHIU,1;\n").status, 200);
   h.RunFor(8000);
   EXPECT_EQ(kora1.printed.size(), 1u);
+  // A key file that lost its last line (a crash between the ledger's append
+  // and its own), or lost whole, is made good from the ledger.
+  const std::string keyFile = JoinPath(JoinPath(h.commonDir, "ZTKDORVANE"), web::kKeyFileName);
+  for (bool whole : {false, true}) {
+    if (whole) h.mem.Erase(keyFile); else h.mem.Put(keyFile, "");
+    h.Restart();
+    OpenAll();
+    EXPECT_EQ(State("vendita-1"), s);
+    EXPECT_EQ(h.mem.Content(keyFile).rfind("vendita-1\tsarema\t", 0), 0u);
+  }
   // Nothing in the shop's folders: the answer is the record.
   EXPECT_TRUE(h.mem.FilesIn(out).empty());
   EXPECT_TRUE(h.mem.FilesIn(err).empty());
