@@ -29,6 +29,14 @@ std::string HostName(const std::string& host) {
   return Lower(colon == std::string::npos ? host : host.substr(0, colon));
 }
 
+// A caller's text for the event log: printable ASCII only, so that no line
+// end or control character reaches DORVLOG.txt, and not too long.
+std::string ForLog(const std::string& text) {
+  std::string out;
+  for (char c : text.substr(0, 100)) out += c >= 0x20 && c < 0x7f ? c : '?';
+  return out;
+}
+
 // The value of name=... in a query; empty when absent.
 std::string QueryValue(const std::string& query, const std::string& name) {
   std::size_t at = 0;
@@ -108,7 +116,7 @@ bool WebApi::WithinRate(const std::string& tokenHash) {
 
 WebResponse WebApi::Handle(const WebRequest& request) {
   if (!HostAllowed(request.host)) {
-    LogOnce("host", "PORTA HTTP: RICHIESTA RIFIUTATA PER IL NOME HOST: " + HostName(request.host).substr(0, 100));
+    LogOnce("host", "PORTA HTTP: RICHIESTA RIFIUTATA PER IL NOME HOST: " + ForLog(HostName(request.host)));
     return Error(403, "host-non-permesso", "Il nome host della richiesta non è permesso");
   }
   const std::string path = request.target.substr(0, request.target.find('?'));
