@@ -159,7 +159,9 @@ WebResponse WebApi::Handle(const WebRequest& request) {
   if (scope == kScopeRead && !key.empty()) return GetReceipt(key, query);
   if (scope == kScopeRead) {
     WebResponse r;
-    r.body = engine_.status ? engine_.status() : "{}";
+    // Before the pump's first status, an empty object rather than no body.
+    r.body = engine_.status ? engine_.status() : "";
+    if (r.body.empty()) r.body = "{}";
     return r;
   }
   if (engine_.reset) engine_.reset();
