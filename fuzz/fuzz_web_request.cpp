@@ -1,7 +1,8 @@
 // The HTTP door's request handling on arbitrary bytes: whatever a caller
 // sends is parsed by Beast with the server's limits and answered by WebApi,
-// never a crash, a hang or an answer outside the documented ones. "@TOKEN@"
-// in the input stands for a valid token with every scope.
+// never a crash, a hang or an answer outside the documented ones, and no
+// origin allowed but the one the token lists. "@TOKEN@" in the input stands
+// for a valid token with every scope, which lists https://till.example.
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <cstdint>
@@ -22,7 +23,7 @@ std::string TokenFile(std::string& token) {
   const std::string file = (dir / "tokens.txt").string();
   std::filesystem::remove(file);
   std::string error;
-  web::CreateToken(file, "fuzz", web::kAllScopes, {}, "2026-03-05 08:00:00", token, error);
+  web::CreateToken(file, "fuzz", web::kAllScopes, {"https://till.example"}, "2026-03-05 08:00:00", token, error);
   return file;
 }
 }  // namespace
@@ -52,13 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(door.Load(settings, {}, message));
   web::WebRequest r{std::string(req.method_string()), std::string(req.target()),
                     std::string(req[http::field::host]), std::string(req[http::field::authorization]),
-                    std::string(req[http::field::origin]), req.body()};
+                    std::string(req[http::field::origin]), req.body(), std::string(req["Last-Event-ID"]),
+                    req["Access-Control-Request-Private-Network"] == "true"};
   // Twice: a repeated request must answer as the first, or say why not.
   for (int round = 0; round < 2; ++round) {
     const web::WebResponse a = door.Api()->Handle(r);
-    FUZZ_CHECK(a.status == 200 || a.status == 202 || (a.status >= 400 && a.status <= 503));
+    FUZZ_CHECK(a.status == 200 || a.status == 202 || a.status == 204 || (a.status >= 400 && a.status <= 503));
     FUZZ_CHECK(a.waitSeconds >= 0 && a.waitSeconds <= web::kMaxWaitSeconds);
-    FUZZ_CHECK(!a.body.empty() && a.body.find(token) == std::string::npos);
+    FUZZ_CHECK((a.status == 204 || a.events || !a.body.empty()) && a.body.find(token) == std::string::npos);
+    // CORS, exactly: only a listed origin is ever allowed, and never "*".
+    for (const auto& [name, value] : a.headers)
+      if (name == "Access-Control-Allow-Origin") FUZZ_CHECK(value == "https://till.example");
   }
   return 0;
 }

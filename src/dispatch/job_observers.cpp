@@ -41,6 +41,7 @@ void JobObservers::OpenDoor(Waker* waker, const GivenDoor* given) {
   if (!message.empty()) d_.LogEvent(kOk, message);
   d_.Jobs().AddSource(&door_->Source());
   d_.AddObserver(&door_->Keys());
+  d_.AddObserver(&door_->Feed());
   ledger_.OnKeyedRecord([this](const std::string& file, const std::string& line) { door_->Keys().Recorded(file, line); });
   door_->PublishStatus(StatusNow());
 }

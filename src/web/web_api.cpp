@@ -1,10 +1,12 @@
 #include "web/web_api.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "text/sha256.h"
 #include "text/text.h"
+#include "web/page.h"
 
 namespace dorvane::web {
 
@@ -81,8 +83,9 @@ bool ToReceiptBytes(const std::string& utf8, std::string& bytes) {
   return true;
 }
 
-WebApi::WebApi(const WebSettings& settings, TokenStore& tokens, KeyBook& keys, Spool& spool, EngineLink engine)
-    : settings_(settings), tokens_(tokens), keys_(keys), spool_(spool), engine_(std::move(engine)) {}
+WebApi::WebApi(const WebSettings& settings, TokenStore& tokens, KeyBook& keys, Spool& spool, EventFeed& feed,
+               EngineLink engine)
+    : settings_(settings), tokens_(tokens), keys_(keys), spool_(spool), feed_(feed), engine_(std::move(engine)) {}
 
 WebResponse WebApi::Error(int status, const std::string& code, const std::string& message) {
   WebResponse r;
@@ -114,28 +117,77 @@ bool WebApi::WithinRate(const std::string& tokenHash) {
   return ++w.count <= settings_.ratePerMinute;
 }
 
+namespace {
+enum class Route { kNone, kReceipt, kStatus, kReset, kEvents, kPage };
+
+// The route of a path, and the scope each method on it needs (0: none
+// allowed; kPage needs no token).
+Route RouteOf(const std::string& path, std::string& key) {
+  if (StartsWith(path, kReceipts)) {
+    key = path.substr(kReceipts.size());
+    return Route::kReceipt;
+  }
+  if (path == "/v1/status") return Route::kStatus;
+  if (path == "/v1/reset") return Route::kReset;
+  if (path == "/v1/events") return Route::kEvents;
+  return FindPageFile(path) ? Route::kPage : Route::kNone;
+}
+
+unsigned ScopeFor(Route route, const std::string& method) {
+  switch (route) {
+    case Route::kReceipt: return method == "PUT" ? kScopePrint : method == "GET" ? kScopeRead : 0;
+    case Route::kStatus:
+    case Route::kEvents: return method == "GET" ? kScopeRead : 0;
+    case Route::kReset: return method == "POST" ? kScopeAdmin : 0;
+    default: return 0;
+  }
+}
+
+constexpr const char* kAllowedMethods = "GET, PUT, POST, OPTIONS";
+constexpr const char* kAllowedHeaders = "Authorization, Content-Type, Last-Event-ID";
+}  // namespace
+
+WebResponse WebApi::Preflight(const WebRequest& request) {
+  // No token comes with a preflight: it is answered for an origin that some
+  // token lists, and the request itself is checked against its own token.
+  std::string origin;
+  tokens_.Refresh();
+  if (!NormalizeOrigin(request.origin, origin) || !tokens_.OriginListed(origin))
+    return Error(403, "origine-non-permessa", "Origine non permessa per la porta di DORVANE");
+  WebResponse r;
+  r.status = 204;
+  r.headers = {{"Access-Control-Allow-Origin", origin},
+               {"Vary", "Origin"},
+               {"Access-Control-Allow-Methods", kAllowedMethods},
+               {"Access-Control-Allow-Headers", kAllowedHeaders},
+               {"Access-Control-Max-Age", "600"}};
+  if (request.privateNetwork) r.headers.emplace_back("Access-Control-Allow-Private-Network", "true");
+  return r;
+}
+
 WebResponse WebApi::Handle(const WebRequest& request) {
   if (!HostAllowed(request.host)) {
     LogOnce("host", "PORTA HTTP: RICHIESTA RIFIUTATA PER IL NOME HOST: " + ForLog(HostName(request.host)));
     return Error(403, "host-non-permesso", "Il nome host della richiesta non è permesso");
   }
-  const std::string path = request.target.substr(0, request.target.find('?'));
-  const std::string query =
-      request.target.find('?') == std::string::npos ? "" : request.target.substr(request.target.find('?') + 1);
+  const std::size_t mark = request.target.find('?');
+  const std::string path = request.target.substr(0, mark);
+  const std::string query = mark == std::string::npos ? "" : request.target.substr(mark + 1);
   // The route first, so that a wrong path is 404 whatever the token.
-  unsigned scope = 0;
   std::string key;
-  if (StartsWith(path, kReceipts)) {
-    key = path.substr(kReceipts.size());
-    if (request.method == "PUT") scope = kScopePrint;
-    if (request.method == "GET") scope = kScopeRead;
-  } else if (path == "/v1/status") {
-    if (request.method == "GET") scope = kScopeRead;
-  } else if (path == "/v1/reset") {
-    if (request.method == "POST") scope = kScopeAdmin;
-  } else {
-    return Error(404, "non-trovato", "Percorso sconosciuto");
+  const Route route = RouteOf(path, key);
+  if (route == Route::kNone) return Error(404, "non-trovato", "Percorso sconosciuto");
+  if (request.method == "OPTIONS") return Preflight(request);
+  if (route == Route::kPage) {
+    if (request.method != "GET") return Error(405, "metodo-non-permesso", "Metodo non permesso su questo percorso");
+    const PageFile* file = FindPageFile(path);
+    WebResponse r;
+    r.body = std::string(file->body);
+    r.contentType = std::string(file->type);
+    r.headers = {{"Content-Security-Policy", "default-src 'self'"}, {"X-Content-Type-Options", "nosniff"}};
+    return r;
   }
+  const unsigned scope = ScopeFor(route, request.method);
   if (scope == 0) return Error(405, "metodo-non-permesso", "Metodo non permesso su questo percorso");
 
   const std::string bearer = "Bearer ";
@@ -146,6 +198,22 @@ WebResponse WebApi::Handle(const WebRequest& request) {
     LogOnce("token", "PORTA HTTP: RICHIESTA SENZA UN TOKEN VALIDO");
     return Error(401, "token-non-valido", "Token mancante o non valido");
   }
+  // A page of another origin may use only a token that names it; the
+  // door's own page, and programs (no Origin), need the token alone.
+  std::string origin;
+  if (!request.origin.empty()) {
+    std::string own;
+    const bool ownOrigin = NormalizeOrigin("http://" + request.host, own) && NormalizeOrigin(request.origin, origin) &&
+                           own == origin;
+    const bool listed = !origin.empty() &&
+                        std::find(token->origins.begin(), token->origins.end(), origin) != token->origins.end();
+    if (ownOrigin) origin.clear();
+    if (!ownOrigin && !listed) {
+      LogOnce("origin:" + token->name, "PORTA HTTP: ORIGINE NON PERMESSA PER IL TOKEN " + token->name + ": " +
+                                            ForLog(request.origin));
+      return Error(403, "origine-non-permessa", "Il token non permette richieste da questa origine");
+    }
+  }
   if ((token->scopes & scope) == 0) return Error(403, "permesso-mancante", "Il token non ha il permesso richiesto");
   if (!WithinRate(token->sha256)) {
     LogOnce("rate:" + token->name, "PORTA HTTP: TROPPE RICHIESTE DAL TOKEN " + token->name);
@@ -155,19 +223,29 @@ WebResponse WebApi::Handle(const WebRequest& request) {
   }
   lastEpisode_.clear();
 
-  if (scope == kScopePrint) return PutReceipt(key, request);
-  if (scope == kScopeRead && !key.empty()) return GetReceipt(key, query);
-  if (scope == kScopeRead) {
-    WebResponse r;
-    // Before the pump's first status, an empty object rather than no body.
-    r.body = engine_.status ? engine_.status() : "";
-    if (r.body.empty()) r.body = "{}";
-    return r;
-  }
-  if (engine_.reset) engine_.reset();
   WebResponse r;
-  r.status = 202;
-  r.body = json{{"reset", "richiesto"}}.dump();
+  switch (route) {
+    case Route::kReceipt: r = scope == kScopePrint ? PutReceipt(key, request) : GetReceipt(key, query); break;
+    case Route::kStatus:
+      // Before the pump's first status, an empty object rather than no body.
+      r.body = engine_.status ? engine_.status() : "";
+      if (r.body.empty()) r.body = "{}";
+      break;
+    case Route::kEvents:
+      r.events = true;
+      r.lastEventId = request.lastEventId;
+      r.contentType = "text/event-stream; charset=utf-8";
+      break;
+    default:
+      if (engine_.reset) engine_.reset();
+      r.status = 202;
+      r.body = json{{"reset", "richiesto"}}.dump();
+  }
+  if (!origin.empty()) {
+    r.headers.emplace_back("Access-Control-Allow-Origin", origin);
+    r.headers.emplace_back("Vary", "Origin");
+    r.headers.emplace_back("Access-Control-Expose-Headers", "Location");
+  }
   return r;
 }
 

@@ -6,6 +6,13 @@
 //   GET  /v1/receipts/{key}   read    ?wait=N (seconds, at most 30): answer once settled
 //   GET  /v1/status           read    what DORVSTAT.json says
 //   POST /v1/reset            admin   the reset button
+//   GET  /v1/events           read    server-sent events, resumed with Last-Event-ID
+//   GET  /                    -       DORVANE's own page (and its CSS and script)
+//   OPTIONS any of the above  -       a browser's preflight
+//
+// CORS, exactly: a request with an Origin other than the door's own must
+// come with a token that lists that origin, else 403 and nothing changes;
+// a preflight is answered for an origin some token lists. Never "*".
 //
 // Errors are JSON, {"error": {"code": "...", "message": "..."}}, with a
 // stable code and an Italian message.
@@ -20,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "web/event_feed.h"
 #include "web/key_book.h"
 #include "web/spool.h"
 #include "web/tokens.h"
@@ -37,12 +45,18 @@ struct WebRequest {
   std::string authorization;
   std::string origin;
   std::string body;
+  std::string lastEventId;
+  bool privateNetwork = false;  // Access-Control-Request-Private-Network: true
 };
 
 struct WebResponse {
   int status = 200;
-  std::string body;  // JSON
+  std::string body;
+  std::string contentType = "application/json; charset=utf-8";
   std::vector<std::pair<std::string, std::string>> headers;
+  // GET /v1/events: the server streams EventFeed::Since from this id.
+  bool events = false;
+  std::string lastEventId;
   // A GET with ?wait= on a key not settled yet: ask again until then.
   int waitSeconds = 0;
 };
@@ -59,9 +73,12 @@ struct EngineLink {
 
 class WebApi {
  public:
-  WebApi(const WebSettings& settings, TokenStore& tokens, KeyBook& keys, Spool& spool, EngineLink engine);
+  WebApi(const WebSettings& settings, TokenStore& tokens, KeyBook& keys, Spool& spool, EventFeed& feed,
+         EngineLink engine);
 
   WebResponse Handle(const WebRequest& request);
+  // The events after lastId, as the stream sends them.
+  std::string Events(std::string& lastId) { return feed_.Since(lastId); }
   // The state of a key waited for has settled (or was never known).
   bool Settled(const std::string& key);
 
@@ -70,6 +87,7 @@ class WebApi {
 
  private:
   bool HostAllowed(const std::string& host) const;
+  WebResponse Preflight(const WebRequest& request);
   // True when within the token's rate (requests per minute).
   bool WithinRate(const std::string& tokenHash);
   WebResponse PutReceipt(const std::string& key, const WebRequest& request);
@@ -81,6 +99,7 @@ class WebApi {
   TokenStore& tokens_;
   KeyBook& keys_;
   Spool& spool_;
+  EventFeed& feed_;
   EngineLink engine_;
   struct Window {
     std::chrono::steady_clock::time_point start;

@@ -1,5 +1,7 @@
 #include "web/web_door.h"
 
+#include <chrono>
+
 #include "text/paths.h"
 
 namespace dorvane::web {
@@ -9,7 +11,11 @@ WebDoor::WebDoor(FileSystem& fs, std::string dataDir, const std::string& tokenFi
       dir_(std::move(dataDir)),
       tokens_(tokenFile.empty() ? JoinPath(dir_, kTokenFileName) : tokenFile),
       spool_(fs, dir_),
-      keys_(fs, dir_, spool_) {}
+      keys_(fs, dir_, spool_),
+      // Ids of this run's events: the time it began, in ms.
+      feed_(std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count())) {}
 
 WebDoor::~WebDoor() { Close(); }
 
@@ -56,7 +62,7 @@ bool WebDoor::Load(const WebSettings& settings, const KeyBook::LedgerLines& ledg
   };
   engine.closing = [this] { return closing_.load(); };
   engine.log = [this](const std::string& line) { Log(line); };
-  api_ = std::make_unique<WebApi>(settings_, tokens_, keys_, spool_, std::move(engine));
+  api_ = std::make_unique<WebApi>(settings_, tokens_, keys_, spool_, feed_, std::move(engine));
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/waker.h"
+#include "web/event_feed.h"
 #include "web/key_book.h"
 #include "web/spool.h"
 #include "web/tokens.h"
@@ -42,6 +43,7 @@ class WebDoor {
 
   Spool& Source() { return spool_; }
   KeyBook& Keys() { return keys_; }
+  EventFeed& Feed() { return feed_; }
 
   // The engine's thread, from the pump.
   void PublishStatus(std::string json);
@@ -59,6 +61,7 @@ class WebDoor {
   TokenStore tokens_;
   Spool spool_;
   KeyBook keys_;
+  EventFeed feed_;
   std::unique_ptr<WebApi> api_;
   std::unique_ptr<WebServer> server_;
   Waker* waker_ = nullptr;

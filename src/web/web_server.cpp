@@ -64,12 +64,15 @@ class Session : public std::enable_shared_from_this<Session> {
     request_.authorization = std::string(req[http::field::authorization]);
     request_.origin = std::string(req[http::field::origin]);
     request_.body = req.body();
+    request_.lastEventId = std::string(req["Last-Event-ID"]);
+    request_.privateNetwork = req["Access-Control-Request-Private-Network"] == "true";
     keepAlive_ = req.keep_alive();
     version_ = req.version();
     Answer(api_.Handle(request_));
   }
 
   void Answer(WebResponse r) {
+    if (r.events) return StartEvents(std::move(r));
     if (r.waitSeconds <= 0) return Send(std::move(r), keepAlive_);
     // Asked again as soon as the job settles, or when the wait is over.
     const std::string key = request_.target.substr(0, request_.target.find('?'));
@@ -92,7 +95,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void Send(WebResponse r, bool keepAlive) {
     auto res = std::make_shared<http::response<http::string_body>>(static_cast<http::status>(r.status), version_);
-    res->set(http::field::content_type, "application/json; charset=utf-8");
+    res->set(http::field::content_type, r.contentType);
     res->set(http::field::cache_control, "no-store");
     for (const auto& [name, value] : r.headers) res->set(name, value);
     res->body() = std::move(r.body);
@@ -102,6 +105,44 @@ class Session : public std::enable_shared_from_this<Session> {
     http::async_write(stream_, *res, [self = shared_from_this(), res, keepAlive](beast::error_code ec, std::size_t) {
       if (ec || !keepAlive) return self->Close();
       self->Read();
+    });
+  }
+
+  // Server-sent events: the head, then each event as it comes, and a
+  // comment every 15 s so that a dead peer is found; the stream ends with
+  // the connection.
+  void StartEvents(WebResponse r) {
+    stream_.expires_never();
+    lastEventId_ = r.lastEventId;
+    events_.emplace(http::status::ok, version_);
+    events_->set(http::field::content_type, r.contentType);
+    events_->set(http::field::cache_control, "no-store");
+    for (const auto& [name, value] : r.headers) events_->set(name, value);
+    events_->keep_alive(false);
+    eventsHead_.emplace(*events_);
+    http::async_write_header(stream_, *eventsHead_, [self = shared_from_this()](beast::error_code ec, std::size_t) {
+      if (ec) return self->Close();
+      self->quiet_ = std::chrono::steady_clock::now();
+      self->NextEvents();
+    });
+  }
+
+  void NextEvents() {
+    pending_ = api_.Events(lastEventId_);
+    if (pending_.empty() && std::chrono::steady_clock::now() - quiet_ > std::chrono::seconds(15)) pending_ = ":\n\n";
+    if (pending_.empty()) {
+      timer_.expires_after(std::chrono::milliseconds(50));
+      timer_.async_wait([self = shared_from_this()](beast::error_code ec) {
+        if (!ec) self->NextEvents();
+      });
+      return;
+    }
+    stream_.expires_after(std::chrono::seconds(kRequestSeconds));
+    asio::async_write(stream_, asio::buffer(pending_), [self = shared_from_this()](beast::error_code ec, std::size_t) {
+      if (ec) return self->Close();
+      self->stream_.expires_never();
+      self->quiet_ = std::chrono::steady_clock::now();
+      self->NextEvents();
     });
   }
 
@@ -122,6 +163,10 @@ class Session : public std::enable_shared_from_this<Session> {
   unsigned version_ = 11;
   std::string waitKey_;
   std::chrono::steady_clock::time_point deadline_;
+  std::optional<http::response<http::empty_body>> events_;
+  std::optional<http::response_serializer<http::empty_body>> eventsHead_;
+  std::string lastEventId_, pending_;
+  std::chrono::steady_clock::time_point quiet_;
 };
 
 }  // namespace

@@ -128,6 +128,37 @@ TEST_F(WebShop, ASpoolThatCannotBeWrittenAndARequestThatNeverEnds) {
   EXPECT_NE(inst.Log().find("PORTA HTTP APERTA"), std::string::npos);
 }
 
+#ifdef BROWSER_TEST_PY
+// Debian's Chromium, headless, through selenium: a till page of another
+// origin, the same page from an origin its token does not list, and
+// DORVANE's own page through a paper-out.
+TEST_F(WebShop, ARealBrowserPutsFromAListedOriginOnlyAndWatchesThePaperOut) {
+  if (!std::filesystem::exists("/usr/bin/chromedriver") || !std::filesystem::exists("/usr/bin/python3"))
+    GTEST_SKIP() << "no chromium driver here (scripts/deps.sh browser)";
+  const std::string data = T().Path("data/ZTKKORA1");
+  const int till = FreePort(), other = FreePort();
+  auto token = [&](const std::vector<std::string>& args) {
+    EXPECT_EQ(Tool(args), 0);
+    const std::string said = T().Read("tool.txt");
+    return said.substr(said.find("dvw_"), 47);
+  };
+  const std::string tillToken = token({"token", "new", "till", "--scopes", "print,read", "--origin",
+                                       "http://127.0.0.1:" + std::to_string(till), "--dir", data});
+  const std::string reader = token({"token", "new", "pagina", "--scopes", "read", "--dir", data});
+  Child browser({"/usr/bin/python3", BROWSER_TEST_PY, std::to_string(port), std::to_string(till), std::to_string(other),
+                 tillToken, reader, data, T().Path("shots")},
+                inst.Env(), T().Path("browser.txt"));
+  EXPECT_EQ(browser.Wait(180000), 0) << T().Read("browser.txt");
+  // The unlisted origin's put was refused before anything was spooled.
+  EXPECT_EQ(Call("GET", "/v1/receipts/web-" + std::to_string(other)).status, 404);
+  EXPECT_EQ(json::parse(Call("GET", "/v1/receipts/web-" + std::to_string(till)).body)["state"], "printed");
+  if (const char* keep = std::getenv("DORVANE_SCREENSHOTS"))
+    for (const auto& shot : std::filesystem::directory_iterator(T().Path("shots")))
+      std::filesystem::copy_file(shot.path(), std::filesystem::path(keep) / shot.path().filename(),
+                                 std::filesystem::copy_options::overwrite_existing);
+}
+#endif
+
 #endif
 
 }  // namespace

@@ -16,8 +16,8 @@ class Door : public Shop {
   void SetUp() override {
     Shop::SetUp();
     std::string error;
-    ASSERT_TRUE(web::CreateToken(tokenFile, "cassa", web::kScopePrint | web::kScopeRead, {}, "2026-03-05 08:00:00",
-                                 token, error));
+    ASSERT_TRUE(web::CreateToken(tokenFile, "cassa", web::kScopePrint | web::kScopeRead, {"https://till.example"},
+                                 "2026-03-05 08:00:00", token, error));
     ASSERT_TRUE(web::CreateToken(tokenFile, "lettore", web::kScopeRead, {}, "2026-03-05 08:00:00", reader, error));
     kora1.Start();
     OpenAll();
@@ -31,9 +31,22 @@ class Door : public Shop {
     h.observers->OpenDoor(nullptr, &given);
   }
   web::WebResponse Ask(const std::string& method, const std::string& target, const std::string& body = "",
-                       const std::string& with = "", const std::string& host = "127.0.0.1:8377") {
-    web::WebRequest r{method, target, host, "Bearer " + (with.empty() ? token : with), "", body};
+                       const std::string& with = "", const std::string& host = "127.0.0.1:8377",
+                       const std::string& origin = "") {
+    web::WebRequest r;
+    r.method = method;
+    r.target = target;
+    r.host = host;
+    r.authorization = "Bearer " + (with.empty() ? token : with);
+    r.origin = origin;
+    r.body = body;
+    r.privateNetwork = method == "OPTIONS";
     return h.observers->Door()->Api()->Handle(r);
+  }
+  static std::string Header(const web::WebResponse& r, const std::string& name) {
+    for (const auto& [n, v] : r.headers)
+      if (n == name) return v;
+    return "";
   }
   web::WebResponse Put(const std::string& key, const std::string& text, const std::string& layout = "sarema") {
     return Ask("PUT", "/v1/receipts/" + key, json{{"layout", layout}, {"text", text}}.dump());
@@ -138,6 +151,43 @@ TEST_F(Door, RefusalsAndTheirCodes) {
   EXPECT_NE(h.Log().find("PORTA HTTP: TROPPE RICHIESTE DAL TOKEN cassa"), std::string::npos);
   EXPECT_EQ(h.Log().find(token), std::string::npos);
   EXPECT_NE(h.Log().find("NOME HOST: evil??.example|"), std::string::npos);  // no line of its own
+}
+
+TEST_F(Door, OnlyListedOriginsReadAnswersAndEventsResume) {
+  const std::string body = json{{"layout", "sarema"}, {"text", "CHIU,1;"}}.dump();
+  const struct {
+    std::string method, origin;
+    int status;
+    std::string allowed;  // Access-Control-Allow-Origin
+  } rows[] = {
+      {"OPTIONS", "https://till.example", 204, "https://till.example"},
+      {"OPTIONS", "https://evil.example", 403, ""},
+      {"PUT", "https://evil.example", 403, ""},
+      {"PUT", "https://till.example:443/", 202, "https://till.example"},
+      {"PUT", "http://127.0.0.1:8377", 200, ""},  // the door's own page
+  };
+  for (const auto& r : rows) {
+    const web::WebResponse a = Ask(r.method, "/v1/receipts/o1", body, "", "127.0.0.1:8377", r.origin);
+    EXPECT_EQ(a.status, r.status) << r.method << " " << r.origin;
+    EXPECT_EQ(Header(a, "Access-Control-Allow-Origin"), r.allowed) << r.method << " " << r.origin;
+    if (r.method == "OPTIONS" && r.status == 204) {
+      EXPECT_EQ(Header(a, "Access-Control-Allow-Private-Network"), "true");
+      EXPECT_EQ(Header(a, "Vary"), "Origin");
+    }
+  }
+  EXPECT_EQ(h.mem.FilesIn(Spool()).size(), 1u);  // the refused origin spooled nothing
+
+  h.RunFor(8000);
+  std::string last;
+  const std::string events = h.observers->Door()->Api()->Events(last);
+  EXPECT_NE(events.find("event: settled\ndata: {\"input\":\"R0-6f31.txt\",\"key\":\"o1\""), std::string::npos) << events;
+  EXPECT_EQ(h.observers->Door()->Api()->Events(last), "");  // resumed: nothing new
+  std::string old = "1.1";
+  EXPECT_NE(h.observers->Door()->Api()->Events(old).find("\nevent: reset\n"), std::string::npos);
+  // The page needs no token, and loads nothing from elsewhere.
+  const web::WebResponse page = Ask("GET", "/", "", "dvw_none");
+  EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
+  EXPECT_EQ(Header(page, "Content-Security-Policy"), "default-src 'self'");
 }
 
 }  // namespace
