@@ -1,5 +1,7 @@
 #include "dispatch/job_observers.h"
 
+#include "ledger/ledger_queries.h"
+
 
 namespace dorvane {
 
@@ -33,6 +35,14 @@ void JobObservers::OpenDoor(Waker* waker, const GivenDoor* given) {
   auto ledgerLines = [this, dir](bool all, const std::function<void(const std::string&, std::string_view)>& line) {
     ForEachLedgerLine(fs_, dir, all, line);
   };
+  // The ledger as the door's ledger requests read it: the files afresh, on
+  // the door's ledger thread (the file-system port is safe to share).
+  door_->ReadLedgerWith({[this, dir](const std::string& day) { return ledger::DayJson(fs_, dir, day); },
+                         [this, dir](const std::string& from, const std::string& to,
+                                     const std::function<bool(std::string_view)>& line) {
+                           ledger::RangeLines(fs_, dir, from, to, line);
+                         },
+                         [this, dir] { return ledger::VerifyJson(fs_, dir); }});
   if (!(given ? door_->Load(given->settings, ledgerLines, message) : door_->Open(ledgerLines, waker, message))) {
     if (!message.empty()) d_.LogEvent(kErr, message);
     door_.reset();

@@ -146,8 +146,8 @@ std::string DaySummary::Text(const std::string& where) const {
   return out;
 }
 
-Status WriteDaySummary(FileSystem& fs, const std::string& dir, const std::string& day, std::string& path) {
-  DaySummary summary(day);
+Status ReadDay(FileSystem& fs, const std::string& dir, DaySummary& summary, std::vector<std::string>* lines) {
+  const std::string& day = summary.Day();
   const std::string month = JoinPath(dir, MonthFileName(day.substr(0, 7)));
   if (fs.Exists(month)) {
     // The day's records are at the end of its month's file: read back from
@@ -167,16 +167,22 @@ Status WriteDaySummary(FileSystem& fs, const std::string& dir, const std::string
     if (bytes.size() < size) view.remove_prefix(std::min(view.size(), view.find('\n') + 1));
     ForEachLine(view, [&](std::string_view line) {
       Record r;
-      if (FromLine(line, r)) summary.Add(r);
+      if (FromLine(line, r) && summary.Add(r) && lines) lines->emplace_back(WithoutLineEnd(line));
     });
   }
   std::string pending;
   if (fs.Exists(JoinPath(dir, kPendingFileName)) && fs.ReadAll(JoinPath(dir, kPendingFileName), pending)) {
     ForEachLine(pending, [&](std::string_view line) {
       Record r;
-      if (FromLine(line, r, false)) summary.Add(r, true);
+      if (FromLine(line, r, false) && summary.Add(r, true) && lines) lines->emplace_back(WithoutLineEnd(line));
     });
   }
+  return Status::Ok();
+}
+
+Status WriteDaySummary(FileSystem& fs, const std::string& dir, const std::string& day, std::string& path) {
+  DaySummary summary(day);
+  if (Status st = ReadDay(fs, dir, summary); !st) return st;
   std::string text;
   for (char c : Utf8ToCp1252(summary.Text(Cp1252ToUtf8(dir)))) {
     if (c == '\n') text += '\r';

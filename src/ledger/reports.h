@@ -44,6 +44,9 @@ class DaySummary {
 // CR LF, for the system's text editor), reading the end of that month's file
 // and the pending file through the port. path: the file written.
 Status WriteDaySummary(FileSystem& fs, const std::string& dir, const std::string& day, std::string& path);
+// The records of the summary's day (the end of its month's file, and those
+// kept pending) added to it; lines: their lines, when wanted.
+Status ReadDay(FileSystem& fs, const std::string& dir, DaySummary& summary, std::vector<std::string>* lines = nullptr);
 
 // A search: every condition given must hold.
 struct Query {

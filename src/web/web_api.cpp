@@ -1,6 +1,7 @@
 #include "web/web_api.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
@@ -50,6 +51,31 @@ std::string QueryValue(const std::string& query, const std::string& name) {
     at = end + 1;
   }
   return "";
+}
+
+// "YYYY-MM-DD".
+bool IsDate(const std::string& s) {
+  if (s.size() != 10 || s[4] != '-' || s[7] != '-') return false;
+  for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+    if (s[i] < '0' || s[i] > '9') return false;
+  return true;
+}
+
+// A query value with its %XX and + decoded.
+std::string Decoded(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '+') {
+      out += ' ';
+    } else if (s[i] == '%' && i + 2 < s.size() + 0 && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+               std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
 }
 
 // The record as JSON, or null when it is not known (yet).
@@ -118,7 +144,8 @@ bool WebApi::WithinRate(const std::string& tokenHash) {
 }
 
 namespace {
-enum class Route { kNone, kReceipt, kStatus, kReset, kEvents, kPage };
+enum class Route { kNone, kReceipt, kStatus, kReset, kEvents, kLedgerDay, kLedger, kLedgerVerify, kPage };
+constexpr std::string_view kLedgerDay = "/v1/ledger/day/";
 
 // The route of a path, and the scope each method on it needs (0: none
 // allowed; kPage needs no token).
@@ -130,6 +157,12 @@ Route RouteOf(const std::string& path, std::string& key) {
   if (path == "/v1/status") return Route::kStatus;
   if (path == "/v1/reset") return Route::kReset;
   if (path == "/v1/events") return Route::kEvents;
+  if (StartsWith(path, kLedgerDay)) {
+    key = path.substr(kLedgerDay.size());
+    return Route::kLedgerDay;
+  }
+  if (path == "/v1/ledger") return Route::kLedger;
+  if (path == "/v1/ledger/verify") return Route::kLedgerVerify;
   return FindPageFile(path) ? Route::kPage : Route::kNone;
 }
 
@@ -137,7 +170,10 @@ unsigned ScopeFor(Route route, const std::string& method) {
   switch (route) {
     case Route::kReceipt: return method == "PUT" ? kScopePrint : method == "GET" ? kScopeRead : 0;
     case Route::kStatus:
-    case Route::kEvents: return method == "GET" ? kScopeRead : 0;
+    case Route::kEvents:
+    case Route::kLedgerDay:
+    case Route::kLedger: return method == "GET" ? kScopeRead : 0;
+    case Route::kLedgerVerify: return method == "POST" ? kScopeRead : 0;
     case Route::kReset: return method == "POST" ? kScopeAdmin : 0;
     default: return 0;
   }
@@ -231,6 +267,9 @@ WebResponse WebApi::Handle(const WebRequest& request) {
       r.body = engine_.status ? engine_.status() : "";
       if (r.body.empty()) r.body = "{}";
       break;
+    case Route::kLedgerDay:
+    case Route::kLedger:
+    case Route::kLedgerVerify: r = Ledger(static_cast<int>(route), key, query); break;
     case Route::kEvents:
       r.events = true;
       r.lastEventId = request.lastEventId;
@@ -245,6 +284,27 @@ WebResponse WebApi::Handle(const WebRequest& request) {
     r.headers.emplace_back("Access-Control-Allow-Origin", origin);
     r.headers.emplace_back("Vary", "Origin");
     r.headers.emplace_back("Access-Control-Expose-Headers", "Location");
+  }
+  return r;
+}
+
+WebResponse WebApi::Ledger(int route, const std::string& day, const std::string& query) {
+  WebResponse r;
+  if (static_cast<Route>(route) == Route::kLedgerDay) {
+    if (!IsDate(day)) return Error(400, "data-non-valida", "La data va scritta AAAA-MM-GG");
+    r.produce = [day, f = engine_.ledgerDay](const WebResponse::Write& write) { write(f ? f(day) : "{}"); };
+  } else if (static_cast<Route>(route) == Route::kLedgerVerify) {
+    r.produce = [f = engine_.ledgerVerify](const WebResponse::Write& write) { write(f ? f() : "{}"); };
+  } else {
+    const std::string from = Decoded(QueryValue(query, "from")), to = Decoded(QueryValue(query, "to"));
+    if ((!from.empty() && !IsDate(from.substr(0, 10))) || (!to.empty() && !IsDate(to.substr(0, 10))))
+      return Error(400, "data-non-valida", "Le date vanno scritte AAAA-MM-GG[ HH:MM:SS]");
+    // A date alone is the whole day.
+    const std::string last = to.size() == 10 ? to + " 23:59:59" : to;
+    r.contentType = "application/x-ndjson; charset=utf-8";
+    r.produce = [from, last, f = engine_.ledgerRange](const WebResponse::Write& write) {
+      if (f) f(from, last, [&](std::string_view line) { return write(line) && write("\n"); });
+    };
   }
   return r;
 }

@@ -7,6 +7,9 @@
 //   GET  /v1/status           read    what DORVSTAT.json says
 //   POST /v1/reset            admin   the reset button
 //   GET  /v1/events           read    server-sent events, resumed with Last-Event-ID
+//   GET  /v1/ledger/day/{date} read   the day's summary and records
+//   GET  /v1/ledger?from=&to= read    records settled between, as JSON Lines, streamed
+//   POST /v1/ledger/verify    read    the ledger's chain checked
 //   GET  /                    -       DORVANE's own page (and its CSS and script)
 //   OPTIONS any of the above  -       a browser's preflight
 //
@@ -57,6 +60,10 @@ struct WebResponse {
   // GET /v1/events: the server streams EventFeed::Since from this id.
   bool events = false;
   std::string lastEventId;
+  // The ledger's answers: the server runs this off its own thread and
+  // streams what it writes as the body, until write returns false.
+  using Write = std::function<bool(std::string_view)>;
+  std::function<void(const Write& write)> produce;
   // A GET with ?wait= on a key not settled yet: ask again until then.
   int waitSeconds = 0;
 };
@@ -69,6 +76,11 @@ struct EngineLink {
   std::function<bool()> closing;
   // A failure worth the event log, once per episode (never a token).
   std::function<void(const std::string&)> log;
+  // The ledger, read by the program around the door (see ledger_queries.h).
+  std::function<std::string(const std::string& day)> ledgerDay;
+  std::function<void(const std::string& from, const std::string& to,
+                     const std::function<bool(std::string_view)>& line)> ledgerRange;
+  std::function<std::string()> ledgerVerify;
 };
 
 class WebApi {
@@ -92,6 +104,7 @@ class WebApi {
   bool WithinRate(const std::string& tokenHash);
   WebResponse PutReceipt(const std::string& key, const WebRequest& request);
   WebResponse GetReceipt(const std::string& key, const std::string& query);
+  WebResponse Ledger(int route, const std::string& day, const std::string& query);
   WebResponse Answer(int status, const std::string& key, const KeyState& k);
   void LogOnce(const std::string& episode, const std::string& line);
 

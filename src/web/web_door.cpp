@@ -62,6 +62,9 @@ bool WebDoor::Load(const WebSettings& settings, const KeyBook::LedgerLines& ledg
   };
   engine.closing = [this] { return closing_.load(); };
   engine.log = [this](const std::string& line) { Log(line); };
+  engine.ledgerDay = ledger_.day;
+  engine.ledgerRange = ledger_.range;
+  engine.ledgerVerify = ledger_.verify;
   api_ = std::make_unique<WebApi>(settings_, tokens_, keys_, spool_, feed_, std::move(engine));
   return true;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -45,6 +46,16 @@ class WebDoor {
   KeyBook& Keys() { return keys_; }
   EventFeed& Feed() { return feed_; }
 
+  // How the ledger is read for the door's ledger requests (before Open);
+  // each is called on the server's ledger thread.
+  struct LedgerReader {
+    std::function<std::string(const std::string& day)> day;
+    std::function<void(const std::string& from, const std::string& to,
+                       const std::function<bool(std::string_view)>& line)> range;
+    std::function<std::string()> verify;
+  };
+  void ReadLedgerWith(LedgerReader reader) { ledger_ = std::move(reader); }
+
   // The engine's thread, from the pump.
   void PublishStatus(std::string json);
   void SetClosing() { closing_ = true; }
@@ -65,6 +76,7 @@ class WebDoor {
   std::unique_ptr<WebApi> api_;
   std::unique_ptr<WebServer> server_;
   Waker* waker_ = nullptr;
+  LedgerReader ledger_;
   std::atomic<bool> closing_{false};
   std::atomic<bool> reset_{false};
   std::mutex mutex_;

@@ -4,7 +4,11 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/strand.hpp>
+#include <boost/asio/thread_pool.hpp>
+#include <condition_variable>
+#include <mutex>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
@@ -20,14 +24,58 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
+// What a ledger query writes on its own thread, until the connection takes
+// it: at most kPipeBytes waiting, so a year of records never sits in memory.
+struct Pipe {
+  static constexpr std::size_t kPipeBytes = 1 << 20;
+  explicit Pipe(const std::atomic<bool>& stopping) : stopping(stopping) {}
+  const std::atomic<bool>& stopping;  // the server stops: nobody will take more
+  std::mutex mutex;
+  std::condition_variable room;
+  std::string bytes;
+  bool done = false, abandoned = false;
+
+  bool Write(std::string_view text) {
+    std::unique_lock lock(mutex);
+    while (!room.wait_for(lock, std::chrono::milliseconds(100), [&] { return abandoned || bytes.size() < kPipeBytes; }))
+      if (stopping) return false;
+    if (abandoned) return false;
+    bytes.append(text);
+    return true;
+  }
+  // The bytes written so far, taken; done: nothing more will come.
+  std::string Take(bool& finished) {
+    std::lock_guard lock(mutex);
+    std::string out;
+    out.swap(bytes);
+    finished = done && out.empty();
+    room.notify_all();
+    return out;
+  }
+  void Finish(bool abandon) {
+    std::lock_guard lock(mutex);
+    (abandon ? abandoned : done) = true;
+    room.notify_all();
+  }
+};
+
 // One connection: requests read and answered one after the other.
 class Session : public std::enable_shared_from_this<Session> {
  public:
-  Session(tcp::socket socket, WebApi& api, std::atomic<int>& open)
-      : stream_(std::move(socket)), timer_(stream_.get_executor()), api_(api), open_(open) {
+  Session(tcp::socket socket, WebApi& api, std::atomic<int>& open, asio::thread_pool& ledger,
+          const std::atomic<bool>& stopping)
+      : stream_(std::move(socket)),
+        timer_(stream_.get_executor()),
+        api_(api),
+        open_(open),
+        ledger_(ledger),
+        stopping_(stopping) {
     ++open_;
   }
-  ~Session() { --open_; }
+  ~Session() {
+    if (pipe_) pipe_->Finish(true);
+    --open_;
+  }
 
   void Start() { Read(); }
 
@@ -72,7 +120,7 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void Answer(WebResponse r) {
-    if (r.events) return StartEvents(std::move(r));
+    if (r.events || r.produce) return StartStream(std::move(r));
     if (r.waitSeconds <= 0) return Send(std::move(r), keepAlive_);
     // Asked again as soon as the job settles, or when the wait is over.
     const std::string key = request_.target.substr(0, request_.target.find('?'));
@@ -108,12 +156,20 @@ class Session : public std::enable_shared_from_this<Session> {
     });
   }
 
-  // Server-sent events: the head, then each event as it comes, and a
-  // comment every 15 s so that a dead peer is found; the stream ends with
-  // the connection.
-  void StartEvents(WebResponse r) {
+  // A body that comes as it is made, ended by closing the connection:
+  // server-sent events (each event as it comes, and a comment every 15 s so
+  // that a dead peer is found), or what a ledger query writes on the
+  // server's ledger thread.
+  void StartStream(WebResponse r) {
     stream_.expires_never();
     lastEventId_ = r.lastEventId;
+    if (r.produce) {
+      pipe_ = std::make_shared<Pipe>(stopping_);
+      asio::post(ledger_, [pipe = pipe_, produce = std::move(r.produce)] {
+        produce([&](std::string_view text) { return pipe->Write(text); });
+        pipe->Finish(false);
+      });
+    }
     events_.emplace(http::status::ok, version_);
     events_->set(http::field::content_type, r.contentType);
     events_->set(http::field::cache_control, "no-store");
@@ -128,10 +184,16 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void NextEvents() {
-    pending_ = api_.Events(lastEventId_);
-    if (pending_.empty() && std::chrono::steady_clock::now() - quiet_ > std::chrono::seconds(15)) pending_ = ":\n\n";
+    bool finished = false;
+    if (pipe_) {
+      pending_ = pipe_->Take(finished);
+      if (finished) return Close();
+    } else {
+      pending_ = api_.Events(lastEventId_);
+      if (pending_.empty() && std::chrono::steady_clock::now() - quiet_ > std::chrono::seconds(15)) pending_ = ":\n\n";
+    }
     if (pending_.empty()) {
-      timer_.expires_after(std::chrono::milliseconds(50));
+      timer_.expires_after(std::chrono::milliseconds(pipe_ ? 5 : 50));
       timer_.async_wait([self = shared_from_this()](beast::error_code ec) {
         if (!ec) self->NextEvents();
       });
@@ -147,6 +209,7 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void Close() {
+    if (pipe_) pipe_->Finish(true);  // a query still writing stops
     beast::error_code ec;
     stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
     stream_.close();
@@ -158,6 +221,9 @@ class Session : public std::enable_shared_from_this<Session> {
   std::optional<http::request_parser<http::string_body>> parser_;
   WebApi& api_;
   std::atomic<int>& open_;
+  asio::thread_pool& ledger_;
+  const std::atomic<bool>& stopping_;
+  std::shared_ptr<Pipe> pipe_;
   WebRequest request_;
   bool keepAlive_ = false;
   unsigned version_ = 11;
@@ -179,7 +245,7 @@ struct WebServer::Impl {
     acceptor.async_accept(asio::make_strand(io), [this, &acceptor](beast::error_code ec, tcp::socket socket) {
       if (ec == asio::error::operation_aborted) return;
       if (!ec) {
-        auto session = std::make_shared<Session>(std::move(socket), api, open);
+        auto session = std::make_shared<Session>(std::move(socket), api, open, ledger, stopping);
         if (open > kMaxConnections) {
           session->Refuse();
         } else {
@@ -194,8 +260,11 @@ struct WebServer::Impl {
   const WebSettings settings;
   std::function<void(const std::string&)> log;
   std::atomic<int> open{0};  // before io: its sessions count down as it goes
+  std::atomic<bool> stopping{false};
   asio::io_context io{1};
   std::vector<std::unique_ptr<tcp::acceptor>> acceptors;
+  // Ledger queries, off the thread that answers status requests.
+  asio::thread_pool ledger{1};
   std::thread thread;
   int port = 0;
 };
@@ -251,8 +320,10 @@ bool WebServer::Start(std::string& error) {
 void WebServer::Stop() {
   Impl& m = *impl_;
   if (!m.thread.joinable()) return;
+  m.stopping = true;
   m.io.stop();
   m.thread.join();
+  m.ledger.join();
   m.acceptors.clear();
 }
 

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -96,6 +97,18 @@ TEST_F(WebShop, AKeyPrintsOnceWithItsNumberAcrossRetriesAndAKill) {
   EXPECT_EQ(Put("vendita-8", 200).status, 202);
   EXPECT_EQ(json::parse(Call("GET", "/v1/receipts/vendita-8?wait=20").body)["receipt"], std::to_string(std::stoi(number) + 1));
   EXPECT_FALSE(T().Exists("out/SR_OUT.TXT"));
+
+  // The ledger, read through the door: the day, a span as JSON Lines, the chain.
+  const std::string day = s["record"]["chiuso"].get<std::string>().substr(0, 10);
+  const json summary = json::parse(Call("GET", "/v1/ledger/day/" + day).body);
+  EXPECT_EQ(summary["records"].size(), 2u);
+  EXPECT_NE(summary["summary"].get<std::string>().find("2"), std::string::npos);
+  const HttpAnswer span = Call("GET", "/v1/ledger?from=" + day + "&to=" + day);
+  EXPECT_EQ(span.status, 200);
+  EXPECT_EQ(std::count(span.body.begin(), span.body.end(), '\n'), 2);
+  EXPECT_NE(span.body.find("\"chiave\":\"vendita-8\""), std::string::npos);
+  EXPECT_EQ(json::parse(Call("POST", "/v1/ledger/verify").body)["whole"], true);
+  EXPECT_EQ(Call("GET", "/v1/ledger/day/ieri").status, 400);
 }
 
 TEST_F(WebShop, ASpoolThatCannotBeWrittenAndARequestThatNeverEnds) {
