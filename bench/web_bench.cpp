@@ -4,8 +4,12 @@
 #include <benchmark/benchmark.h>
 #include <poll.h>
 
+#include <atomic>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -170,7 +174,137 @@ void DoorStart(benchmark::State& state) {
   if (state.range(1)) fs.WriteAll(dir.File(web::kKeyFileName), keyFile);
 }
 
+// ---- Load: 50 clients while receipts print ----
+
+// DORVANE's resident memory, kB.
+long RssKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+// A chained ledger of `records` records this month, before DORVANE starts.
+void WriteLedger(const std::string& dir, int records, const std::string& month) {
+  std::string bytes, previous = ledger::kNoPrevious;
+  for (int n = 1; n <= records; ++n) {
+    ledger::Record r;
+    r.n = n;
+    r.id = "20260305090000-" + std::to_string(n);
+    r.outcome = ledger::kOutcomePrinted;
+    r.taken = r.settled = month + "-01 09:00:00";
+    r.input = "R" + std::to_string(n) + ".001";
+    r.folder = "/negozio/in";
+    r.inputBytes = 300;
+    r.inputSha256 = std::string(64, 'a');
+    r.layout = "sarema";
+    r.receipt = std::to_string(n);
+    r.total = "1,00";
+    r.answer = "ESITO=OK\r\nSCONTRINO=" + std::to_string(n) + "\r\nTOTALE=1,00\r\n" + std::string(400, 'x');
+    r.answerBytes = r.answer.size();
+    r.previous = previous;
+    const std::string line = ledger::ToLine(r);
+    previous = ledger::LineHash(line);
+    bytes += line + "\r\n";
+  }
+  bench::WriteFile(JoinPath(dir, ledger::MonthFileName(month)), bytes);
+}
+
+// Receipts filed a minute: `count` dropped at once, from the first filed to
+// the last; with clients, 50 threads share 5,000 status and ledger requests
+// and 500 puts meanwhile, twice, and DORVANE's memory is compared.
+void UnderLoad(benchmark::State& state) {
+  constexpr int kDrops = 40, kClients = 50, kReads = 5000, kPuts = 500;
+  const bool clients = state.range(0) != 0;
+  for (auto _ : state) {
+    bench::RealShop shop("100");
+    const std::string data = shop.File("data/ZTKKORA1");
+    web::WebSettings settings;
+    settings.port = 22000 + static_cast<int>(::getpid() % 20000) + (clients ? 1 : 0);
+    settings.ratePerMinute = 100000;
+    std::string token, error;
+    char month[8];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(month, sizeof month, "%Y-%m", std::localtime(&now));
+    WriteLedger(data, 100000, month);
+    if (!web::WriteWebSettings(data, settings, error) ||
+        !web::CreateToken(JoinPath(data, web::kTokenFileName), "bench", web::kScopePrint | web::kScopeRead, {},
+                          "2026-03-05 08:00:00", token, error) ||
+        !shop.StartKora1() || !shop.StartDorvane({})) {
+      state.SkipWithError("the programs did not start");
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    std::vector<double> statusMs;
+    std::mutex statusMutex;
+    long rss[2] = {0, 0};
+    double minutes = 0;
+    int filed = 0;
+    for (int round = 0; round < (clients ? 2 : 1); ++round) {
+      for (int i = 0; i < kDrops; ++i)
+        bench::WriteFile(shop.File("in/L" + std::to_string(round) + "-" + std::to_string(1000 + i) + ".001"), kReceipt);
+      std::atomic<int> next{0};
+      std::vector<std::thread> threads;
+      if (clients) {
+        for (int c = 0; c < kClients; ++c)
+          threads.emplace_back([&, c] {
+            const std::vector<std::pair<std::string, std::string>> auth{{"Authorization", "Bearer " + token}};
+            for (int n; (n = next++) < kReads + kPuts;) {
+              if (n % 11 == 10) {
+                const std::string body = nlohmann::json{{"layout", "sarema"}, {"text", kReceipt}}.dump();
+                test::Http(settings.port, {"PUT", "/v1/receipts/l" + std::to_string(round) + "-" + std::to_string(n),
+                                           body, "localhost", auth});
+              } else if (n % 3 == 0) {
+                test::Http(settings.port, {"GET", "/v1/ledger/day/" + std::string(month) + "-01", "", "localhost", auth});
+              } else {
+                const auto from = Clock::now();
+                const test::HttpAnswer a = test::Http(settings.port, {"GET", "/v1/status", "", "localhost", auth});
+                const double ms = Ms(Clock::now() - from);
+                std::lock_guard lock(statusMutex);
+                if (a.status == 200) statusMs.push_back(ms);
+              }
+            }
+            (void)c;
+          });
+      }
+      const int before = shop.Outputs();
+      const bool first = bench::WaitUntil(60, [&] { return shop.Outputs() > before; });
+      const auto start = Clock::now();
+      const bool all = first && bench::WaitUntil(600, [&] { return shop.Outputs() >= before + kDrops; });
+      minutes += std::chrono::duration<double>(Clock::now() - start).count() / 60;
+      filed += kDrops - 1;
+      for (std::thread& t : threads) t.join();
+      if (!all) {
+        state.SkipWithError("not every receipt was filed");
+        break;
+      }
+      // Whatever was put is printed before the memory is read.
+      bench::WaitUntil(600, [&] {
+        const test::HttpAnswer a =
+            test::Http(settings.port, {"GET", "/v1/status", "", "localhost", {{"Authorization", "Bearer " + token}}});
+        return a.status == 200 && nlohmann::json::parse(a.body)["stato"] == 0 &&
+               nlohmann::json::parse(a.body)["in_stampa"].is_null();
+      });
+      std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+      rss[round] = RssKb(shop.Dorvane());
+    }
+    state.SetIterationTime(minutes * 60 / filed);
+    state.counters["receipts_per_minute"] = filed / minutes;
+    if (clients) {
+      state.counters["status_p99_ms"] = statusMs.empty() ? -1 : bench::Percentile(statusMs, 0.99);
+      state.counters["rss_growth_kb"] = static_cast<double>(rss[1] - rss[0]);
+    }
+  }
+}
+
 const bool kRegistered = [] {
+  for (int clients : {0, 1})
+    benchmark::RegisterBenchmark("web/load", UnderLoad)->Arg(clients)->Iterations(1)->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+  bench::AddRatio("time per folder receipt with 50 clients / without (drain >= 0.95)", "web/load/1", "web/load/0",
+                  1 / 0.95);
+  bench::AddGoal("status p99 under 50 clients, ms", "web/load/1", "status_p99_ms", 20, true);
+  bench::AddGoal("DORVANE's memory after a second identical load, kB more", "web/load/1", "rss_growth_kb", 2048, true);
   benchmark::RegisterBenchmark("web/put-against-drop", PutAgainstDrop)->Iterations(1)->Unit(benchmark::kMillisecond);
   bench::AddGoal("put answered -> SR_START p95, minus a drop's p95 (ms)", "web/put-against-drop",
                  "put_over_drop_p95_ms", 10, true);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <algorithm>
 #include <thread>
 
 #include "support/files.h"
@@ -35,8 +36,8 @@ class WebServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(web::CreateToken(dir.Path(web::kTokenFileName), "cassa", web::kScopePrint | web::kScopeRead, {},
-                                 "2026-03-05 08:00:00", token, error));
+    ASSERT_TRUE(web::CreateToken(dir.Path(web::kTokenFileName), "cassa", web::kScopePrint | web::kScopeRead,
+                                 {"https://till.example"}, "2026-03-05 08:00:00", token, error));
     web::WebSettings s;
     std::string message;
     ASSERT_TRUE(door.Load(s, {}, message)) << message;
@@ -85,6 +86,20 @@ TEST_F(WebServerTest, APutIsOnDiskBeforeItsAnswerAndAWaitEndsWhenTheJobSettles) 
 }
 
 TEST_F(WebServerTest, LimitsAnswerAndCloseWithoutStoppingTheDoor) {
+  // A public page's preflight to the local network (recent Chromium asks the
+  // user instead, but others may send it): answered for a listed origin only.
+  const HttpCall preflight{"OPTIONS", "/v1/receipts/p", "", "127.0.0.1",
+                           {{"Origin", "https://till.example"}, {"Access-Control-Request-Method", "PUT"},
+                            {"Access-Control-Request-Private-Network", "true"}}};
+  const HttpAnswer allowed = Http(port, preflight);
+  EXPECT_EQ(allowed.status, 204);
+  EXPECT_NE(std::find(allowed.headers.begin(), allowed.headers.end(),
+                      std::pair<std::string, std::string>{"Access-Control-Allow-Private-Network", "true"}),
+            allowed.headers.end());
+  HttpCall other = preflight;
+  other.headers[0].second = "https://evil.example";
+  EXPECT_EQ(Http(port, other).status, 403);
+
   HttpCall big{"GET", "/v1/status", "", "127.0.0.1", {{"X-Pad", std::string(9000, 'x')}}};
   EXPECT_EQ(Http(port, big).status, 431);
   EXPECT_EQ(Call("PUT", "/v1/receipts/big", std::string(web::kMaxBody + 10, ' ')).status, 413);
