@@ -184,7 +184,8 @@ long RssKb(pid_t pid) {
   return -1;
 }
 
-// A chained ledger of `records` records this month, before DORVANE starts.
+// A chained ledger of `records` records over the 28 first days of a month,
+// before DORVANE starts.
 void WriteLedger(const std::string& dir, int records, const std::string& month) {
   std::string bytes, previous = ledger::kNoPrevious;
   for (int n = 1; n <= records; ++n) {
@@ -192,7 +193,9 @@ void WriteLedger(const std::string& dir, int records, const std::string& month) 
     r.n = n;
     r.id = "20260305090000-" + std::to_string(n);
     r.outcome = ledger::kOutcomePrinted;
-    r.taken = r.settled = month + "-01 09:00:00";
+    char day[4];
+    std::snprintf(day, sizeof day, "-%02d", 1 + (n - 1) * 28 / records);
+    r.taken = r.settled = month + day + " 09:00:00";
     r.input = "R" + std::to_string(n) + ".001";
     r.folder = "/negozio/in";
     r.inputBytes = 300;
@@ -223,8 +226,11 @@ void UnderLoad(benchmark::State& state) {
     settings.port = 22000 + static_cast<int>(::getpid() % 20000) + (clients ? 1 : 0);
     settings.ratePerMinute = 100000;
     std::string token, error;
-    char month[8];
-    const std::time_t now = std::time(nullptr);
+    // Last month's records; today's come from this run.
+    char month[8], today[12];
+    std::time_t now = std::time(nullptr);
+    std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
+    now -= 32 * 24 * 3600;
     std::strftime(month, sizeof month, "%Y-%m", std::localtime(&now));
     WriteLedger(data, 100000, month);
     if (!web::WriteWebSettings(data, settings, error) ||
@@ -255,7 +261,10 @@ void UnderLoad(benchmark::State& state) {
                 test::Http(settings.port, {"PUT", "/v1/receipts/l" + std::to_string(round) + "-" + std::to_string(n),
                                            body, "localhost", auth});
               } else if (n % 3 == 0) {
-                test::Http(settings.port, {"GET", "/v1/ledger/day/" + std::string(month) + "-01", "", "localhost", auth});
+                // Today's summary, or the records since this morning.
+                const std::string target = n % 2 ? "/v1/ledger/day/" + std::string(today)
+                                                 : "/v1/ledger?from=" + std::string(today);
+                test::Http(settings.port, {"GET", target, "", "localhost", auth});
               } else {
                 const auto from = Clock::now();
                 const test::HttpAnswer a = test::Http(settings.port, {"GET", "/v1/status", "", "localhost", auth});
@@ -280,6 +289,7 @@ void UnderLoad(benchmark::State& state) {
       }
       // Whatever was put is printed before the memory is read.
       bench::WaitUntil(600, [&] {
+        if (!std::filesystem::is_empty(JoinPath(data, web::kSpoolFolderName))) return false;
         const test::HttpAnswer a =
             test::Http(settings.port, {"GET", "/v1/status", "", "localhost", {{"Authorization", "Bearer " + token}}});
         return a.status == 200 && nlohmann::json::parse(a.body)["stato"] == 0 &&

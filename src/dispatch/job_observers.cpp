@@ -2,7 +2,6 @@
 
 #include "ledger/ledger_queries.h"
 
-
 namespace dorvane {
 
 JobObservers::JobObservers(Dispatcher& dispatcher, FileSystem& fs, Clock& clock, SystemInfo& system, Ui& ui)

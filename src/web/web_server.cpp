@@ -52,6 +52,10 @@ struct Pipe {
     room.notify_all();
     return out;
   }
+  bool Abandoned() {
+    std::lock_guard lock(mutex);
+    return abandoned;
+  }
   void Finish(bool abandon) {
     std::lock_guard lock(mutex);
     (abandon ? abandoned : done) = true;
@@ -59,22 +63,30 @@ struct Pipe {
   }
 };
 
+// What every connection shares with the server.
+struct Shared {
+  explicit Shared(WebApi& api) : api(api) {}
+  WebApi& api;
+  std::atomic<int> open{0};          // connections
+  std::atomic<bool> stopping{false};
+  std::atomic<int> ledgerQueries{0};  // asked and not yet done
+  asio::thread_pool ledger{1};        // ledger queries, off the thread that answers status requests
+};
+
+// Ledger queries waiting past this are refused for now: a queue that never
+// ends would keep reading the ledger for callers that have long gone.
+constexpr int kMaxLedgerQueries = 8;
+
 // One connection: requests read and answered one after the other.
 class Session : public std::enable_shared_from_this<Session> {
  public:
-  Session(tcp::socket socket, WebApi& api, std::atomic<int>& open, asio::thread_pool& ledger,
-          const std::atomic<bool>& stopping)
-      : stream_(std::move(socket)),
-        timer_(stream_.get_executor()),
-        api_(api),
-        open_(open),
-        ledger_(ledger),
-        stopping_(stopping) {
-    ++open_;
+  Session(tcp::socket socket, Shared& shared)
+      : stream_(std::move(socket)), timer_(stream_.get_executor()), shared_(shared), api_(shared.api) {
+    ++shared_.open;
   }
   ~Session() {
     if (pipe_) pipe_->Finish(true);
-    --open_;
+    --shared_.open;
   }
 
   void Start() { Read(); }
@@ -164,10 +176,17 @@ class Session : public std::enable_shared_from_this<Session> {
     stream_.expires_never();
     lastEventId_ = r.lastEventId;
     if (r.produce) {
-      pipe_ = std::make_shared<Pipe>(stopping_);
-      asio::post(ledger_, [pipe = pipe_, produce = std::move(r.produce)] {
-        produce([&](std::string_view text) { return pipe->Write(text); });
+      if (++shared_.ledgerQueries > kMaxLedgerQueries) {
+        --shared_.ledgerQueries;
+        return Send(WebApi::Error(503, "registro-occupato", "Troppe letture del registro in corso: riprovare tra poco"),
+                    false);
+      }
+      pipe_ = std::make_shared<Pipe>(shared_.stopping);
+      asio::post(shared_.ledger, [pipe = pipe_, produce = std::move(r.produce), &queries = shared_.ledgerQueries] {
+        // A caller that went away before its turn costs no reading.
+        if (!pipe->Abandoned()) produce([&](std::string_view text) { return pipe->Write(text); });
         pipe->Finish(false);
+        --queries;
       });
     }
     events_.emplace(http::status::ok, version_);
@@ -219,10 +238,8 @@ class Session : public std::enable_shared_from_this<Session> {
   asio::steady_timer timer_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
+  Shared& shared_;
   WebApi& api_;
-  std::atomic<int>& open_;
-  asio::thread_pool& ledger_;
-  const std::atomic<bool>& stopping_;
   std::shared_ptr<Pipe> pipe_;
   WebRequest request_;
   bool keepAlive_ = false;
@@ -239,14 +256,14 @@ class Session : public std::enable_shared_from_this<Session> {
 
 struct WebServer::Impl {
   Impl(WebApi& api, const WebSettings& settings, std::function<void(const std::string&)> log)
-      : api(api), settings(settings), log(std::move(log)) {}
+      : settings(settings), log(std::move(log)), shared(api) {}
 
   void Accept(tcp::acceptor& acceptor) {
     acceptor.async_accept(asio::make_strand(io), [this, &acceptor](beast::error_code ec, tcp::socket socket) {
       if (ec == asio::error::operation_aborted) return;
       if (!ec) {
-        auto session = std::make_shared<Session>(std::move(socket), api, open, ledger, stopping);
-        if (open > kMaxConnections) {
+        auto session = std::make_shared<Session>(std::move(socket), shared);
+        if (shared.open > kMaxConnections) {
           session->Refuse();
         } else {
           session->Start();
@@ -256,15 +273,11 @@ struct WebServer::Impl {
     });
   }
 
-  WebApi& api;
   const WebSettings settings;
   std::function<void(const std::string&)> log;
-  std::atomic<int> open{0};  // before io: its sessions count down as it goes
-  std::atomic<bool> stopping{false};
+  Shared shared;  // before io: its sessions use it as they go
   asio::io_context io{1};
   std::vector<std::unique_ptr<tcp::acceptor>> acceptors;
-  // Ledger queries, off the thread that answers status requests.
-  asio::thread_pool ledger{1};
   std::thread thread;
   int port = 0;
 };
@@ -320,10 +333,10 @@ bool WebServer::Start(std::string& error) {
 void WebServer::Stop() {
   Impl& m = *impl_;
   if (!m.thread.joinable()) return;
-  m.stopping = true;
+  m.shared.stopping = true;
   m.io.stop();
   m.thread.join();
-  m.ledger.join();
+  m.shared.ledger.join();
   m.acceptors.clear();
 }
 
