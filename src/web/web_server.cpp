@@ -1,5 +1,6 @@
 #include "web/web_server.h"
 
+#include <algorithm>
 #include <atomic>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
@@ -25,9 +26,10 @@ using tcp = asio::ip::tcp;
 namespace {
 
 // What a ledger query writes on its own thread, until the connection takes
-// it: at most kPipeBytes waiting, so a year of records never sits in memory.
+// it: at most kPipeBytes waiting, so a year of records never sits in memory,
+// nor a day's summary once per caller.
 struct Pipe {
-  static constexpr std::size_t kPipeBytes = 1 << 20;
+  static constexpr std::size_t kPipeBytes = 64 * 1024;
   explicit Pipe(const std::atomic<bool>& stopping) : stopping(stopping) {}
   const std::atomic<bool>& stopping;  // the server stops: nobody will take more
   std::mutex mutex;
@@ -37,10 +39,14 @@ struct Pipe {
 
   bool Write(std::string_view text) {
     std::unique_lock lock(mutex);
-    while (!room.wait_for(lock, std::chrono::milliseconds(100), [&] { return abandoned || bytes.size() < kPipeBytes; }))
-      if (stopping) return false;
-    if (abandoned) return false;
-    bytes.append(text);
+    while (!text.empty()) {
+      while (!room.wait_for(lock, std::chrono::milliseconds(100), [&] { return abandoned || bytes.size() < kPipeBytes; }))
+        if (stopping) return false;
+      if (abandoned) return false;
+      const std::size_t n = std::min(text.size(), kPipeBytes - bytes.size());
+      bytes.append(text.substr(0, n));
+      text.remove_prefix(n);
+    }
     return true;
   }
   // The bytes written so far, taken; done: nothing more will come.

@@ -40,6 +40,11 @@ class WebServerTest : public ::testing::Test {
                                  {"https://till.example"}, "2026-03-05 08:00:00", token, error));
     web::WebSettings s;
     std::string message;
+    // A span of the ledger far larger than the pipe that carries it.
+    door.ReadLedgerWith({{}, [](const std::string&, const std::string&, const auto& line) {
+                           for (int n = 0; n < 20000 && line("{\"n\":" + std::to_string(n) + std::string(150, ' ') + "}");)
+                             ++n;
+                         }, {}});
     ASSERT_TRUE(door.Load(s, {}, message)) << message;
     server = std::make_unique<web::WebServer>(*door.Api(), s, nullptr);
     ASSERT_TRUE(server->Start(error)) << error;
@@ -83,6 +88,14 @@ TEST_F(WebServerTest, APutIsOnDiskBeforeItsAnswerAndAWaitEndsWhenTheJobSettles) 
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(json::parse(got.body)["state"], "refused");
   EXPECT_EQ(json::parse(got.body)["reason"], "E050: CARTA");
+}
+
+TEST_F(WebServerTest, ALedgerSpanIsStreamedWholeAndInOrder) {
+  const HttpAnswer span = Call("GET", "/v1/ledger?from=2026-03-01");
+  ASSERT_EQ(span.status, 200);
+  EXPECT_EQ(std::count(span.body.begin(), span.body.end(), '\n'), 20000);
+  EXPECT_EQ(span.body.rfind("{\"n\":19999 ", std::string::npos), span.body.size() - 162);
+  EXPECT_EQ(Call("GET", "/v1/ledger/day/2026-03-32x").status, 400);
 }
 
 TEST_F(WebServerTest, LimitsAnswerAndCloseWithoutStoppingTheDoor) {
