@@ -102,15 +102,19 @@ TEST_F(Door, ACrashWhileKora1PrintsSettlesTheKeyOnce) {
   EXPECT_EQ(Put("k1", "VEND,1,\"PANE\",100;\r\nCHIU,1;\r\n").status, 202);
   h.RunFor(4500);
   EXPECT_EQ(State("k1")["state"], "printing");
+  EXPECT_EQ(Put("k2", "<SCONTRINO></SCONTRINO>", "itineris").status, 202);  // waits behind k1
   h.Restart();  // DORVANE dies; KORA1 goes on
   OpenAll();
-  EXPECT_EQ(State("k1")["state"], "queued");  // the spool still holds it
+  EXPECT_EQ(State("k1")["state"], "queued");  // the spool still holds them, with their layouts
+  EXPECT_EQ(State("k2")["layout"], "itineris");
   h.RunFor(12000);
   EXPECT_EQ(State("k1")["state"], "printed");
   EXPECT_EQ(Put("k1", "VEND,1,\"PANE\",100;\r\nCHIU,1;\r\n").status, 200);
   h.RunFor(8000);
-  EXPECT_EQ(kora1.printed.size(), 1u);
-  EXPECT_TRUE(h.mem.FilesIn(Spool()).empty());
+  EXPECT_EQ(kora1.printed.size(), 2u);  // k1 once, then k2
+  EXPECT_EQ(State("k2")["state"], "printed");
+  // Only the converter's work files stay beside the spool, as in the input folder.
+  for (const std::string& name : h.mem.FilesIn(Spool())) EXPECT_NE(name.rfind("R", 0), 0u) << name;
 }
 
 TEST_F(Door, RefusalsAndTheirCodes) {

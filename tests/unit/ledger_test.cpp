@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "ledger/ledger_queries.h"
 #include "ledger/receipt_ledger.h"
 #include "ledger/reports.h"
 #include "support/fakes.h"
@@ -318,6 +319,30 @@ TEST_F(Ledger, AMissingFolderIsToldOnceAndAgainWhenItComesBack) {
 
 // One table: a byte changed, a line removed, two lines swapped, inside a
 // month and across the boundary; the first record where the chain breaks.
+// What the HTTP door reads: a day, a span across a month's end, the chain.
+TEST_F(Ledger, TheDoorsQueriesReadTheirDaysAndSpansOnly) {
+  clock = VirtualClock({2026, 2, 28, 23, 59, 0});
+  for (int i = 1; i <= 6; ++i) {
+    ledger->Settled(Sale(std::to_string(i)));
+    clock.Sleep(20000);  // 1-3 on 28 February, 4-6 on 1 March
+  }
+  std::vector<std::string> got;
+  ledger::RangeLines(fs, dir, "2026-03-01 00:00:00", "2026-03-01 00:00:30", [&](std::string_view line) {
+    got.emplace_back(line);
+    return true;
+  });
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_NE(got[1].find("\"id\":\"5\""), std::string::npos);
+  got.clear();
+  ledger::RangeLines(fs, dir, "", "", [&](std::string_view line) {
+    got.emplace_back(line);
+    return got.size() < 4;  // the caller went away
+  });
+  EXPECT_EQ(got.size(), 4u);
+  EXPECT_NE(ledger::DayJson(fs, dir, "2026-02-28").find("\"records\":[{\"n\":1,"), std::string::npos);
+  EXPECT_EQ(ledger::VerifyJson(fs, dir).rfind("{\"whole\":true,\"records\":6,", 0), 0u);
+}
+
 TEST_F(Ledger, VerifyNamesWhereTheChainBreaks) {
   clock = VirtualClock({2026, 2, 28, 23, 59, 0});
   for (int i = 1; i <= 10; ++i) {
