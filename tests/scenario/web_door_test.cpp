@@ -63,6 +63,7 @@ TEST_F(Door, AKeyPrintsOnceWhateverIsAskedAgain) {
   const web::WebResponse put = Put("vendita-1", "VEND,1,\"CAFFÈ\",100;\nCHIU,1;\n");
   EXPECT_EQ(put.status, 202);
   EXPECT_EQ(json::parse(put.body)["state"], "queued");
+  EXPECT_EQ(Header(put, "Location"), "/v1/receipts/vendita-1");
   h.RunFor(8000);
   // Windows-1252 with CR LF, as the folder's receipts are.
   EXPECT_EQ(kora1.printed, std::vector<std::string>{"VEND,1,\"CAFF\xC8\",100;\r\nCHIU,1;\r\n"});
