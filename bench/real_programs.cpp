@@ -1,6 +1,7 @@
 #include "real_programs.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -42,6 +43,17 @@ void Stop(pid_t& pid) {
 }
 
 }  // namespace
+
+bool AwaitChange(FolderWatcher& watcher, const std::string& path, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    struct pollfd p {watcher.PollFd(), POLLIN, 0};
+    ::poll(&p, 1, 5);
+    for (const FolderChange& changed : watcher.TakeChanges())
+      if (changed.path == path) return true;
+  }
+  return false;
+}
 
 bool WaitUntil(double seconds, const std::function<bool()>& cond) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "platform/folder_watcher.h"
 
 namespace dorvane::bench {
 
+// Waits for a change to `path` among the watcher's; false after `seconds`.
+bool AwaitChange(FolderWatcher& watcher, const std::string& path, double seconds);
 // Polls cond every 2 ms until it holds or `seconds` pass.
 bool WaitUntil(double seconds, const std::function<bool()>& cond);
 

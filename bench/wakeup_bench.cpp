@@ -38,18 +38,6 @@ std::vector<std::string> Env(bool early) {
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// Waits for a change to `path` among the watcher's; false after `seconds`.
-bool AwaitChange(FolderWatcher& watcher, const std::string& path, double seconds) {
-  const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-  while (Clock::now() < end) {
-    struct pollfd p {watcher.PollFd(), POLLIN, 0};
-    ::poll(&p, 1, 5);
-    for (const FolderChange& changed : watcher.TakeChanges())
-      if (changed.path == path) return true;
-  }
-  return false;
-}
-
 // ---- A receipt renamed into the input folder, until SR_START is written ----
 
 void Latency(benchmark::State& state, bool early) {
@@ -72,7 +60,7 @@ void Latency(benchmark::State& state, bool early) {
       const std::string name = "in/R" + std::to_string(1000 + i) + ".001";
       const auto start = Clock::now();
       std::rename(shop.File("in/next.tmp").c_str(), shop.File(name).c_str());
-      if (!AwaitChange(watcher, shop.File("data/ZTKKORA1/SR_START.001"), 10)) {
+      if (!bench::AwaitChange(watcher, shop.File("data/ZTKKORA1/SR_START.001"), 10)) {
         state.SkipWithError("SR_START never written");
         break;
       }
@@ -100,7 +88,7 @@ void LatencyFloor(benchmark::State& state) {
       watcher.TakeChanges();
       const auto start = Clock::now();
       std::rename(dir.File("next.tmp").c_str(), dir.File("R.001").c_str());
-      AwaitChange(watcher, dir.File("R.001"), 10);
+      bench::AwaitChange(watcher, dir.File("R.001"), 10);
       files.Copy(dir.File("R.001"), dir.File("SR_DATI.001"));
       files.WriteAll(dir.File("SR_START.001"), "1\r\n");
       ms.push_back(Ms(Clock::now() - start));

@@ -36,15 +36,15 @@ constexpr const char* kReceipt = "PLUD,C1,N1,P100,:A;\r\nCASH,V100,:C;\r\n";
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-bool AwaitStart(FolderWatcher& watcher, const std::string& path, double seconds) {
-  const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-  while (Clock::now() < end) {
-    struct pollfd p {watcher.PollFd(), POLLIN, 0};
-    ::poll(&p, 1, 5);
-    for (const FolderChange& changed : watcher.TakeChanges())
-      if (changed.path == path) return true;
-  }
-  return false;
+// The door's settings and a token, then both programs; false when either
+// did not start.
+bool OpenShop(bench::RealShop& shop, const web::WebSettings& settings, std::string& token) {
+  const std::string data = shop.File("data/ZTKKORA1");
+  std::string error;
+  return web::WriteWebSettings(data, settings, error) &&
+         web::CreateToken(JoinPath(data, web::kTokenFileName), "bench", web::kScopePrint | web::kScopeRead, {},
+                          "2026-03-05 08:00:00", token, error) &&
+         shop.StartKora1() && shop.StartDorvane({});
 }
 
 // Drops and puts one after the other, each waited for until printed.
@@ -55,11 +55,8 @@ void PutAgainstDrop(benchmark::State& state) {
     const std::string data = shop.File("data/ZTKKORA1");
     web::WebSettings settings;
     settings.port = 21000 + static_cast<int>(::getpid() % 20000);
-    std::string token, error;
-    if (!web::WriteWebSettings(data, settings, error) ||
-        !web::CreateToken(JoinPath(data, web::kTokenFileName), "bench", web::kScopePrint | web::kScopeRead, {},
-                          "2026-03-05 08:00:00", token, error) ||
-        !shop.StartKora1() || !shop.StartDorvane({})) {
+    std::string token;
+    if (!OpenShop(shop, settings, token)) {
       state.SkipWithError("the programs did not start");
       break;
     }
@@ -88,7 +85,7 @@ void PutAgainstDrop(benchmark::State& state) {
           break;
         }
       }
-      if (!AwaitStart(watcher, start, 10)) {
+      if (!bench::AwaitChange(watcher, start, 10)) {
         state.SkipWithError("SR_START never written");
         break;
       }
@@ -233,10 +230,7 @@ void UnderLoad(benchmark::State& state) {
     now -= 32 * 24 * 3600;
     std::strftime(month, sizeof month, "%Y-%m", std::localtime(&now));
     WriteLedger(data, 100000, month);
-    if (!web::WriteWebSettings(data, settings, error) ||
-        !web::CreateToken(JoinPath(data, web::kTokenFileName), "bench", web::kScopePrint | web::kScopeRead, {},
-                          "2026-03-05 08:00:00", token, error) ||
-        !shop.StartKora1() || !shop.StartDorvane({})) {
+    if (!OpenShop(shop, settings, token)) {
       state.SkipWithError("the programs did not start");
       break;
     }
