@@ -1,6 +1,7 @@
 #include "web/web_server.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
@@ -169,8 +170,27 @@ class Session : public std::enable_shared_from_this<Session> {
     res->prepare_payload();
     stream_.expires_after(std::chrono::seconds(kRequestSeconds));
     http::async_write(stream_, *res, [self = shared_from_this(), res, keepAlive](beast::error_code ec, std::size_t) {
-      if (ec || !keepAlive) return self->Close();
+      if (ec) return self->Close();
+      if (!keepAlive) return self->Linger();
       self->Read();
+    });
+  }
+
+  // The answer is sent and the connection ends, but the caller may still be
+  // sending what was refused (a body too large): what it sends is read and
+  // dropped for up to 2 s, since closing a socket with unread bytes resets
+  // it and the caller would lose the answer.
+  void Linger() {
+    beast::error_code ec;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+    stream_.expires_after(std::chrono::seconds(2));
+    Drain();
+  }
+
+  void Drain() {
+    stream_.async_read_some(asio::buffer(scratch_), [self = shared_from_this()](beast::error_code ec, std::size_t) {
+      if (ec) return self->Close();
+      self->Drain();
     });
   }
 
@@ -242,6 +262,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   beast::tcp_stream stream_;
   asio::steady_timer timer_;
+  std::array<char, 16 * 1024> scratch_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   Shared& shared_;
