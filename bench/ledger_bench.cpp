@@ -139,7 +139,7 @@ int FindName(const std::string& dir) {
   return ledgertool::Find(dir, q, false, Null());
 }
 int Day(const std::string& dir) { return ledgertool::Day(dir, kWantedDay, Null()); }
-int Verify(const std::string& dir) { return ledgertool::Verify(dir, Null()); }
+int Verify(const std::string& dir) { return ledgertool::Verify(dir, "", Null()); }
 
 const bool kRegistered = [] {
   for (const bench::Place* place : {&DiskPlace(), &bench::Places().front()}) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ledger/line_filter.h"
 #include "ledger/reports.h"
 #include "text/paths.h"
 #include "text/text.h"
@@ -44,6 +45,7 @@ void RangeLines(FileSystem& fs, const std::string& dir, const std::string& from,
   Query q;
   q.from = from;
   q.to = to;
+  const LineFilter filter(q);
   // A month's file may hold the first records of the next month (kept while
   // the ledger could not write): the month after `to` is read too.
   const std::string fromMonth = from.substr(0, 7), toMonth = to.substr(0, 7);
@@ -56,7 +58,7 @@ void RangeLines(FileSystem& fs, const std::string& dir, const std::string& from,
     if (!fs.ReadAll(JoinPath(dir, name), bytes)) continue;
     ForEachLine(bytes, [&](std::string_view l) {
       Record r;
-      if (go && q.MayMatch(l) && FromLine(l, r) && q.Matches(r)) go = line(WithoutLineEnd(l));
+      if (go && filter.MayMatch(l) && FromLine(l, r) && q.Matches(r)) go = line(WithoutLineEnd(l));
     });
   }
   std::string pending;

@@ -53,9 +53,9 @@ Record ReceiptLedger::MakeRecord(const Job& job, std::vector<Copy>* copies) {
   r.outcome = Words(job.outcome).ledger;
   r.taken = job.time;
   r.settled = clock_.Now().Stamp();
-  r.input = ledger::Cp1252ToUtf8(BaseName(job.input));
+  r.input = NameToUtf8(BaseName(job.input));
   r.requestKey = job.requestKey;
-  r.folder = ledger::Cp1252ToUtf8(DirName(job.input));
+  r.folder = NameToUtf8(DirName(job.input));
   std::string bytes;
   const Status read = fs_.ReadAll(job.input, bytes);
   if (read) {
@@ -82,7 +82,7 @@ Record ReceiptLedger::MakeRecord(const Job& job, std::vector<Copy>* copies) {
   } else {
     r.reason = ledger::Cp1252ToUtf8(job.text);
   }
-  for (const std::string& p : job.filedAs) r.filedAs.push_back(ledger::Cp1252ToUtf8(p));
+  for (const std::string& p : job.filedAs) r.filedAs.push_back(NameToUtf8(p));
   r.filedNote = ledger::Cp1252ToUtf8(job.filedNote);
   r.recovered = job.recovered;
   if (copies && job.outcome != Outcome::kPrinted) {

@@ -464,6 +464,12 @@ std::string FormatAmount(std::int64_t cents) {
   return (negative ? "-" : "") + std::to_string(m / 100) + "," + cc;
 }
 
+std::string EscapedForJson(std::string_view text) {
+  std::string out;
+  Escape(out, text);
+  return out.substr(1, out.size() - 2);
+}
+
 bool RawField(std::string_view line, std::string_view key, std::string_view& value) {
   // '"' key '":"': inside a string every '"' is escaped, so this sequence
   // is only ever a key followed by a string value.

@@ -117,6 +117,8 @@ std::string FormatAmount(std::int64_t cents);
 // without parsing the whole line (the fast path of the tools): the text
 // between the quotes, still escaped. False when the field is not there.
 bool RawField(std::string_view line, std::string_view key, std::string_view& value);
+// Text as it stands inside a JSON string of the ledger, quotes left out.
+std::string EscapedForJson(std::string_view text);
 
 // Calls f with each line of bytes, split at LF (the line end not included,
 // a CR before it kept); the last line may have no line end.

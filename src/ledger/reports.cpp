@@ -51,16 +51,6 @@ bool HasNoCase(std::string_view text, std::string_view upperPart) {
   return false;
 }
 
-// The needle as it appears inside a JSON string of the ledger.
-std::string EscapedForJson(std::string_view text) {
-  Record r;
-  r.answer = std::string(text);
-  const std::string line = ToLine(r);
-  std::string_view v;
-  RawField(line, "risposta", v);
-  return std::string(v);
-}
-
 void CsvText(std::string& out, std::string_view text) {
   out += '"';
   if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@' || text[0] == '\t' ||
@@ -75,8 +65,12 @@ void CsvText(std::string& out, std::string_view text) {
 
 }  // namespace
 
-bool DaySummary::Add(const Record& r, bool waiting) {
+bool DaySummary::Add(const Record& r, bool waiting, std::string_view line) {
   if (r.settled.compare(0, day_.size(), day_) != 0 || day_.empty()) return false;
+  if (!waiting && !line.empty() && r.n >= lastN_) {
+    lastN_ = r.n;
+    lastLine_ = std::string(WithoutLineEnd(line));
+  }
   if (waiting) ++waiting_;
   if (r.outcome == kOutcomePrinted) {
     ++printed_;
@@ -143,6 +137,12 @@ std::string DaySummary::Text(const std::string& where) const {
     out += std::string("\n") + title + ": " + std::to_string(items->size()) + "\n";
     for (const Item& i : *items) out += label(i) + "\n    motivo: " + OneLine(i.r.reason) + "\n" + copies(i);
   }
+  // Kept away from the PC, the hash shows later whether records were
+  // removed from the end, which the chain alone cannot see.
+  if (!lastLine_.empty())
+    out += "\nULTIMO RECORD DEL GIORNO: n. " + std::to_string(lastN_) + ", hash\n  " + LineHash(lastLine_) +
+           "\nAnnotarlo fuori dal PC: \"dorvane-ledger verify --head HASH\" controlla che il registro\n"
+           "lo contenga ancora (nessun record tolto dalla fine).\n";
   return out;
 }
 
@@ -167,7 +167,7 @@ Status ReadDay(FileSystem& fs, const std::string& dir, DaySummary& summary, std:
     if (bytes.size() < size) view.remove_prefix(std::min(view.size(), view.find('\n') + 1));
     ForEachLine(view, [&](std::string_view line) {
       Record r;
-      if (FromLine(line, r) && summary.Add(r) && lines) lines->emplace_back(WithoutLineEnd(line));
+      if (FromLine(line, r) && summary.Add(r, false, line) && lines) lines->emplace_back(WithoutLineEnd(line));
     });
   }
   std::string pending;
@@ -192,8 +192,17 @@ Status WriteDaySummary(FileSystem& fs, const std::string& dir, const std::string
   return fs.WriteAll(path, text);
 }
 
+bool Query::NameMatches(std::string_view input) const {
+  const std::string recorded = Utf8ToCp1252(input), typed = Utf8ToCp1252(name);
+  if (MatchesPattern(recorded, typed)) return true;
+  // A name recorded before names were kept as the system has them: its
+  // UTF-8 bytes were read as Windows-1252.
+  const bool beyondAscii = std::any_of(recorded.begin(), recorded.end(), [](char c) { return c & 0x80; });
+  return beyondAscii && IsValidUtf8(recorded) && MatchesPattern(Utf8ToCp1252(recorded), typed);
+}
+
 bool Query::Matches(const Record& r) const {
-  if (!name.empty() && !MatchesPattern(Utf8ToCp1252(r.input), Utf8ToCp1252(name))) return false;
+  if (!name.empty() && !NameMatches(r.input)) return false;
   if (!from.empty() && r.settled < from) return false;
   if (!to.empty() && r.settled > to) return false;
   if (!outcome.empty() && r.outcome != outcome) return false;
@@ -201,20 +210,6 @@ bool Query::Matches(const Record& r) const {
     const std::string needle = UpperAnsi(Utf8ToCp1252(text));
     if (!HasNoCase(Utf8ToCp1252(r.answer), needle) && !HasNoCase(Utf8ToCp1252(r.reason), needle)) return false;
   }
-  return true;
-}
-
-bool Query::MayMatch(std::string_view line) const {
-  std::string_view v;
-  if (!name.empty() && RawField(line, "input", v) && v.find('\\') == std::string_view::npos &&
-      !MatchesPattern(Utf8ToCp1252(v), Utf8ToCp1252(name)))
-    return false;
-  if ((!from.empty() || !to.empty()) && RawField(line, "chiuso", v)) {
-    if (!from.empty() && v < std::string_view(from)) return false;
-    if (!to.empty() && v > std::string_view(to)) return false;
-  }
-  if (!outcome.empty() && RawField(line, "esito", v) && v != outcome) return false;
-  if (!text.empty() && !HasNoCase(line, UpperAnsi(EscapedForJson(text)))) return false;
   return true;
 }
 
@@ -333,6 +328,7 @@ bool ChainVerifier::Line(const std::string& file, std::uint64_t number, std::str
   expected_ = LineHash(line);
   last_ = here;
   ++records_;
+  if (!head_.empty() && expected_ == head_) headAt_ = here;
   return true;
 }
 
@@ -346,10 +342,18 @@ std::string ChainVerifier::Report() const {
           " non è un record intero (scrittura interrotta da un'interruzione di corrente, o riga modificata). ";
     out += "La catena è integra fino a " + (records_ ? Where(last_) : std::string("l'inizio")) + ": " +
            std::to_string(records_) + " record.\n";
+  } else if (!head_.empty() && !headAt_.line) {
+    out = "RECORD ANNOTATO NON TROVATO: nessun record del registro ha l'hash " + head_ +
+          ": i record da esso in poi sono stati tolti (o l'hash non è di questo registro). ";
+    out += "La catena è integra fino a " + (records_ ? Where(last_) : std::string("l'inizio")) + ": " +
+           std::to_string(records_) + " record.\n";
   } else {
     out = "Registro integro: " + std::to_string(records_) + " record";
     if (records_) out += ", l'ultimo " + Where(last_);
     out += ".\nHash dell'ultimo record: " + expected_ + "\n";
+    if (!head_.empty())
+      out += "Il record annotato c'è: " + Where(headAt_) + "; dopo di esso " + std::to_string(last_.n - headAt_.n) +
+             " record.\n";
   }
   for (const Place& p : outside_)
     out += "Riga fuori dalla catena (incompleta o danneggiata, nessun record perso): " + Where(p) + "\n";

@@ -21,8 +21,9 @@ class DaySummary {
   explicit DaySummary(std::string day) : day_(std::move(day)) {}  // "YYYY-MM-DD"
   const std::string& Day() const { return day_; }
   // Takes the record when it was settled that day; waiting: kept by
-  // DORVANE, not yet in the month file.
-  bool Add(const Record& r, bool waiting = false);
+  // DORVANE, not yet in the month file; line: the record's line, whose hash
+  // ends the summary when it is the day's last record.
+  bool Add(const Record& r, bool waiting = false, std::string_view line = {});
   // where: the folder read, named on the second line.
   std::string Text(const std::string& where) const;
 
@@ -38,6 +39,8 @@ class DaySummary {
   int printed_ = 0, withTotal_ = 0, waiting_ = 0;
   std::int64_t totalCents_ = 0;
   std::vector<Item> unknown_, refused_, failed_;
+  std::uint64_t lastN_ = 0;
+  std::string lastLine_;  // the day's last record in the chain
 };
 
 // Writes the summary of `day` into dir/DORVREG-RIEPILOGO.txt (Windows-1252,
@@ -57,8 +60,10 @@ struct Query {
   std::string text;     // in KORA1's answer or the reason, any letter case (UTF-8)
 
   bool Matches(const Record& r) const;
-  // A quick test on the raw line: false only when the record cannot match.
-  bool MayMatch(std::string_view line) const;
+  // The name's condition alone, on a record's input (UTF-8); a name
+  // recorded as UTF-8 read as Windows-1252, as older records may have it,
+  // is matched too.
+  bool NameMatches(std::string_view input) const;
 };
 
 // "2026-03-05", "05/03/2026", optionally followed by " HH:MM[:SS]" or
@@ -83,8 +88,12 @@ class ChainVerifier {
   // 1-based in that file. False once the chain is broken: the rest need not
   // be read.
   bool Line(const std::string& file, std::uint64_t number, std::string_view line);
-  // Whole: the chain holds, and no damaged line follows its last record.
-  bool Whole() const { return !broken_ && trailing_.empty(); }
+  // The hash of a record the chain must still hold (64 hexadecimal digits,
+  // as the day's summary shows it): records removed from the end are seen.
+  void ExpectRecord(std::string hash) { head_ = std::move(hash); }
+  // Whole: the chain holds, no damaged line follows its last record, and
+  // the record expected is in it.
+  bool Whole() const { return !broken_ && trailing_.empty() && (head_.empty() || headAt_.line); }
   std::uint64_t Records() const { return records_; }
   // The report, Italian, LF line ends.
   std::string Report() const;
@@ -103,6 +112,8 @@ class ChainVerifier {
   std::string breakText_;
   std::vector<Place> outside_;   // damaged lines followed by a record
   std::vector<Place> trailing_;  // damaged lines after the last record
+  std::string head_;
+  Place headAt_;  // where the record expected is (line 0: not yet seen)
 };
 
 }  // namespace dorvane::ledger

@@ -16,7 +16,12 @@ std::string Json(std::string_view ansi) {
   return out;
 }
 
-std::string JsonOrNull(const std::string& ansi) { return ansi.empty() ? "null" : Json(ansi); }
+// A file or folder name, as the system has it.
+std::string NameJson(std::string_view name) {
+  std::string out;
+  AppendJsonString(out, NameToUtf8(name));
+  return out;
+}
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find_first_of("\r\n")); }
 
@@ -72,7 +77,7 @@ void StatusFile::StateChanged(ExecState, ExecState to) {
 }
 void StatusFile::Waiting(int receipts) { waiting_ = receipts; }
 void StatusFile::JournalUnwritable(const std::string& folder, const std::string& reason) {
-  journalDown_ = "{\"cartella\": " + Json(folder) + ", \"motivo\": " + Json(FirstLine(reason)) + ", \"dal\": " +
+  journalDown_ = "{\"cartella\": " + NameJson(folder) + ", \"motivo\": " + Json(FirstLine(reason)) + ", \"dal\": " +
                  Json(clock_.Now().Stamp()) + "}";
 }
 void StatusFile::JournalWritable(const std::string&) { journalDown_.reset(); }
@@ -93,11 +98,11 @@ std::string StatusFile::Content(const std::string& written) {
   field("kora1_connesso", connected_ ? "true" : "false");
   field("stato", std::to_string(Number(state_)));
   field("stato_parola", Json(Word(state_)));
-  field("in_stampa", JsonOrNull(printing_));
+  field("in_stampa", printing_.empty() ? "null" : NameJson(printing_));
   field("in_attesa", waiting_ ? std::to_string(*waiting_) : "null");
   field("ultimo_esito", !last_ ? "null"
                                : "{\"esito\": " + Json(Words(last_->outcome).status) + ", \"file\": " +
-                                     Json(last_->input) + ", \"ora\": " + Json(last_->time) +
+                                     NameJson(last_->input) + ", \"ora\": " + Json(last_->time) +
                                      ", \"testo\": " + Json(last_->text) + "}");
   field("registro_lavori_non_scrivibile", journalDown_ ? *journalDown_ : "null");
   const Notifier::Told* told = notices_ ? notices_->Current() : nullptr;

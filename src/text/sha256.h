@@ -1,5 +1,7 @@
-// SHA-256 (FIPS 180-4) with the standard library only: the receipt ledger
-// chains its records with it and hashes each input.
+// SHA-256 (FIPS 180-4): the receipt ledger chains its records with it and
+// hashes each input. On x86-64 processors with the SHA extensions the blocks
+// go through those instructions (checked once at run time); elsewhere, plain
+// C++.
 #pragma once
 
 #include <array>
@@ -20,8 +22,13 @@ class Sha256 {
   // The digest of everything given since the last Reset; the object is reset.
   Digest Final();
 
+  // The code that hashes: "sha-ni" or "plain".
+  static const char* Code();
+  // Plain C++ from now on, whatever the processor has (for tests and the
+  // benchmark); false: back to the best the processor has.
+  static void UsePlainCode(bool plain);
+
  private:
-  void Block(const std::uint8_t* block);
 
   std::array<std::uint32_t, 8> h_{};
   std::array<std::uint8_t, 64> buffer_{};

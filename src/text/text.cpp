@@ -287,6 +287,13 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string NameToUtf8(std::string_view name) {
+#ifndef _WIN32
+  if (IsValidUtf8(name)) return std::string(name);
+#endif
+  return Cp1252ToUtf8(name);
+}
+
 std::string Utf8ToCp1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());

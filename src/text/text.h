@@ -73,6 +73,10 @@ bool NextUtf8(std::string_view s, std::size_t& i, char32_t& c);
 bool IsValidUtf8(std::string_view text);
 // Windows-1252 bytes to UTF-8, every byte kept.
 std::string Cp1252ToUtf8(std::string_view bytes);
+// A file or folder name as UTF-8, as the system has it: on Windows the
+// program's names are Windows-1252; elsewhere a name that is valid UTF-8 is
+// kept as it is, and any other bytes are read as Windows-1252.
+std::string NameToUtf8(std::string_view name);
 // UTF-8 to Windows-1252; a character it cannot hold becomes "?".
 std::string Utf8ToCp1252(std::string_view text);
 // Appends UTF-8 text as a quoted JSON string.

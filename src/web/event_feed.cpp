@@ -73,7 +73,7 @@ void EventFeed::Taken(const Job& job) {
 void EventFeed::Settled(const Job& job) {
   json data{{"state", StateOf(job.outcome)},
             {"key", KeyOrNull(job.requestKey)},
-            {"input", Cp1252ToUtf8(BaseName(job.input))},
+            {"input", NameToUtf8(BaseName(job.input))},
             {"time", job.time}};
   if (job.outcome == Outcome::kPrinted) {
     data["receipt"] = Cp1252ToUtf8(AnswerField(job.text, "SCONTRINO"));
@@ -90,11 +90,11 @@ void EventFeed::PaperHeld(const std::string& input, const std::string& line) {
     std::lock_guard lock(mutex_);
     key = inFlightKey_;
   }
-  Add("paper-out", json{{"input", Cp1252ToUtf8(BaseName(input))}, {"key", KeyOrNull(key)}, {"line", Cp1252ToUtf8(line)}}.dump());
+  Add("paper-out", json{{"input", NameToUtf8(BaseName(input))}, {"key", KeyOrNull(key)}, {"line", Cp1252ToUtf8(line)}}.dump());
 }
 
 void EventFeed::PaperReleased(const std::string& input) {
-  Add("paper-back", json{{"input", Cp1252ToUtf8(BaseName(input))}}.dump());
+  Add("paper-back", json{{"input", NameToUtf8(BaseName(input))}}.dump());
 }
 
 void EventFeed::Kora1Lost(const std::string& reason) { Add("kora1-lost", json{{"reason", Cp1252ToUtf8(reason)}}.dump()); }

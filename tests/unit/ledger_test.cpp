@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "ledger/ledger_queries.h"
+#include "ledger/line_filter.h"
 #include "ledger/receipt_ledger.h"
 #include "ledger/reports.h"
 #include "support/fakes.h"
@@ -18,7 +19,18 @@ namespace {
 
 using ledger::Record;
 
-TEST(Sha256, PublishedVectorsAndPiecesInAnyLengths) {
+// Both codes: the processor's SHA instructions where it has them, and the
+// plain code every machine runs.
+class Sha256Code : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { Sha256::UsePlainCode(GetParam()); }
+  void TearDown() override { Sha256::UsePlainCode(false); }
+};
+INSTANTIATE_TEST_SUITE_P(Sha256, Sha256Code, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Plain" : "Best"; });
+
+TEST_P(Sha256Code, PublishedVectorsAndPiecesInAnyLengths) {
+  EXPECT_EQ(Sha256::Code(), std::string(GetParam() ? "plain" : Sha256::Code()));
   EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
@@ -408,6 +420,28 @@ TEST(LedgerReports, CsvFieldsAreInertAmountsHaveADecimalComma) {
   EXPECT_NE(ledger::CsvRow(r).find(";\"N/D\";"), std::string::npos);
 }
 
+// Every place of a long text, both cases, pieces with and without ASCII.
+TEST(LedgerReports, TheQuickSearchFindsAPieceAnywhereInAnyCase) {
+  const std::string filler(70, '=');
+  struct Case {
+    std::string piece, written;
+  };
+  const std::vector<Case> cases = {{"scontrino", "SCONTRINO"}, {"Caff\xC3\xA8 x", "CAFF\xC3\x88 X"},
+                                   {"\xC3\xA8\xC3\xA0", "\xC3\x88\xC3\x80"}, {"z", "Z"}};
+  for (const Case& c : cases) {
+    const ledger::NoCaseFinder finder(c.piece);
+    for (std::size_t at = 0; at + c.written.size() <= filler.size(); ++at) {
+      std::string text = filler;
+      text.replace(at, c.written.size(), c.written);
+      EXPECT_TRUE(finder.In(text)) << c.piece << " at " << at;
+      text[at + c.written.size() - 1] = '=';
+      EXPECT_FALSE(finder.In(text)) << c.piece << " cut at " << at;
+    }
+  }
+  EXPECT_TRUE(ledger::NoCaseFinder("").In("x"));
+  EXPECT_FALSE(ledger::NoCaseFinder("xy").In("x"));
+}
+
 TEST(LedgerReports, QueriesAndTheirQuickTestAgree) {
   Record r;
   r.n = 1;
@@ -415,8 +449,10 @@ TEST(LedgerReports, QueriesAndTheirQuickTestAgree) {
   r.input = ledger::Cp1252ToUtf8("CAFF\xC8.001");
   r.settled = "2026-03-05 10:00:00";
   r.outcome = "stampato";
-  r.answer = "SCONTRINO=7\r\nTOTALE=3,00\r\n";
-  const std::string line = ledger::ToLine(r);
+  r.answer = "SCONTRINO=7\r\nTOTALE=3,00\r\nNOTA=Caff\xC3\xA8 \"lungo\" \xE2\x82\xAC\r\n";
+  Record old = r;  // a UTF-8 name recorded as if it were Windows-1252
+  old.input = ledger::Cp1252ToUtf8("CAFF\xC3\x88-utf8.001");
+  const std::string line = ledger::ToLine(r), oldLine = ledger::ToLine(old);
   const auto q = [](std::string name, std::string from, std::string to, std::string outcome, std::string text) {
     ledger::Query q;
     q.name = std::move(name), q.from = std::move(from), q.to = std::move(to);
@@ -425,23 +461,36 @@ TEST(LedgerReports, QueriesAndTheirQuickTestAgree) {
   };
   struct Case {
     ledger::Query q;
-    bool match;
+    bool match, oldMatch;
   };
   const std::vector<Case> cases = {
-      {q(ledger::Cp1252ToUtf8("caff\xe8.001"), "", "", "", ""), true},
-      {q("CAFF*", "", "", "", ""), true},
-      {q("S.001", "", "", "", ""), false},
-      {q("", "2026-03-05 10:00:00", "2026-03-05 10:00:00", "", ""), true},
-      {q("", "2026-03-05 10:00:01", "", "", ""), false},
-      {q("", "", "", "rifiutato", ""), false},
-      {q("", "", "", "", "totale=3,00"), true},
-      {q("", "", "", "", "TOTALE=3,00\r\nX"), false},
+      {q(ledger::Cp1252ToUtf8("caff\xe8.001"), "", "", "", ""), true, false},
+      {q("CAFF\xC3\x88-utf8.001", "", "", "", ""), false, true},
+      {q("caff\xC3\xA8-UTF8.*", "", "", "", ""), false, true},
+      {q(ledger::Cp1252ToUtf8("CAFF\xC3\x88-utf8.001"), "", "", "", ""), false, true},
+      {q("CAFF*", "", "", "", ""), true, true},
+      {q("*.0?1", "", "", "", ""), true, true},
+      {q("S.001", "", "", "", ""), false, false},
+      {q("CAFF\xC3\x88.002", "", "", "", ""), false, false},
+      {q("", "2026-03-05 10:00:00", "2026-03-05 10:00:00", "", ""), true, true},
+      {q("", "2026-03-05 10:00:01", "", "", ""), false, false},
+      {q("", "", "2026-03-05 09:59:59", "", ""), false, false},
+      {q("", "", "", "rifiutato", ""), false, false},
+      {q("", "", "", "", "totale=3,00"), true, true},
+      {q("", "", "", "", "TOTALE=3,00\r\nX"), false, false},
+      {q("", "", "", "", "CAFF\xC3\x88 \"LUNGO\""), true, true},
+      {q("", "", "", "", "\xE2\x82\xAC"), true, true},
+      {q("", "", "", "", "\xC3\x88"), true, true},
+      {q("", "", "", "", "\xC3\x89"), false, false},
+      {q("", "", "", "", "lungo\" \xE2\x82\xAC\r\nX"), false, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(c.q.Matches(r), c.match) << c.q.name << c.q.from << c.q.text;
-    if (c.match) {
-      EXPECT_TRUE(c.q.MayMatch(line)) << c.q.name << c.q.from << c.q.text;
-    }
+    const std::string what = c.q.name + "|" + c.q.from + "|" + c.q.to + "|" + c.q.text;
+    EXPECT_EQ(c.q.Matches(r), c.match) << what;
+    EXPECT_EQ(c.q.Matches(old), c.oldMatch) << what;
+    // The quick test never dismisses a match, and dismisses these misses.
+    EXPECT_EQ(ledger::LineFilter(c.q).MayMatch(line), c.match) << what;
+    EXPECT_EQ(ledger::LineFilter(c.q).MayMatch(oldLine), c.oldMatch) << what;
   }
   EXPECT_EQ(ledger::NormaliseStamp("05/03/2026", true), "2026-03-05 23:59:59");
   EXPECT_EQ(ledger::NormaliseStamp("2026-03-05 10:30", false), "2026-03-05 10:30:00");

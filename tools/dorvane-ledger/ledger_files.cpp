@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "ledger/line_filter.h"
 #include "text/paths.h"
 
 namespace dorvane::ledgertool {
@@ -91,6 +92,7 @@ template <class Each>
 int Scan(const std::string& dir, const std::vector<MonthFile>& files, const ledger::Query& q, bool waitingToo,
          Streams s, Each each) {
   std::string error;
+  const ledger::LineFilter filter(q);
   for (const MonthFile& f : files) {
     const bool ok = StreamLines(
         f.path,
@@ -98,7 +100,7 @@ int Scan(const std::string& dir, const std::vector<MonthFile>& files, const ledg
           line = ledger::WithoutLineEnd(line);
           if (Blank(line)) return true;
           // A line cut short never ends with "}": it is parsed, and named.
-          if (!line.empty() && line.back() == '}' && !q.MayMatch(line)) return true;
+          if (!line.empty() && line.back() == '}' && !filter.MayMatch(line)) return true;
           Record r;
           if (!ledger::FromLine(line, r)) {
             Damaged(s, f.name, number);
@@ -191,7 +193,7 @@ int Day(const std::string& dir, const std::string& day, Streams s) {
   q.to = day + " 23:59:59";
   ledger::DaySummary summary(day);
   const int status = Scan(dir, FilesFor(all, Month(day), Month(day)), q, true, s,
-                          [&](const Record& r, std::string_view, bool waiting) { summary.Add(r, waiting); });
+                          [&](const Record& r, std::string_view line, bool waiting) { summary.Add(r, waiting, line); });
   if (status != 0) return status;
   const std::string text = summary.Text(dir);
   std::fwrite(text.data(), 1, text.size(), s.out);
@@ -236,11 +238,12 @@ int Export(const std::string& dir, const std::string& from, const std::string& t
   return 0;
 }
 
-int Verify(const std::string& dir, Streams s) {
+int Verify(const std::string& dir, const std::string& head, Streams s) {
   std::vector<MonthFile> all;
   if (!ListOrTell(dir, all, s)) return 2;
   std::string error;
   ledger::ChainVerifier chain;
+  chain.ExpectRecord(head);
   for (const MonthFile& f : all) {
     bool go = true;
     if (!StreamLines(

@@ -33,6 +33,7 @@ int Find(const std::string& dir, const ledger::Query& query, bool json, Streams 
 int Day(const std::string& dir, const std::string& day, Streams s);
 enum class Format { kCsv, kJsonLines };
 int Export(const std::string& dir, const std::string& from, const std::string& to, Format format, Streams s);
-int Verify(const std::string& dir, Streams s);
+// head: the hash of a record the chain must hold, or empty.
+int Verify(const std::string& dir, const std::string& head, Streams s);
 
 }  // namespace dorvane::ledgertool

@@ -1,6 +1,7 @@
 // dorvane-ledger: reads DORVANE's receipt ledger (the DORVREG-YYYY-MM.jsonl
 // files): finds records, sums up a day, exports CSV or JSON Lines, checks
 // the chain. It never writes into the ledger's folder.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -35,7 +36,7 @@ constexpr const char* kUsage =
     "                           [--text TEXT] [--json] [--dir DIR]\n"
     "       dorvane-ledger day [DATE] [--dir DIR]\n"
     "       dorvane-ledger export [--from WHEN] [--to WHEN] [--format csv|jsonl] [--out FILE] [--dir DIR]\n"
-    "       dorvane-ledger verify [--dir DIR]\n"
+    "       dorvane-ledger verify [--head HASH] [--dir DIR]\n"
     "       dorvane-ledger --help | --version\n";
 
 constexpr const char* kHelp =
@@ -69,6 +70,10 @@ constexpr const char* kHelp =
     "           record where it breaks (a record changed, removed or moved), or\n"
     "           says that it is whole, with the number of records. Exit status 0\n"
     "           only when it is whole.\n"
+    "      --head HASH       the hash of a record noted earlier (the day's summary\n"
+    "                        ends with its last record's): the chain is whole only\n"
+    "                        if it still holds that record, so that records removed\n"
+    "                        from the end are seen\n"
     "\n"
     "WHEN is a date, YYYY-MM-DD or DD/MM/YYYY, optionally followed by a time\n"
     "HH:MM or HH:MM:SS; a date alone is the day's start for --from and its end\n"
@@ -157,7 +162,7 @@ int main(int argc, char** argv) {
   if (command != "find" && command != "day" && command != "export" && command != "verify")
     return Usage("unknown command " + command);
 
-  std::string dir, name, from, to, outcome, text, out, format = "csv", day;
+  std::string dir, name, from, to, outcome, text, out, format = "csv", day, head;
   bool json = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -189,6 +194,11 @@ int main(int argc, char** argv) {
       text = ArgText(text);
     } else if (command == "find" && a == "--json") {
       json = true;
+    } else if (command == "verify" && a == "--head") {
+      ok = value(head);
+      for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (ok && (head.size() != 64 || head.find_first_not_of("0123456789abcdef") != std::string::npos))
+        return Usage("--head: 64 hexadecimal digits, as the day's summary shows them");
     } else if (command == "export" && a == "--format") {
       ok = value(format);
       if (ok && format != "csv" && format != "jsonl") return Usage("--format: csv or jsonl");
@@ -220,7 +230,7 @@ int main(int argc, char** argv) {
     return ledgertool::Find(dir, q, json, streams);
   }
   if (command == "day") return ledgertool::Day(dir, day.empty() ? Today() : day, streams);
-  if (command == "verify") return ledgertool::Verify(dir, streams);
+  if (command == "verify") return ledgertool::Verify(dir, head, streams);
 
   std::FILE* file = nullptr;
   if (!out.empty()) {

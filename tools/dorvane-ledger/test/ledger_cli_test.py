@@ -115,6 +115,42 @@ check(out.count('\n') == 4 and 'DORVREG-2026-03.jsonl riga 4' in err, f'find wit
 out, _ = run(tool, 'verify', '--dir', d, status=1)
 check('REGISTRO NON INTEGRO: DORVREG-2026-03.jsonl riga 4' in out, f'verify torn: {out}')
 
+# Names as the system has them: UTF-8 on Linux kept, Windows-1252 read as
+# such; and a record of an older version that took UTF-8 bytes for
+# Windows-1252. Each is found by the name as typed.
+names = work / 'names'
+names.mkdir()
+run(fixture, native(names), 'names')
+dn = native(names)
+out, _ = run(tool, 'find', '--dir', dn, '--name', 'CAFFÈ-utf8name.001', '--json')
+found = [json.loads(l)['input'] for l in out.splitlines()]
+check(found == ['CAFFÃˆ-utf8name.001' if windows else 'CAFFÈ-utf8name.001'], f'UTF-8 name: {found}')
+out, _ = run(tool, 'find', '--dir', dn, '--name', 'caffè-1252.001')
+check('CAFFÈ-1252.001  scontrino 52' in out, f'Windows-1252 name: {out}')
+month = next(names.glob('DORVREG-*.jsonl'))
+whole = month.read_bytes()
+old = json.loads(whole.split(b'\r\n')[0])
+old.update(n=3, input='CAFFÃˆ-vecchio.001')
+month.write_bytes(whole + json.dumps(old, ensure_ascii=False).encode() + b'\r\n')
+out, _ = run(tool, 'find', '--dir', dn, '--name', 'caffè-VECCHIO.001')
+check('CAFFÃˆ-vecchio.001' in out and out.count('\n') == 1, f'an older record: {out}')
+month.write_bytes(whole)
+
+# The day's summary ends with its last record's hash; verify --head sees
+# that record go, which the chain alone cannot.
+out, _ = run(tool, 'day', '2026-02-28', '--dir', dn)
+anchor = re.search(r'ULTIMO RECORD DEL GIORNO: n\. 2, hash\n  ([0-9a-f]{64})\n', out)
+check(anchor is not None, f'day without its last hash: {out}')
+head = anchor.group(1) if anchor else '0' * 64
+out, _ = run(tool, 'verify', '--head', head.upper(), '--dir', dn)
+check("Il record annotato c'è: " in out and 'dopo di esso 0 record' in out, f'verify --head: {out}')
+month.write_bytes(whole.split(b'\r\n')[0] + b'\r\n')
+out, _ = run(tool, 'verify', '--dir', dn)
+check(out.startswith('Registro integro: 1 record'), f'cut end, no head: {out}')
+out, _ = run(tool, 'verify', '--head', head, '--dir', dn, status=1)
+check(out.startswith('RECORD ANNOTATO NON TROVATO: nessun record del registro ha l\'hash ' + head), f'cut end: {out}')
+run(tool, 'verify', '--head', 'abc', '--dir', dn, status=2)
+
 out, _ = run(tool, '--help')
 for word in ('find', 'day', 'export', 'verify', '--dir', '--format'):
     check(word in out, f'--help does not mention {word}')

@@ -1,8 +1,11 @@
 // Writes a small receipt ledger into a folder, through the real ledger on the
 // real file system, for the command-line test: names in Windows-1252 with
 // accented letters and formula characters, every outcome, a month boundary.
+// With "names": two receipts whose names differ only in how the accent is
+// written, UTF-8 and Windows-1252.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ledger/receipt_ledger.h"
 #include "platform/sim/virtual_clock.h"
@@ -22,8 +25,9 @@ using NativeFileSystem = dorvane::PosixFileSystem;
 
 int main(int argc, char** argv) {
   using namespace dorvane;
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: ledger_fixture DIR\n");
+  const bool namesOnly = argc == 3 && std::string(argv[2]) == "names";
+  if (argc != 2 && !namesOnly) {
+    std::fprintf(stderr, "usage: ledger_fixture DIR [names]\n");
     return 2;
   }
   const std::string dir = argv[1];
@@ -41,7 +45,11 @@ int main(int argc, char** argv) {
     Outcome outcome;
     const char* text;
   };
-  const Sale sales[] = {
+  const std::vector<Sale> names = {
+      {"CAFF\xC3\x88-utf8name.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=51\r\nTOTALE=1,00\r\n"},
+      {"CAFF\xC8-1252.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=52\r\nTOTALE=2,00\r\n"},
+  };
+  const std::vector<Sale> all = {
       {"CAFF\xC8 PERCH\xC9.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=41\r\nTOTALE=12,50\r\n"},
       {"=SOMMA(A1).001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=42\r\nTOTALE=N/D\r\n"},
       {"+39 RESO.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=43\r\nTOTALE=-3,50\r\n"},
@@ -51,7 +59,7 @@ int main(int argc, char** argv) {
       {"ULTIMO.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=44\r\nTOTALE=1.000,05\r\n"},
   };
   int id = 0;
-  for (const Sale& j : sales) {
+  for (const Sale& j : namesOnly ? names : all) {
     dorvane::Job s;
     s.outcome = j.outcome;
     s.id = j.outcome == Outcome::kInputFailed ? "" : "job-" + std::to_string(++id);
