@@ -20,7 +20,7 @@ build: deps
 
 # The tray test drives the real program on an X server with a notification area.
 test: package-deps build
-	@scripts/deps.sh desktop browser
+	@scripts/deps.sh desktop browser spreadsheet
 	@QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 demo: build

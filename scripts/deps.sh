@@ -3,7 +3,8 @@
 # Sets: build (default), qt (with Qt's own Italian texts), desktop (an X
 # server with a notification area for the tray test, and xdg-open for the
 # manual's opener test), browser (chromium, its driver and selenium for the
-# HTTP door's browser test), windows, screenshots, fuzz, bench, manual, package,
+# HTTP door's browser test), spreadsheet (LibreOffice Calc for the ledger
+# export's import test), windows, screenshots, fuzz, bench, manual, package,
 # package-windows.
 set -euo pipefail
 
@@ -15,6 +16,8 @@ for set in "${@:-build}"; do
     desktop) packages+=(xvfb xauth icewm xdotool xdg-utils) ;;
     # A real browser for the HTTP door's pages, driven headless.
     browser) packages+=(chromium chromium-driver python3-selenium fonts-dejavu-core) ;;
+    # A real spreadsheet reads the ledger's CSV export back.
+    spreadsheet) packages+=(libreoffice-calc-nogui python3) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix wine64 wine) ;;
     screenshots) packages+=(qt6-base-dev xvfb xauth icewm xdotool fonts-dejavu-core imagemagick) ;;
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;

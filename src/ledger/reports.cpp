@@ -259,8 +259,17 @@ std::string CsvRow(const Record& r, bool waiting) {
     out = std::to_string(r.n);
   }
   const auto number = [&](std::uint64_t v) { out += ";" + std::to_string(v); };
-  text(r.settled);
-  text(r.taken);
+  // A stamp unquoted, so that a spreadsheet reading quoted fields as text
+  // still takes it for a date and time.
+  const auto stamp = [&](const std::string& t) {
+    if (NormaliseStamp(t, false) == t) {
+      out += ";" + t;
+    } else {
+      text(t);
+    }
+  };
+  stamp(r.settled);
+  stamp(r.taken);
   text(r.outcome);
   text(r.reason);
   text(r.input);

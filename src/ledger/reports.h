@@ -71,9 +71,11 @@ struct Query {
 // endOfDay, its last) when no time is given. Empty when it is no date.
 std::string NormaliseStamp(std::string_view text, bool endOfDay);
 
-// CSV for Italian Excel: ";" between fields, decimal comma, CR LF, every
-// text quoted, and a text beginning with "=", "+", "-", "@", TAB or CR made
-// inert with a leading "'". The caller writes the UTF-8 byte-order mark.
+// CSV for Italian spreadsheets: ";" between fields, decimal comma, CR LF;
+// every text quoted (identifiers among them: a spreadsheet told to read
+// quoted fields as text keeps "04968280" as it is), numbers and stamps
+// unquoted; a text beginning with "=", "+", "-", "@", TAB or CR made inert
+// with a leading "'". The caller writes the UTF-8 byte-order mark.
 std::string CsvHeader();
 // waiting: a record DORVANE keeps but has not written yet, which has no
 // number; its N. says kWaitingMark.

@@ -2,7 +2,9 @@
 // real file system, for the command-line test: names in Windows-1252 with
 // accented letters and formula characters, every outcome, a month boundary.
 // With "names": two receipts whose names differ only in how the accent is
-// written, UTF-8 and Windows-1252.
+// written, UTF-8 and Windows-1252. Identifiers a spreadsheet would like to
+// read as numbers: checksums of digits alone or with one "e", a receipt
+// number with leading zeros.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -56,17 +58,21 @@ int main(int argc, char** argv) {
       {"@CLIENTE.001", Outcome::kRefused, "-E012: CARTA INCEPPATA"},
       {"PI\xD9.001", Outcome::kUnknown, "E599: ESITO SCONOSCIUTO: KORA1 SI E' INTERROTTO"},
       {"ROTTO.001", Outcome::kInputFailed, "ERRORE: Tipo non corrispondente - 13"},
-      {"ULTIMO.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=44\r\nTOTALE=1.000,05\r\n"},
+      {"ULTIMO.001", Outcome::kPrinted, "ESITO=OK\r\nSCONTRINO=0044\r\nTOTALE=1.000,05\r\n"},
   };
-  int id = 0;
+  const unsigned checksums[] = {0x04968280u, 0x7459e389u, 0x1e500000u, 0x00000012u, 0x1234abcdu, 0x2026e305u, 0x00000001u};
+  int n = 0;
   for (const Sale& j : namesOnly ? names : all) {
     dorvane::Job s;
     s.outcome = j.outcome;
-    s.id = j.outcome == Outcome::kInputFailed ? "" : "job-" + std::to_string(++id);
+    s.dataChecksum = checksums[n++ % 7];
+    // As the engine names jobs: the time, then eight hexadecimal digits.
+    char id[48];
+    std::snprintf(id, sizeof id, "20260228%06d-%08x", n, s.dataChecksum);
+    if (j.outcome != Outcome::kInputFailed) s.id = id;
     s.input = JoinPath(in, j.name);
     s.time = clock.Now().Stamp();
     s.dataSize = 100;
-    s.dataChecksum = 0x1234abcdu;
     s.text = j.text;
     s.filedAs = {JoinPath(dir, std::string("out\\") + j.name + ".OUT")};
     if (!fs.WriteAll(s.input, std::string("receipt ") + j.name)) return 1;
