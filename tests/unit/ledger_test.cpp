@@ -53,6 +53,14 @@ TEST(LedgerFormat, Windows1252TextsBecomeUtf8AndComeBack) {
     EXPECT_FALSE(ledger::IsValidUtf8(bad)) << bad;
   EXPECT_EQ(ledger::Utf8ToCp1252(utf8), all);
   EXPECT_EQ(ledger::Cp1252ToUtf8("CAFF\xC8 \x80"), "CAFF\xC3\x88 \xE2\x82\xAC");
+  // Names: UTF-8 kept where the system's names are UTF-8, any other bytes
+  // read as Windows-1252; Windows' names are always Windows-1252.
+  const bool windows = kPathSep == '\\';
+  for (const auto& [name, linux, win] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"CAFF\xC3\x88.001", "CAFF\xC3\x88.001", "CAFF\xC3\x83\xCB\x86.001"},
+           {"CAFF\xC8.001", "CAFF\xC3\x88.001", "CAFF\xC3\x88.001"},
+           {"PLAIN.001", "PLAIN.001", "PLAIN.001"}})
+    EXPECT_EQ(NameToUtf8(name), windows ? win : linux) << name;
   Record r;
   r.n = 7;
   r.input = ledger::Cp1252ToUtf8("PRIM\xC0\"\\.001");

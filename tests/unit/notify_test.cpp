@@ -148,6 +148,12 @@ TEST_F(StatusFileOnFakes, TheWholeFileAsAReaderFindsIt) {
   EXPECT_TRUE(Says("\"ultimo_esito\": {\"esito\": \"non consegnato\", \"file\": \"" + json +
                    "\", \"ora\": \"2026-03-05 09:00:01\", \"testo\": \"E599: ESITO SCONOSCIUTO\"},"));
   EXPECT_TRUE(Says("\"stampati\": 2, \"rifiutati\": 1, \"sconosciuti\": 1, \"non_consegnati\": 1}"));
+  // A name in UTF-8 is kept where the system's names are UTF-8.
+  job.input = "C:\\in\\CAFF\xC3\x88.001";
+  file.Taken(job);
+  RunTo(3000);
+  EXPECT_TRUE(Says(kPathSep == '\\' ? "\"in_stampa\": \"C:\\\\in\\\\CAFF\xC3\x83\xCB\x86.001\","
+                                     : "\"in_stampa\": \"C:\\\\in\\\\CAFF\xC3\x88.001\",")) << Read();
   // The status file's names are never a receipt's.
   for (const char* name : {"DORVSTAT.json", "dorvstat.JSON", "DORVSTAT.json.tmp"}) EXPECT_TRUE(IsStatusFile(name)) << name;
   for (const char* name : {"DORVSTAT.json.001", "XDORVSTAT.json", "DORVSTAT"}) EXPECT_FALSE(IsStatusFile(name)) << name;
