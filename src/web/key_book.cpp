@@ -57,7 +57,7 @@ bool KeyState::Final() const { return state != kStateQueued && state != kStatePr
 KeyBook::KeyBook(FileSystem& fs, std::string dataDir, Spool& spool)
     : fs_(fs), dir_(std::move(dataDir)), path_(JoinPath(dir_, kKeyFileName)), spool_(spool) {}
 
-bool KeyBook::Learn(const std::string& monthFile, std::string_view line, bool keepLine, std::string* keyOut) {
+bool KeyBook::Learn(const std::string& monthFile, std::string_view line, std::string* keyOut) {
   line = WithoutCr(line);
   std::string key, layout, sha, outcome;
   std::uint64_t n = 0;
@@ -86,7 +86,9 @@ bool KeyBook::Learn(const std::string& monthFile, std::string_view line, bool ke
     if (outcome == kOutcomeWords[i].ledger) k.state = kStates[i];
   k.monthFile = monthFile;
   k.n = n;
-  if (keepLine || monthFile.empty()) k.record = std::string(line);
+  // A record in a month file is read from there when asked for: a key
+  // costs its few fields, not its line.
+  if (monthFile.empty()) k.record = std::string(line);
   keys_[key] = std::move(k);
   if (keyOut) *keyOut = key;
   return true;
@@ -124,7 +126,7 @@ Status KeyBook::Load(const LedgerLines& ledger) {
       // Cheap tests first: most lines hold no key, or one the file has.
       if (line.find("\"chiave\":") == std::string_view::npos || keys_.count(ParseKey(line))) return;
       std::string key;
-      if (Learn(monthFile, line, false, &key) && !monthFile.empty()) lacking += KeyLine(key, keys_[key]);
+      if (Learn(monthFile, line, &key) && !monthFile.empty()) lacking += KeyLine(key, keys_[key]);
     });
     // Made even when empty, so that the next start reads only the newest months.
     if (!lacking.empty() || !haveFile) {
@@ -177,21 +179,29 @@ std::size_t KeyBook::Size() {
 void KeyBook::Recorded(const std::string& monthFile, const std::string& line) {
   std::lock_guard lock(mutex_);
   std::string key;
-  if (!Learn(monthFile, line, true, &key)) return;
+  if (!Learn(monthFile, line, &key)) return;
   // A failed append is mended at the next start, from the ledger.
   if (fs_.Append(path_, KeyLine(key, keys_[key]))) fs_.Flush(path_);
 }
 
 std::string KeyBook::ReadRecord(const KeyState& k) {
   if (!k.record.empty() || k.monthFile.empty()) return k.record;
+  // Records are appended in order: a recent one is near the end, and the
+  // file is read back from there, more each time, until the line is found.
+  const std::string path = JoinPath(dir_, k.monthFile), head = "{\"n\":" + std::to_string(k.n) + ",";
   std::string bytes;
-  if (!fs_.ReadAll(JoinPath(dir_, k.monthFile), bytes)) return "";
-  const std::string head = "{\"n\":" + std::to_string(k.n) + ",";
-  std::size_t at = StartsWith(bytes, head) ? 0 : bytes.find("\n" + head);
-  if (at == std::string::npos) return "";
-  if (at != 0) ++at;
-  const std::size_t end = bytes.find('\n', at);
-  return std::string(WithoutCr(std::string_view(bytes).substr(at, end == std::string::npos ? end : end - at)));
+  std::uint64_t size = 0;
+  for (std::size_t want = 64 * 1024;; want *= 8) {
+    if (!fs_.ReadTail(path, want, bytes, size)) return "";
+    const bool whole = bytes.size() >= size;
+    std::size_t at = whole && StartsWith(bytes, head) ? 0 : bytes.find("\n" + head);
+    if (at != std::string::npos) {
+      if (bytes[at] == '\n') ++at;
+      const std::size_t end = bytes.find('\n', at);
+      return std::string(WithoutCr(std::string_view(bytes).substr(at, end == std::string::npos ? end : end - at)));
+    }
+    if (whole) return "";
+  }
 }
 
 void KeyBook::Taken(const Job& job) {

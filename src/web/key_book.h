@@ -40,7 +40,7 @@ struct KeyState {
   InputLayout layout = InputLayout::kSarema;
   std::string sha256;     // of the receipt's bytes as spooled (converted)
   std::string reason;     // a refusal's or an unknown outcome's text, this run
-  std::string record;     // the ledger's line, when read in this run
+  std::string record;     // the ledger's line, while it waits to be written (no month file)
   std::string monthFile;  // else where the ledger holds it: file name and number
   std::uint64_t n = 0;
   bool Final() const;
@@ -64,7 +64,8 @@ class KeyBook : public JobEvents {
   void Forget(const std::string& key);
   // The ledger's line of a keyed record, durable in the month file.
   void Recorded(const std::string& monthFile, const std::string& line);
-  // A record the ledger holds (n in monthFile), read from its file.
+  // A record the ledger holds (n in monthFile), read from its file's end
+  // back; "" when it is not there.
   std::string ReadRecord(const KeyState& k);
   std::size_t Size();
 
@@ -77,7 +78,7 @@ class KeyBook : public JobEvents {
  private:
   // A ledger line's key, layout, hash, outcome and number into the book;
   // false when it has no key. Locked by the caller.
-  bool Learn(const std::string& monthFile, std::string_view line, bool keepLine, std::string* keyOut = nullptr);
+  bool Learn(const std::string& monthFile, std::string_view line, std::string* keyOut = nullptr);
   void SetState(const std::string& path, const char* state);
   static std::string KeyLine(const std::string& key, const KeyState& k);
 

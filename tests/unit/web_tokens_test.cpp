@@ -6,7 +6,10 @@
 
 #include "support/files.h"
 #include "text/sha256.h"
+#include "support/fakes.h"
+#include "web/key_book.h"
 #include "web/owner_only_file.h"
+#include "web/spool.h"
 #include "web/tokens.h"
 #include "web/web_settings.h"
 
@@ -123,6 +126,33 @@ TEST(WebSettings, ABadLineIsNamed) {
     EXPECT_FALSE(ReadWebSettings(dir.Root(), s, error)) << content;
     EXPECT_EQ(Count(error, "riga " + std::to_string(1 + Count(content, "\n"))), 1) << content << ": " << error;
   }
+}
+
+// A month of records larger than one read from its end: each is found by
+// its number, wherever it is, and a number the file lacks gives nothing.
+TEST(KeyBook, ARecordIsReadBackFromItsMonthFilesEnd) {
+  MemFileSystem mem;
+  mem.AddDir("D");
+  Spool spool(mem, "D");
+  KeyBook book(mem, "D", spool);
+  std::vector<std::string> lines{""};
+  std::string month;
+  for (int n = 1; n <= 300; ++n) {
+    lines.push_back("{\"n\":" + std::to_string(n) + ",\"x\":\"" + std::string(800, 'a') + "\"}");
+    month += lines.back() + "\r\n";
+  }
+  mem.Put(JoinPath("D", "DORVREG-2026-03.jsonl"), month);
+  KeyState k;
+  k.monthFile = "DORVREG-2026-03.jsonl";
+  for (std::uint64_t n : {1, 2, 30, 150, 299, 300}) {
+    k.n = n;
+    EXPECT_EQ(book.ReadRecord(k), lines[n]) << n;
+  }
+  k.n = 301;
+  EXPECT_EQ(book.ReadRecord(k), "");
+  k.monthFile = "DORVREG-2026-04.jsonl";
+  k.n = 1;
+  EXPECT_EQ(book.ReadRecord(k), "");
 }
 
 }  // namespace
