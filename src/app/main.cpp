@@ -25,6 +25,9 @@
 #ifdef DORVANE_WITH_QT
 #include "ui/qt/qt_front_end.h"
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #ifdef DORVANE_WITH_WIN32
 #include <windows.h>
 
@@ -85,6 +88,15 @@ void UseParentConsole() {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+  // DORVANE runs for months beside a door that reads the ledger for its
+  // callers on other threads. glibc would give each thread a heap of its
+  // own and raise its thresholds after each large buffer, keeping what was
+  // freed: one heap, and large buffers given back to the system when freed.
+  mallopt(M_ARENA_MAX, 1);
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 256 * 1024);
+#endif
   bool headless = false;
   bool exitWhenDone = false;
   std::vector<std::string> args{argv[0]};
