@@ -97,6 +97,24 @@ TEST(DirTree, FolderChangesNeverUndoTheUsersScrolling) {
 // The closing question reads "Sì" and "No", as the manual says, even
 // without Qt's Italian translation; Qt's own texts come from it
 // (qt6-translations-l10n, from scripts/deps.sh qt).
+// The program's pump is a timer of the main loop (status file, notices,
+// the door): a message box's own loop keeps it running, so a box waiting for
+// its OK never holds the status file's rewrite.
+TEST(MessageBoxes, ThePumpRunsWhileABoxWaits) {
+  MainWindow w;
+  QtUi ui(w);
+  int pumped = 0;
+  QTimer pump;
+  QObject::connect(&pump, &QTimer::timeout, [&] {
+    ++pumped;
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box && pumped >= 20) box->button(QMessageBox::Ok)->click();
+  });
+  pump.start(5);
+  ui.ShowMessage("Impossibile trovare il file 53");
+  EXPECT_GE(pumped, 20);
+}
+
 TEST(MessageBoxes, ButtonsSpeakItalian) {
   MainWindow w;
   QtUi ui(w);

@@ -128,9 +128,11 @@ TEST(WebSettings, ABadLineIsNamed) {
   }
 }
 
-// A month of records larger than one read from its end: each is found by
-// its number, wherever it is, and a number the file lacks gives nothing.
-TEST(KeyBook, ARecordIsReadBackFromItsMonthFilesEnd) {
+// A month of keyed records larger than one read from its end, learnt from
+// the ledger at start (no key file): each key knows its record's number, and
+// the record is read back wherever it is; a number the file lacks gives
+// nothing.
+TEST(KeyBook, AKeysRecordIsReadBackFromItsMonthFilesEnd) {
   MemFileSystem mem;
   mem.AddDir("D");
   Spool spool(mem, "D");
@@ -138,16 +140,24 @@ TEST(KeyBook, ARecordIsReadBackFromItsMonthFilesEnd) {
   std::vector<std::string> lines{""};
   std::string month;
   for (int n = 1; n <= 300; ++n) {
-    lines.push_back("{\"n\":" + std::to_string(n) + ",\"x\":\"" + std::string(800, 'a') + "\"}");
+    lines.push_back("{\"n\":" + std::to_string(n) + ",\"esito\":\"stampato\",\"chiave\":\"k" + std::to_string(n) +
+                    "\",\"tracciato\":\"sarema\",\"x\":\"" + std::string(800, 'a') + "\"}");
     month += lines.back() + "\r\n";
   }
-  mem.Put(JoinPath("D", "DORVREG-2026-03.jsonl"), month);
-  KeyState k;
-  k.monthFile = "DORVREG-2026-03.jsonl";
+  const std::string file = "DORVREG-2026-03.jsonl";
+  mem.Put(JoinPath("D", file), month);
+  ASSERT_TRUE(book.Load([&](bool all, const auto& line) {
+    EXPECT_TRUE(all);
+    for (std::size_t n = 1; n < lines.size(); ++n) line(file, lines[n]);
+  }));
   for (std::uint64_t n : {1, 2, 30, 150, 299, 300}) {
-    k.n = n;
-    EXPECT_EQ(book.ReadRecord(k), lines[n]) << n;
+    const std::optional<KeyState> k = book.Find("k" + std::to_string(n));
+    ASSERT_TRUE(k) << n;
+    EXPECT_EQ(std::tie(k->n, k->monthFile, k->state), std::tie(n, file, "printed")) << n;
+    EXPECT_EQ(book.ReadRecord(*k), lines[n]) << n;
   }
+  KeyState k;
+  k.monthFile = file;
   k.n = 301;
   EXPECT_EQ(book.ReadRecord(k), "");
   k.monthFile = "DORVREG-2026-04.jsonl";
