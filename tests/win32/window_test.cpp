@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <set>
 #include <tuple>
 #include <utility>
 
 #include "support/fakes.h"
+#include "support/files.h"
 #include "text/paths.h"
 #include "ui/win32/binding.h"
 #include "ui/win32/win32_ui.h"
@@ -230,6 +232,49 @@ TEST(Win32Window, ASecondStartAsksTheRunningWindowToShowItself) {
   CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
   EXPECT_TRUE(asked && code == 0) << "asked " << asked << ", the second start ended with " << code;
 }
+
+#ifdef DORVANE_EXE
+// The installed program's case: dorvane.exe runs hidden in the tray (the
+// logon start), and the user starts it again from the menu. The second one
+// ends, and the first one's window comes up.
+TEST(Win32Program, ASecondStartOfDorvaneShowsTheRunningOnesWindow) {
+  TempDir home;
+  std::string exe = DORVANE_EXE;  // a Unix path: wine's Z: drive
+  for (char& c : exe) c = c == '/' ? '\\' : c;
+  exe = "Z:" + exe;
+  SetEnvironmentVariableA("DORVANE_HOME", home.Root().c_str());
+  const auto start = [&](const char* args) {
+    std::string cmd = "\"" + exe + "\" " + args;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    EXPECT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) << cmd;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+  };
+  const auto waitFor = [](int ms, const std::function<bool()>& done) {
+    for (int i = 0; i < ms / 50 && !done(); ++i) Sleep(50);
+    return done();
+  };
+  HANDLE first = start("/STOP");  // without /NONID: hidden, in the tray
+  HWND w = nullptr;
+  ASSERT_TRUE(waitFor(30000, [&] { return (w = FindWindowA("ZTKDorvaneMainWindow", nullptr)) != nullptr; }));
+  Sleep(3000);  // its start done
+  // Without a notification area (wine's desktop) the window stays up: put
+  // away as the tray would.
+  ShowWindow(w, SW_HIDE);
+  ASSERT_TRUE(waitFor(5000, [&] { return !IsWindowVisible(w); }));
+  HANDLE second = start("");
+  DWORD code = STILL_ACTIVE;
+  WaitForSingleObject(second, 30000), GetExitCodeProcess(second, &code);
+  EXPECT_EQ(code, 0u) << "the second start did not end by itself";
+  EXPECT_TRUE(waitFor(10000, [&] { return IsWindowVisible(w) && !IsIconic(w); })) << "the window stayed hidden";
+  TerminateProcess(first, 0);
+  WaitForSingleObject(first, 10000);
+  CloseHandle(first), CloseHandle(second);
+  SetEnvironmentVariableA("DORVANE_HOME", nullptr);
+}
+#endif
 
 // A notification is a balloon of the tray icon: NIF_INFO only, so the tip
 // stays and the next tip does not bring the balloon back.
