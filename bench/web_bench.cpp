@@ -2,6 +2,7 @@
 // receipt renamed into the input folder, in the same run on the real
 // programs; and the door's start with a year of keyed records.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <poll.h>
 
 #include <atomic>
@@ -151,13 +152,15 @@ void DoorStart(benchmark::State& state) {
   PosixFileSystem fs;
   std::string keyFile;
   if (state.range(1)) fs.ReadAll(dir.File(web::kKeyFileName), keyFile);
-  double slowest = 0;
+  double slowest = 0, heapMb = 0;
   for (auto _ : state) {
     if (state.range(1)) {
       state.PauseTiming();
       fs.Remove(dir.File(web::kKeyFileName));
       state.ResumeTiming();
     }
+    const auto heap = [] { const struct mallinfo2 m = mallinfo2(); return static_cast<double>(m.uordblks + m.hblkhd); };
+    const double heapBefore = heap();
     const auto from = Clock::now();
     web::Spool spool(fs, dir.path());
     web::KeyBook keys(fs, dir.path(), spool);
@@ -165,9 +168,11 @@ void DoorStart(benchmark::State& state) {
       ForEachLedgerLine(fs, dir.path(), all, line);
     });
     slowest = std::max(slowest, std::chrono::duration<double>(Clock::now() - from).count());
+    heapMb = (heap() - heapBefore) / 1e6;  // what the year's keys hold
     if (keys.Size() != static_cast<std::size_t>(state.range(0) / 12 * 12)) state.SkipWithError("keys missing");
   }
   state.counters["slowest_s"] = slowest;
+  state.counters["heap_mb"] = heapMb;
   if (state.range(1)) fs.WriteAll(dir.File(web::kKeyFileName), keyFile);
 }
 
