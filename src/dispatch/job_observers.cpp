@@ -41,7 +41,7 @@ void JobObservers::OpenDoor(Waker* waker, const GivenDoor* given) {
                                      const std::function<bool(std::string_view)>& line) {
                            ledger::RangeLines(fs_, dir, from, to, line);
                          },
-                         [this, dir] { return ledger::VerifyJson(fs_, dir); }});
+                         [this, dir](const std::string& head) { return ledger::VerifyJson(fs_, dir, head); }});
   if (!(given ? door_->Load(given->settings, ledgerLines, message) : door_->Open(ledgerLines, waker, message))) {
     if (!message.empty()) d_.LogEvent(kErr, message);
     door_.reset();

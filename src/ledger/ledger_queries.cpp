@@ -69,8 +69,9 @@ void RangeLines(FileSystem& fs, const std::string& dir, const std::string& from,
     });
 }
 
-std::string VerifyJson(FileSystem& fs, const std::string& dir) {
+std::string VerifyJson(FileSystem& fs, const std::string& dir, const std::string& head) {
   ChainVerifier chain;
+  chain.ExpectRecord(head);
   for (const std::string& name : MonthFiles(fs, dir)) {
     std::string bytes;
     if (!fs.ReadAll(JoinPath(dir, name), bytes)) continue;

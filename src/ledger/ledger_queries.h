@@ -20,6 +20,6 @@ std::string DayJson(FileSystem& fs, const std::string& dir, const std::string& d
 void RangeLines(FileSystem& fs, const std::string& dir, const std::string& from, const std::string& to,
                 const std::function<bool(std::string_view line)>& line);
 // {"whole": bool, "records": n, "report": the check's report}.
-std::string VerifyJson(FileSystem& fs, const std::string& dir);
+std::string VerifyJson(FileSystem& fs, const std::string& dir, const std::string& head = "");
 
 }  // namespace dorvane::ledger

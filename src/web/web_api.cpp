@@ -269,7 +269,7 @@ WebResponse WebApi::Handle(const WebRequest& request) {
       break;
     case Route::kLedgerDay:
     case Route::kLedger:
-    case Route::kLedgerVerify: r = Ledger(static_cast<int>(route), key, query); break;
+    case Route::kLedgerVerify: r = Ledger(static_cast<int>(route), key, request, query); break;
     case Route::kEvents:
       r.events = true;
       r.lastEventId = request.lastEventId;
@@ -288,13 +288,22 @@ WebResponse WebApi::Handle(const WebRequest& request) {
   return r;
 }
 
-WebResponse WebApi::Ledger(int route, const std::string& day, const std::string& query) {
+WebResponse WebApi::Ledger(int route, const std::string& day, const WebRequest& request, const std::string& query) {
   WebResponse r;
   if (static_cast<Route>(route) == Route::kLedgerDay) {
     if (!IsDate(day)) return Error(400, "data-non-valida", "La data va scritta AAAA-MM-GG");
     r.produce = [day, f = engine_.ledgerDay](const WebResponse::Write& write) { write(f ? f(day) : "{}"); };
   } else if (static_cast<Route>(route) == Route::kLedgerVerify) {
-    r.produce = [f = engine_.ledgerVerify](const WebResponse::Write& write) { write(f ? f() : "{}"); };
+    // A hash noted from a day's summary: the chain must still hold its record.
+    std::string head;
+    if (!request.body.empty()) {
+      const json body = json::parse(request.body, nullptr, false);
+      if (body.is_object() && body.contains("head") && body["head"].is_string()) head = body["head"].get<std::string>();
+      for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (head.size() != 64 || head.find_first_not_of("0123456789abcdef") != std::string::npos)
+        return Error(400, "corpo-non-valido", "Il corpo, se c'è, deve essere JSON con \"head\": 64 cifre esadecimali");
+    }
+    r.produce = [head, f = engine_.ledgerVerify](const WebResponse::Write& write) { write(f ? f(head) : "{}"); };
   } else {
     const std::string from = Decoded(QueryValue(query, "from")), to = Decoded(QueryValue(query, "to"));
     if ((!from.empty() && !IsDate(from.substr(0, 10))) || (!to.empty() && !IsDate(to.substr(0, 10))))

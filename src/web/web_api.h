@@ -9,7 +9,7 @@
 //   GET  /v1/events           read    server-sent events, resumed with Last-Event-ID
 //   GET  /v1/ledger/day/{date} read   the day's summary and records
 //   GET  /v1/ledger?from=&to= read    records settled between, as JSON Lines, streamed
-//   POST /v1/ledger/verify    read    the ledger's chain checked
+//   POST /v1/ledger/verify    read    the ledger's chain checked ({"head": hash} optional)
 //   GET  /                    -       DORVANE's own page (and its CSS and script)
 //   OPTIONS any of the above  -       a browser's preflight
 //
@@ -80,7 +80,7 @@ struct EngineLink {
   std::function<std::string(const std::string& day)> ledgerDay;
   std::function<void(const std::string& from, const std::string& to,
                      const std::function<bool(std::string_view)>& line)> ledgerRange;
-  std::function<std::string()> ledgerVerify;
+  std::function<std::string(const std::string& head)> ledgerVerify;  // head: a record hash it must hold, or ""
 };
 
 class WebApi {
@@ -104,7 +104,7 @@ class WebApi {
   bool WithinRate(const std::string& tokenHash);
   WebResponse PutReceipt(const std::string& key, const WebRequest& request);
   WebResponse GetReceipt(const std::string& key, const std::string& query);
-  WebResponse Ledger(int route, const std::string& day, const std::string& query);
+  WebResponse Ledger(int route, const std::string& day, const WebRequest& request, const std::string& query);
   WebResponse Answer(int status, const std::string& key, const KeyState& k);
   void LogOnce(const std::string& episode, const std::string& line);
 

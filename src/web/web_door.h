@@ -52,7 +52,7 @@ class WebDoor {
     std::function<std::string(const std::string& day)> day;
     std::function<void(const std::string& from, const std::string& to,
                        const std::function<bool(std::string_view)>& line)> range;
-    std::function<std::string()> verify;
+    std::function<std::string(const std::string& head)> verify;
   };
   void ReadLedgerWith(LedgerReader reader) { ledger_ = std::move(reader); }
 

@@ -108,6 +108,14 @@ TEST_F(WebShop, AKeyPrintsOnceWithItsNumberAcrossRetriesAndAKill) {
   EXPECT_EQ(std::count(span.body.begin(), span.body.end(), '\n'), 2);
   EXPECT_NE(span.body.find("\"chiave\":\"vendita-8\""), std::string::npos);
   EXPECT_EQ(json::parse(Call("POST", "/v1/ledger/verify").body)["whole"], true);
+  // The day's last hash, as its summary shows it, checked through the door.
+  const std::string text = summary["summary"].get<std::string>(), mark = "ULTIMO RECORD DEL GIORNO: n. 2, hash\n  ";
+  ASSERT_NE(text.find(mark), std::string::npos) << text;
+  const std::string head = text.substr(text.find(mark) + mark.size(), 64);
+  EXPECT_EQ(json::parse(Call("POST", "/v1/ledger/verify", json{{"head", head}}.dump()).body)["whole"], true);
+  EXPECT_EQ(json::parse(Call("POST", "/v1/ledger/verify", json{{"head", std::string(64, 'a')}}.dump()).body)["whole"],
+            false);
+  EXPECT_EQ(Call("POST", "/v1/ledger/verify", "{\"head\":\"abc\"}").status, 400);
   EXPECT_EQ(Call("GET", "/v1/ledger/day/ieri").status, 400);
 }
 

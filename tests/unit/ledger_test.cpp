@@ -361,6 +361,15 @@ TEST_F(Ledger, TheDoorsQueriesReadTheirDaysAndSpansOnly) {
   EXPECT_EQ(got.size(), 4u);
   EXPECT_NE(ledger::DayJson(fs, dir, "2026-02-28").find("\"records\":[{\"n\":1,"), std::string::npos);
   EXPECT_EQ(ledger::VerifyJson(fs, dir).rfind("{\"whole\":true,\"records\":6,", 0), 0u);
+  // A record noted earlier: whole while the chain holds it, not once it has
+  // been cut off the end.
+  std::vector<std::string> march;
+  Records("2026-03", &march);
+  const std::string head = Sha256Hex(march.back());
+  EXPECT_EQ(ledger::VerifyJson(fs, dir, head).rfind("{\"whole\":true,", 0), 0u);
+  mem.Put(Month("2026-03"), march[0] + "\r\n" + march[1] + "\r\n");
+  EXPECT_EQ(ledger::VerifyJson(fs, dir).rfind("{\"whole\":true,\"records\":5,", 0), 0u);
+  EXPECT_NE(ledger::VerifyJson(fs, dir, head).find("RECORD ANNOTATO NON TROVATO"), std::string::npos);
 }
 
 TEST_F(Ledger, VerifyNamesWhereTheChainBreaks) {
