@@ -35,7 +35,6 @@ class LineFilter {
   explicit LineFilter(Query query);
   // False only when the line's record cannot match the query.
   bool MayMatch(std::string_view line) const;
-  const Query& query() const { return query_; }
 
  private:
   Query query_;

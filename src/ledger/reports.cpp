@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ledger/line_filter.h"
 #include "text/paths.h"
 #include "text/text.h"
 
@@ -35,20 +36,6 @@ void Pad(std::string& out, const char* label, int value) {
   std::string number = std::to_string(value);
   while (line.size() + number.size() < 30) line += ' ';
   out += line + number + "\n";
-}
-
-// Position of part (upper case, Windows-1252) in text, letter case ignored.
-bool HasNoCase(std::string_view text, std::string_view upperPart) {
-  if (upperPart.empty()) return true;
-  if (text.size() < upperPart.size()) return false;
-  const char first = upperPart[0];
-  for (std::size_t i = 0; i + upperPart.size() <= text.size(); ++i) {
-    if (UpperAnsi(text[i]) != first) continue;
-    std::size_t k = 1;
-    while (k < upperPart.size() && UpperAnsi(text[i + k]) == upperPart[k]) ++k;
-    if (k == upperPart.size()) return true;
-  }
-  return false;
 }
 
 void CsvText(std::string& out, std::string_view text) {
@@ -207,8 +194,8 @@ bool Query::Matches(const Record& r) const {
   if (!to.empty() && r.settled > to) return false;
   if (!outcome.empty() && r.outcome != outcome) return false;
   if (!text.empty()) {
-    const std::string needle = UpperAnsi(Utf8ToCp1252(text));
-    if (!HasNoCase(Utf8ToCp1252(r.answer), needle) && !HasNoCase(Utf8ToCp1252(r.reason), needle)) return false;
+    const NoCaseFinder finder(text);
+    if (!finder.In(r.answer) && !finder.In(r.reason)) return false;
   }
   return true;
 }
