@@ -74,8 +74,14 @@ TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheWindowBackAndNotifications
 
   // With the main window hidden, the program's one visible window is its tray icon.
   std::vector<std::string> icon;
+  const auto describe = [&](const std::vector<std::string>& ids) {
+    std::string out;
+    for (const std::string& id : ids)
+      for (const std::string& w : XRun(display, xdotool + " getwindowname " + id + " getwindowgeometry " + id)) out += w + " ";
+    return out;
+  };
   ASSERT_TRUE(WaitFor(10000, [&] { return (icon = XRun(display, xdotool + " search --onlyvisible --pid " + pid)).size() == 1; }))
-      << "no tray icon; " << tree.Read("data/ZTKKORA1/DORVLOG.txt");
+      << "no tray icon; the program's visible windows: " << describe(icon) << "; " << tree.Read("data/ZTKKORA1/DORVLOG.txt");
   XRun(display, xdotool + " mousemove --window " + icon[0] + " 8 8 click --repeat 2 --delay 60 1");
   EXPECT_TRUE(WaitFor(15000, [&] { return !XRun(display, shown).empty(); })) << "the double click did not bring the window back";
   // A second start (the menu, while autostart runs one in the tray) shows it too, and ends.
