@@ -80,7 +80,12 @@ TEST(TrayOnARealDesktop, DoubleClickOnTheIconBringsTheWindowBackAndNotifications
       for (const std::string& w : XRun(display, xdotool + " getwindowname " + id + " getwindowgeometry " + id)) out += w + " ";
     return out;
   };
-  ASSERT_TRUE(WaitFor(10000, [&] { return (icon = XRun(display, xdotool + " search --onlyvisible --pid " + pid)).size() == 1; }))
+  ASSERT_TRUE(WaitFor(10000, [&] {
+    // Under icewm the window now and then comes back just after its first
+    // minimise (about one run in ten): minimised again.
+    if (!XRun(display, shown).empty()) XRun(display, xdotool + " windowminimize " + window[0]);
+    return (icon = XRun(display, xdotool + " search --onlyvisible --pid " + pid)).size() == 1;
+  }))
       << "no tray icon; the program's visible windows: " << describe(icon) << "; " << tree.Read("data/ZTKKORA1/DORVLOG.txt");
   XRun(display, xdotool + " mousemove --window " + icon[0] + " 8 8 click --repeat 2 --delay 60 1");
   EXPECT_TRUE(WaitFor(15000, [&] { return !XRun(display, shown).empty(); })) << "the double click did not bring the window back";
